@@ -1,0 +1,102 @@
+#include "MultiFrameData.h"
+
+#include <algorithm>
+
+namespace brindle {
+
+namespace {
+
+bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::string textKeyOf(std::string_view item)
+{
+    // Blanks are trimmed before the cut at NUL, as the key rule says.
+    auto first = item.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    auto last = item.find_last_not_of(' ');
+    std::string_view trimmed = item.substr(first, last - first + 1);
+    auto nul = trimmed.find('\0');
+    return std::string(trimmed.substr(0, nul));
+}
+
+} // namespace
+
+std::size_t MultiFrameData::checkedIndex(std::int32_t index) const
+{
+    if (index < 1 || index > Count())
+        throw std::out_of_range("MultiFrameData index " + std::to_string(index) + " outside 1.." +
+                                std::to_string(Count()));
+    return static_cast<std::size_t>(index - 1);
+}
+
+const std::string& MultiFrameData::Item(std::int32_t index) const
+{
+    return entries_[checkedIndex(index)].value;
+}
+
+void MultiFrameData::SetItem(std::int32_t index, std::string newValue)
+{
+    // Same position as before; the replaced entry loses its key.
+    auto& e = entries_[checkedIndex(index)];
+    e.value = std::move(newValue);
+    e.kind = KeyKind::None;
+    e.textKey.clear();
+}
+
+std::string_view MultiFrameData::keyOf(const Entry& e) const
+{
+    return e.kind == KeyKind::Binary ? std::string_view(e.value) : std::string_view(e.textKey);
+}
+
+void MultiFrameData::Add(std::string item, std::optional<std::int32_t> before,
+                         std::optional<std::int32_t> after, bool binaryMatch)
+{
+    Entry entry;
+    entry.kind = binaryMatch ? KeyKind::Binary : KeyKind::Text;
+    if (!binaryMatch)
+        entry.textKey = textKeyOf(item);
+    entry.value = std::move(item);
+
+    std::string_view key = keyOf(entry);
+    for (const auto& e : entries_)
+        if (e.kind != KeyKind::None && equalsIgnoreAsciiCase(keyOf(e), key))
+            return;
+
+    std::size_t n = entries_.size();
+    std::size_t at = n;
+    if (n > 0) {
+        if (before) {
+            at = *before < 1 ? 0 : (static_cast<std::size_t>(*before) <= n ? static_cast<std::size_t>(*before) - 1 : n);
+        } else if (after) {
+            at = *after < 1 ? 0 : (static_cast<std::size_t>(*after) <= n ? static_cast<std::size_t>(*after) : n);
+        }
+    }
+    entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), std::move(entry));
+}
+
+void MultiFrameData::Remove(std::int32_t index)
+{
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(checkedIndex(index)));
+}
+
+bool MultiFrameData::operator==(const MultiFrameData& other) const
+{
+    return std::equal(entries_.begin(), entries_.end(), other.entries_.begin(), other.entries_.end(),
+                      [](const Entry& a, const Entry& b) { return a.value == b.value; });
+}
+
+} // namespace brindle
