@@ -1,0 +1,126 @@
+#include "platform/FileOps.h"
+
+#include <QFile>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace brindle {
+
+namespace {
+
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+bool isHiddenName(const char* name) { return name[0] == '.'; }
+
+// Calls f(name) for each plain, non-hidden entry until f returns false.
+template <typename F>
+void forEachPlainFile(const QString& folder, F&& f)
+{
+    const QByteArray dirPath = native(folder.isEmpty() ? QStringLiteral(".") : folder);
+    DIR* dir = ::opendir(dirPath.constData());
+    if (!dir)
+        return;
+    const int dfd = ::dirfd(dir);
+    while (const dirent* e = ::readdir(dir)) {
+        if (isHiddenName(e->d_name)) // also "." and ".."
+            continue;
+        bool plain = false;
+        if (e->d_type == DT_REG) {
+            plain = true;
+        } else if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            plain = ::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+        }
+        if (plain && !f(QFile::decodeName(e->d_name)))
+            break;
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
+QString joinPath(const QString& folder, const QString& name)
+{
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+bool PosixFileOps::exists(const QString& path) const
+{
+    struct stat st {};
+    return !path.isEmpty() && ::stat(native(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PosixFileOps::isDirectory(const QString& path) const
+{
+    struct stat st {};
+    return !path.isEmpty() && ::stat(native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+QStringList PosixFileOps::listPlainFiles(const QString& folder) const
+{
+    QStringList names;
+    forEachPlainFile(folder, [&](const QString& n) {
+        names << n;
+        return true;
+    });
+    return names;
+}
+
+bool PosixFileOps::hasPlainFile(const QString& folder) const
+{
+    bool found = false;
+    forEachPlainFile(folder, [&](const QString&) {
+        found = true;
+        return false;
+    });
+    return found;
+}
+
+std::optional<std::int64_t> PosixFileOps::length(const QString& path) const
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(native(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+FileAttributes PosixFileOps::attributes(const QString& path) const
+{
+    FileAttributes a;
+    struct stat st {};
+    if (path.isEmpty() || ::stat(native(path).constData(), &st) != 0)
+        return a;
+    a.exists = true;
+    a.directory = S_ISDIR(st.st_mode);
+    a.plainFile = S_ISREG(st.st_mode);
+    QString name = path;
+    while (name.size() > 1 && name.endsWith(QLatin1Char('/')))
+        name.chop(1);
+    name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+    a.hidden = name.startsWith(QLatin1Char('.')) && name != QLatin1String(".") && name != QLatin1String("..");
+    a.readOnly = (st.st_mode & S_IWUSR) == 0;
+    return a;
+}
+
+bool PosixFileOps::makeWritable(const QString& path)
+{
+    const QByteArray p = native(path);
+    struct stat st {};
+    if (path.isEmpty() || ::stat(p.constData(), &st) != 0)
+        return false;
+    if (st.st_mode & S_IWUSR)
+        return true;
+    return ::chmod(p.constData(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool PosixFileOps::remove(const QString& path)
+{
+    return !path.isEmpty() && ::unlink(native(path).constData()) == 0;
+}
+
+} // namespace brindle
