@@ -14,6 +14,7 @@
 namespace brindle {
 
 class FileSystem;
+struct MpegHeader;
 
 class clsID3 {
 public:
@@ -120,7 +121,8 @@ private:
     friend struct Id3Writer;
 
     void resetForRead();
-    double cbrBitRate() const;
+    bool hasFrame() const { return stream_.frameDataPos != 0; }
+    MpegHeader header() const;
 
     FileSystem* fs_;
     std::string fileName_;

@@ -1,0 +1,29 @@
+#pragma once
+// What the folder scan lists and how its cells read; shared by the window and the CLI.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brindle {
+
+class clsID3;
+
+// Last four characters ".mp3" in any case; hidden names (leading ".") are not listed.
+bool IsListedMp3Name(std::string_view name);
+
+// Names of the plain files (symbolic links to plain files count) of folder that the
+// scan lists, in directory order; subfolders are not entered. Empty when the folder
+// cannot be read.
+std::vector<std::string> ListFolderMp3s(const std::string& folder);
+
+std::u16string FormatGenre(const clsID3& tag);
+std::u16string FormatPlayingTime(double seconds);
+std::u16string FormatBitRate(double bitsPerSecond, int encoding);
+
+// The eleven cells of one row: file name, title, artist, album, genre, track,
+// tracks total, year, duration, bit rate, comments.
+std::vector<std::u16string> ListRowCells(const std::u16string& fileName, const clsID3& tag);
+extern const char* const kListColumnTitles[11];
+
+} // namespace brindle

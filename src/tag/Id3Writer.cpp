@@ -1,0 +1,408 @@
+// Writing the tag object back: the ID3v2 tag is edited frame by frame in memory
+// (known frames replaced where they stand, unknown frames kept byte for byte, new
+// frames appended in table order), the trailing tags are rebuilt, and the file is
+// rewritten through a temporary copy.
+
+#include "FileReader.h"
+#include "FileSystem.h"
+#include "FrameTable.h"
+#include "Genres.h"
+#include "Id3v2Layout.h"
+#include "SafeRewrite.h"
+#include "TextCodec.h"
+#include "TrailingTags.h"
+#include "clsID3.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace brindle {
+
+namespace {
+
+bool idEquals(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::u16string lowerTrimmed(std::u16string_view s)
+{
+    auto first = s.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos)
+        return {};
+    std::u16string out(s.substr(first, s.find_last_not_of(u' ') - first + 1));
+    for (auto& c : out)
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c + 32);
+    return out;
+}
+
+std::u16string ascii(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+std::u16string partOfSet(const std::u16string& number, const std::u16string& total)
+{
+    if (number.empty())
+        return {};
+    return total.empty() ? number : number + u"/" + total;
+}
+
+} // namespace
+
+struct Id3Writer {
+    clsID3& tag;
+    int version = 3;
+    std::vector<std::string_view> pending;
+    std::string body; // the tag being edited
+
+    enum class ValueKind { None, Text, Comment, Url, Picture };
+    struct Value {
+        ValueKind kind = ValueKind::None;
+        std::u16string text;
+        std::string bytes; // picture entries and list URLs (UTF-8)
+        bool empty() const { return kind == ValueKind::Picture || kind == ValueKind::Url ? bytes.empty() && text.empty() : text.empty(); }
+    };
+
+    int headerLength() const { return FrameHeaderLength(version); }
+
+    void fillPending()
+    {
+        pending.clear();
+        if (version < 3) {
+            pending.assign(kFrameOrderV2.begin(), kFrameOrderV2.end());
+            return;
+        }
+        for (std::string_view id : kFrameOrderV3) {
+            if (version > 3 && id == "TORY")
+                id = "TDOR";
+            else if (version > 3 && id == "TYER")
+                id = "TDRC";
+            pending.push_back(id);
+        }
+    }
+    bool isPending(std::string_view id) const
+    {
+        return std::any_of(pending.begin(), pending.end(), [&](std::string_view p) { return idEquals(p, id); });
+    }
+    void unpend(std::string_view id)
+    {
+        auto it = std::find_if(pending.begin(), pending.end(), [&](std::string_view p) { return idEquals(p, id); });
+        if (it != pending.end())
+            pending.erase(it);
+    }
+
+    std::u16string genreText() const
+    {
+        std::u16string number = tag.GenreID == -2 ? u"CR" : tag.GenreID == -1 ? u"RX" : ascii(std::to_string(tag.GenreID));
+        std::u16string t = lowerTrimmed(tag.Genre);
+        if (!t.empty() && (tag.GenreID == kGenreOther || tag.GenreID == kGenreNone))
+            return tag.Genre;
+        if (!t.empty() && t != u"other" && t != u"unknown")
+            return u"(" + number + u")" + tag.Genre;
+        return u"(" + number + u")";
+    }
+
+    // The value a frame with this ID receives; the list kinds take the entry at the counter.
+    Value valueOf(std::string_view id)
+    {
+        Value v;
+        std::string upper(id);
+        for (auto& c : upper)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 32);
+        const FrameSpec* spec = FindFrame(upper);
+        if (!spec)
+            return v;
+        auto entry = [](const std::shared_ptr<MultiFrameData>& l, std::int32_t counter) {
+            return l && counter >= 1 && counter <= l->Count() ? l->Item(counter) : std::string();
+        };
+        switch (spec->kind) {
+        case FrameKind::Comment:
+        case FrameKind::Lyrics: v.kind = ValueKind::Comment; v.text = tag.*(spec->member); break;
+        case FrameKind::Genre: v.kind = ValueKind::Text; v.text = genreText(); break;
+        case FrameKind::Track: v.kind = ValueKind::Text; v.text = partOfSet(tag.TrackNumber, tag.TracksTotal); break;
+        case FrameKind::Disc: v.kind = ValueKind::Text; v.text = partOfSet(tag.DiscNumber, tag.DiscsTotal); break;
+        case FrameKind::Picture: v.kind = ValueKind::Picture; v.bytes = entry(tag.AttachedPictures, tag.counterPictures_); break;
+        case FrameKind::CommercialUrl: v.kind = ValueKind::Url; v.bytes = entry(tag.CommercialInfo, tag.counterCommercial_); break;
+        case FrameKind::ArtistUrl: v.kind = ValueKind::Url; v.bytes = entry(tag.ArtistURL, tag.counterArtistURL_); break;
+        case FrameKind::Url: v.kind = ValueKind::Url; v.text = tag.*(spec->member); break;
+        case FrameKind::Text:
+        case FrameKind::DateYear:
+        case FrameKind::DateOrigYear: v.kind = ValueKind::Text; v.text = tag.*(spec->member); break;
+        }
+        return v;
+    }
+
+    // Frame content. Text that Windows-1252 cannot hold goes out as UTF-16 so nothing is lost.
+    std::string contentOf(const Value& v) const
+    {
+        std::string out;
+        switch (v.kind) {
+        case ValueKind::Comment:
+            if (FitsSingleByte(v.text)) {
+                out.assign("\0eng\0", 5);
+                out += EncodeSingleByte(v.text);
+            } else {
+                out.assign("\x01" "eng", 4);
+                out += EncodeUtf16WithBom(u"");
+                out.append(2, '\0');
+                out += EncodeUtf16WithBom(v.text);
+            }
+            break;
+        case ValueKind::Url:
+            out = v.bytes.empty() ? EncodeSingleByte(v.text) : EncodeSingleByte(FromUtf8(v.bytes));
+            break;
+        case ValueKind::Picture:
+            out.push_back('\0');
+            out += v.bytes;
+            break;
+        case ValueKind::Text:
+            if (FitsSingleByte(v.text)) {
+                out.push_back('\0');
+                out += EncodeSingleByte(v.text);
+            } else {
+                out.push_back('\x01');
+                out += EncodeUtf16WithBom(v.text);
+            }
+            break;
+        case ValueKind::None: break;
+        }
+        return out;
+    }
+
+    std::string frameHeader(std::string_view id, std::size_t contentLength) const
+    {
+        std::string h(id);
+        if (version < 3)
+            return h + EncodeSize(contentLength, 3, false);
+        h += EncodeSize(contentLength, 4, version > 3);
+        h.append(2, '\0');
+        return h;
+    }
+
+    // Replace mode when pos is given; returns the position after the written frame.
+    std::size_t putFrame(std::string_view id, std::size_t pos, const Value& value, bool append)
+    {
+        if (append) {
+            if (value.empty())
+                return body.size();
+            std::string content = contentOf(value);
+            body += frameHeader(id, content.size());
+            body += content;
+            return body.size();
+        }
+        auto total = FrameTotalSize(body, pos, version);
+        std::size_t oldLength = std::min<std::size_t>(total ? static_cast<std::size_t>(*total) : body.size() - pos, body.size() - pos);
+        if (value.empty()) {
+            body.erase(pos, oldLength);
+            return pos;
+        }
+        std::string content = contentOf(value);
+        std::string oldId = body.substr(pos, static_cast<std::size_t>(FrameIdLength(version)));
+        std::string frame = frameHeader(oldId, content.size()) + content;
+        body.replace(pos, oldLength, frame);
+        return pos + frame.size();
+    }
+
+    std::size_t skipFrame(std::size_t pos)
+    {
+        auto total = FrameTotalSize(body, pos, version);
+        if (version <= 3 || !total)
+            return pos + static_cast<std::size_t>(total.value_or(0));
+        unsigned format = pos + 9 < body.size() ? static_cast<unsigned char>(body[pos + 9]) : 0u;
+        if (!(format & 0x02))
+            return pos + static_cast<std::size_t>(*total);
+        std::size_t available = std::min<std::size_t>(static_cast<std::size_t>(*total), body.size() - pos);
+        std::string content = RemoveUnsync(std::string_view(body).substr(pos + 10, available - std::min<std::size_t>(available, 10)));
+        std::string frame = body.substr(pos, 4) + EncodeSize(content.size(), 4, true);
+        frame.push_back(body[pos + 8]);
+        frame.push_back(static_cast<char>(format & ~0x02u));
+        frame += content;
+        body.replace(pos, available, frame);
+        return pos + frame.size();
+    }
+
+    void cutFrame(std::size_t pos)
+    {
+        auto total = FrameTotalSize(body, pos, version);
+        body.erase(pos, std::min<std::size_t>(static_cast<std::size_t>(total.value_or(0)), body.size() - pos));
+    }
+
+    std::int32_t* counterFor(FrameKind kind)
+    {
+        switch (kind) {
+        case FrameKind::CommercialUrl: return &tag.counterCommercial_;
+        case FrameKind::ArtistUrl: return &tag.counterArtistURL_;
+        case FrameKind::Picture: return &tag.counterPictures_;
+        default: return nullptr;
+        }
+    }
+    const MultiFrameData* listFor(FrameKind kind) const
+    {
+        switch (kind) {
+        case FrameKind::CommercialUrl: return tag.CommercialInfo.get();
+        case FrameKind::ArtistUrl: return tag.ArtistURL.get();
+        case FrameKind::Picture: return tag.AttachedPictures.get();
+        default: return nullptr;
+        }
+    }
+
+    // Walks and edits the old frames; returns the padding length to write.
+    std::size_t editFrames()
+    {
+        const std::size_t idLen = static_cast<std::size_t>(FrameIdLength(version));
+        std::size_t pos = 0;
+        while (pos < body.size()) {
+            auto total = FrameTotalSize(body, pos, version);
+            if (!total)
+                break;
+            std::string id = body.substr(pos, idLen);
+            const FrameSpec* spec = FindFrame(id);
+            FrameKind kind = spec ? spec->kind : FrameKind::Text;
+            if (spec && (kind == FrameKind::Comment || kind == FrameKind::Lyrics)) {
+                FrameText content = ReadFrameText(body, pos, version, true, true);
+                if (content.hasDescription) {
+                    pos = skipFrame(pos);
+                } else if (isPending(id)) {
+                    pos = putFrame(id, pos, valueOf(id), false);
+                    unpend(id);
+                } else {
+                    cutFrame(pos);
+                }
+            } else if (spec && counterFor(kind)) {
+                std::int32_t* counter = counterFor(kind);
+                const MultiFrameData* l = listFor(kind);
+                std::int32_t count = l ? l->Count() : 0;
+                if (count >= *counter) {
+                    pos = putFrame(id, pos, valueOf(id), false);
+                    if (*counter == count)
+                        unpend(id);
+                    ++*counter;
+                } else {
+                    cutFrame(pos);
+                }
+            } else {
+                if (id.find_first_not_of('\0') == std::string::npos || IsMarkerPadding(body, pos))
+                    break;
+                if (isPending(id)) {
+                    pos = putFrame(id, pos, valueOf(id), false);
+                    unpend(id);
+                } else {
+                    pos = skipFrame(pos);
+                }
+            }
+        }
+        // A kept frame that runs past the end stays as it is, with no padding after it.
+        if (pos > body.size())
+            return 0;
+        std::size_t oldPadding = body.size() - std::min(pos, body.size());
+        body.resize(std::min(pos, body.size()));
+        return oldPadding == 0 ? 2048 : oldPadding;
+    }
+
+    void appendPending()
+    {
+        for (std::string_view id : std::vector<std::string_view>(pending)) {
+            const FrameSpec* spec = FindFrame(id);
+            if (spec && counterFor(spec->kind)) {
+                std::int32_t* counter = counterFor(spec->kind);
+                const MultiFrameData* l = listFor(spec->kind);
+                for (; l && *counter <= l->Count(); ++*counter)
+                    putFrame(id, 0, valueOf(id), true);
+            } else {
+                putFrame(id, 0, valueOf(id), true);
+            }
+        }
+        pending.clear();
+    }
+};
+
+bool clsID3::UpdateID3Tags()
+{
+    lastError_.clear();
+    FileReader file(*fs_, fileName_);
+    if (!file.isOpen()) {
+        lastError_ = "cannot open: " + std::string(std::strerror(file.error()));
+        return false;
+    }
+
+    Id3Writer w{*this, 3, {}, {}};
+    std::int64_t audioStart = 0;
+    auto hdr = ParseId3v2Header(file.read(0, 10));
+    if (hdr) {
+        w.version = hdr->version;
+        audioStart = hdr->totalLength();
+        if (!hdr->compressed()) {
+            file.readInto(w.body, 10, static_cast<std::size_t>(hdr->size));
+            if (hdr->unsynchronised() && hdr->version < 4)
+                w.body = RemoveUnsync(w.body);
+            if (hdr->extendedHeader()) {
+                auto ext = DecodeSize(std::string_view(w.body).substr(0, 4), hdr->version > 3);
+                if (ext) {
+                    std::int64_t skip = hdr->version > 3 ? *ext : *ext + 4;
+                    w.body.erase(0, static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(w.body.size()))));
+                }
+            }
+        }
+    }
+    tagUnsynchronised_ = false;
+    revision_ = static_cast<std::uint8_t>(w.version);
+
+    w.fillPending();
+    counterCommercial_ = counterArtistURL_ = counterPictures_ = 1;
+    std::size_t padding = w.editFrames();
+    w.appendPending();
+
+    RewritePlan plan;
+    plan.head = "ID3";
+    plan.head.push_back(static_cast<char>(w.version));
+    plan.head.append(2, '\0');
+    plan.head += EncodeSize(w.body.size() + padding, 4, true);
+    plan.head += w.body;
+    plan.head.append(padding, '\0');
+    std::int64_t audioEnd = FindAudioEndForWrite(file);
+    plan.audioBegin = static_cast<std::uint64_t>(std::min(audioStart, audioEnd));
+    plan.audioEnd = static_cast<std::uint64_t>(audioEnd);
+    plan.tail = BuildTrailer(*this);
+
+    RewriteResult result = RewriteFile(*fs_, fileName_, plan);
+    if (!result.ok)
+        lastError_ = result.reason;
+    return result.ok;
+}
+
+bool clsID3::DeleteID3Tags()
+{
+    lastError_.clear();
+    resetForRead();
+    FileReader file(*fs_, fileName_);
+    if (!file.isOpen()) {
+        lastError_ = "cannot open: " + std::string(std::strerror(file.error()));
+        return false;
+    }
+    std::int64_t audioStart = 0;
+    if (auto hdr = ParseId3v2Header(file.read(0, 10))) {
+        revision_ = hdr->version;
+        tagUnsynchronised_ = hdr->unsynchronised();
+        audioStart = hdr->totalLength();
+    }
+    std::int64_t audioEnd = FindAudioEndForWrite(file);
+    RewritePlan plan;
+    plan.audioBegin = static_cast<std::uint64_t>(std::min(audioStart, audioEnd));
+    plan.audioEnd = static_cast<std::uint64_t>(audioEnd);
+    RewriteResult result = RewriteFile(*fs_, fileName_, plan);
+    if (!result.ok)
+        lastError_ = result.reason;
+    return result.ok;
+}
+
+} // namespace brindle

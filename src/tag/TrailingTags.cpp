@@ -1,0 +1,178 @@
+#include "TrailingTags.h"
+
+#include "FileReader.h"
+#include "Genres.h"
+#include "TextCodec.h"
+#include "clsID3.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace brindle {
+
+namespace {
+
+bool allDigits(std::string_view s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::u16string lower(std::u16string s)
+{
+    for (auto& c : s)
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c + 32);
+    return s;
+}
+
+std::u16string escapeLineBreaks(std::u16string s)
+{
+    std::u16string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == u'\r' && i + 1 < s.size() && s[i + 1] == u'\n') {
+            out += u"[CR][LF]";
+            ++i;
+        } else if (s[i] == u'\r') {
+            out += u"[CR]";
+        } else if (s[i] == u'\n') {
+            out += u"[LF]";
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
+
+std::string digits(std::size_t value, int width)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%0*zu", width, value);
+    return buf;
+}
+
+// A whole number 1..255 from the track text, or 0.
+int trackByte(const std::u16string& text)
+{
+    std::string ascii;
+    for (char16_t c : text) {
+        if (c > 0x7F)
+            return 0;
+        ascii.push_back(static_cast<char>(c));
+    }
+    auto first = ascii.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return 0;
+    ascii = ascii.substr(first, ascii.find_last_not_of(' ') - first + 1);
+    std::size_t digitsSeen = 0, points = 0;
+    for (char c : ascii) {
+        if (c >= '0' && c <= '9')
+            ++digitsSeen;
+        else if (c == '.')
+            ++points;
+        else
+            return 0;
+    }
+    if (digitsSeen == 0 || points > 1)
+        return 0;
+    double value = std::nearbyint(std::strtod(ascii.c_str(), nullptr));
+    return value >= 1 && value <= 255 ? static_cast<int>(value) : 0;
+}
+
+} // namespace
+
+std::int64_t FindAudioEndForWrite(FileReader& file)
+{
+    const std::int64_t length = file.length();
+    std::int64_t e = length;
+    if (length >= 128 && file.read(length - 128, 3) == "TAG")
+        e = length - 128;
+    if (e < 9)
+        return e;
+    std::string marker(file.read(e - 9, 9));
+    if (marker == "LYRICS200") {
+        if (e < 15)
+            return e;
+        std::string sizeField(file.read(e - 15, 6));
+        if (sizeField.size() != 6 || !allDigits(sizeField))
+            return e;
+        std::int64_t s = std::stoll(sizeField);
+        if (s > e - 15)
+            return e;
+        if (file.read(e - 15 - s, 11) == "LYRICSBEGIN" && s >= 11)
+            return e - 15 - s;
+        return e;
+    }
+    if (marker == "LYRICSEND") {
+        std::int64_t from = std::max<std::int64_t>(0, e - 5120);
+        std::int64_t to = e - 10; // inclusive
+        if (to < from)
+            return e;
+        std::string window(file.read(from, static_cast<std::size_t>(to - from + 1)));
+        std::size_t at = window.rfind("LYRICSBEGIN");
+        if (at != std::string::npos)
+            return from + static_cast<std::int64_t>(at);
+    }
+    return e;
+}
+
+std::string PadField(const std::u16string& text, std::size_t width)
+{
+    std::string bytes = EncodeSingleByte(std::u16string_view(text).substr(0, width));
+    bytes.resize(width, '\0');
+    return bytes;
+}
+
+std::string BuildTrailer(const clsID3& tag)
+{
+    std::string out;
+
+    if (tag.Title.size() > 30 || tag.Artist.size() > 30 || tag.Album.size() > 30) {
+        std::string block = "LYRICSBEGIN";
+        block += "IND0000200";
+        const std::pair<const char*, const std::u16string*> fields[] = {
+            {"EAL", &tag.Album}, {"EAR", &tag.Artist}, {"ETT", &tag.Title}};
+        for (const auto& [id, value] : fields) {
+            if (value->size() <= 30)
+                continue;
+            std::string data = EncodeSingleByte(escapeLineBreaks(value->substr(0, 250)));
+            block += id;
+            block += digits(data.size(), 5);
+            block += data;
+        }
+        out += block;
+        out += digits(block.size(), 6);
+        out += "LYRICS200";
+    }
+
+    std::int32_t g = tag.GenreID;
+    std::u16string genre = lower(tag.Genre);
+    if ((g == kGenreOther && genre != u"other") || (g == kGenreNone && genre != u"unknown"))
+        g = GenreIdOf(tag.Genre);
+    if (g == -1 || g == -2)
+        g = kGenreOther;
+    if (g < 0 || g > 255)
+        g = kGenreNone;
+
+    bool nothing = tag.Title.empty() && tag.Artist.empty() && tag.Album.empty() && tag.Year.empty() &&
+                   tag.Comments.empty() && tag.TrackNumber.empty() && (g == kGenreOther || g == kGenreNone);
+    if (nothing)
+        return out;
+
+    out += "TAG";
+    out += PadField(tag.Title, 30);
+    out += PadField(tag.Artist, 30);
+    out += PadField(tag.Album, 30);
+    out += PadField(tag.Year, 4);
+    if (int track = trackByte(tag.TrackNumber)) {
+        out += PadField(tag.Comments, 28);
+        out.push_back('\0');
+        out.push_back(static_cast<char>(track));
+    } else {
+        out += PadField(tag.Comments, 30);
+    }
+    out.push_back(static_cast<char>(g));
+    return out;
+}
+
+} // namespace brindle
