@@ -25,7 +25,9 @@ public:
     virtual int fsync(int fd) = 0;
     virtual int ftruncate(int fd, off_t length) = 0;
     // Reserves [offset, offset+length) so that running out of space shows before
-    // any byte is overwritten. Returns an errno value (0 on success), like posix_fallocate.
+    // any byte is overwritten; the file's length and content stay as they are.
+    // Returns an errno value (0 on success), like posix_fallocate; EOPNOTSUPP where
+    // the file system cannot reserve.
     virtual int fallocate(int fd, off_t offset, off_t length) = 0;
     // copy_file_range(2); may fail with EXDEV, ENOSYS, EINVAL, EOPNOTSUPP, in which
     // case callers fall back to pread/pwrite.

@@ -1,0 +1,544 @@
+#include "FaultyFileSystem.h"
+#include "tag/SafeRewrite.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <random>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace brindle {
+namespace {
+
+using test::FaultyFileSystem;
+namespace fsys = std::filesystem;
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string randomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(gen());
+    return s;
+}
+
+struct stat statOf(const std::string& path)
+{
+    struct stat st{};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+// Attributes first: reading the file would move its access time.
+struct Snapshot {
+    explicit Snapshot(const std::string& path) : st(statOf(path)), content(readAll(path)) {}
+    struct stat st;
+    std::string content;
+};
+
+bool sameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+std::string expectedContent(const std::string& old, const RewritePlan& plan)
+{
+    return plan.head + old.substr(plan.audioBegin, plan.audioEnd - plan.audioBegin) + plan.tail;
+}
+
+// A plan that replaces the first `oldHead` and last `oldTail` bytes of a file.
+RewritePlan replaceEnds(std::size_t fileSize, std::size_t oldHead, std::size_t oldTail, std::size_t newHead,
+                        std::size_t newTail)
+{
+    RewritePlan plan;
+    plan.head = randomBytes(newHead, 11);
+    plan.audioBegin = oldHead;
+    plan.audioEnd = fileSize - oldTail;
+    plan.tail = randomBytes(newTail, 12);
+    return plan;
+}
+
+class SafeRewriteTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/brindle-rewrite-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root_ = pattern;
+        temp_ = root_ + "/temp";
+        fsys::create_directory(temp_);
+        if (const char* old = std::getenv("TEMP"))
+            savedTemp_ = old;
+        ::setenv("TEMP", temp_.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        if (savedTemp_)
+            ::setenv("TEMP", savedTemp_->c_str(), 1);
+        else
+            ::unsetenv("TEMP");
+        std::error_code ec;
+        fsys::permissions(root_, fsys::perms::owner_all, ec);
+        fsys::remove_all(root_, ec);
+    }
+
+    // Writes a file with fixed, nanosecond-precise times and returns its path.
+    std::string makeFile(const std::string& name, const std::string& content, mode_t mode = 0640)
+    {
+        const std::string path = root_ + "/" + name;
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+        ::chmod(path.c_str(), mode);
+        const timespec times[2] = {{1000000000, 123456789}, {1100000000, 987654321}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+        return path;
+    }
+
+    std::vector<std::string> tempFiles() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fsys::directory_iterator(temp_))
+            names.push_back(entry.path().string());
+        return names;
+    }
+
+    void clearTemp()
+    {
+        for (const auto& name : tempFiles())
+            ::unlink(name.c_str());
+    }
+
+    // Content, identity and times after a rewrite that reported success.
+    static void expectWritten(const Snapshot& now, const struct stat& before, const std::string& expected)
+    {
+        const struct stat& after = now.st;
+        EXPECT_EQ(now.content, expected);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_dev, before.st_dev);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_TRUE(sameTime(after.st_mtim, before.st_mtim));
+        EXPECT_TRUE(sameTime(after.st_atim, before.st_atim));
+    }
+
+    std::string root_;
+    std::string temp_;
+    std::optional<std::string> savedTemp_;
+};
+
+TEST_F(SafeRewriteTest, RewritesContentKeepingIdentityModeAndTimes)
+{
+    const std::string old = randomBytes(300000, 1);
+    struct Case {
+        const char* name;
+        RewritePlan plan;
+    };
+    const Case cases[] = {
+        {"grow", replaceEnds(old.size(), 1000, 128, 5000, 300)},
+        {"shrink", replaceEnds(old.size(), 20000, 5000, 10, 128)},
+        {"same size", replaceEnds(old.size(), 4096, 128, 4096, 128)},
+        {"no head or tail", replaceEnds(old.size(), 700, 200, 0, 0)},
+        {"middle of the audio", replaceEnds(old.size(), 100000, 100000, 33, 44)},
+        {"no audio", replaceEnds(old.size(), 150000, 150000, 17, 0)},
+        {"empty result", replaceEnds(old.size(), 0, old.size(), 0, 0)},
+        {"whole file kept", replaceEnds(old.size(), 0, 0, 0, 0)},
+    };
+    // The kernel copy, and plain reads and writes that move odd, short amounts.
+    for (const bool plain : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (plain ? ", plain copy" : ", kernel copy"));
+            const std::string path = makeFile("song.mp3", old);
+            const std::string link = root_ + "/link.mp3";
+            ::unlink(link.c_str());
+            ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
+            const struct stat before = statOf(path);
+            FaultyFileSystem fs;
+            fs.noKernelCopy = plain;
+            fs.maxTransfer = plain ? 4099 : 0;
+            const RewriteResult result = RewriteFile(fs, path, c.plan);
+            EXPECT_TRUE(result.ok) << result.reason;
+            EXPECT_EQ(result.reason, "");
+            EXPECT_EQ(result.keptTempPath, "");
+            const std::string expected = expectedContent(old, c.plan);
+            expectWritten(Snapshot(path), before, expected);
+            EXPECT_EQ(readAll(link), expected) << "the other name of the same file sees the new content";
+            EXPECT_TRUE(tempFiles().empty());
+        }
+    }
+}
+
+TEST_F(SafeRewriteTest, TemporaryFileIsPrivateUniqueAndNamedAfterTheTime)
+{
+    const std::string path = makeFile("a.mp3", randomBytes(5000, 2));
+    FaultyFileSystem fs;
+    mode_t tempMode = 0;
+    fs.beforeCall = [&](const std::string& op) {
+        if (op == "pwrite" && tempMode == 0 && !fs.created().empty())
+            tempMode = statOf(fs.created().front()).st_mode & 07777;
+    };
+    const std::time_t before = std::time(nullptr);
+    ASSERT_TRUE(RewriteFile(fs, path, replaceEnds(5000, 10, 10, 20, 20)).ok);
+    ASSERT_EQ(fs.created().size(), 1u);
+    EXPECT_EQ(tempMode, 0600);
+    // TEMP "/mp3" 14 digits, a unique suffix, ".mp3"
+    const std::string name = fs.created().front();
+    const std::string prefix = temp_ + "/mp3";
+    ASSERT_EQ(name.rfind(prefix, 0), 0u) << name;
+    const std::string rest = name.substr(prefix.size());
+    ASSERT_GT(rest.size(), 14u + 1 + 4) << name;
+    const std::string digits = rest.substr(0, 14);
+    EXPECT_EQ(digits.find_first_not_of("0123456789"), std::string::npos) << name;
+    EXPECT_EQ(rest.substr(rest.size() - 4), ".mp3") << name;
+    EXPECT_EQ(rest.find('/'), std::string::npos) << name;
+    std::tm tm{};
+    ::localtime_r(&before, &tm);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M", &tm);
+    EXPECT_EQ(digits.substr(0, 12), stamp) << "local date and time to the minute";
+}
+
+TEST_F(SafeRewriteTest, TemporaryFolderComesFromTempThenTheSystem)
+{
+    EXPECT_EQ(TemporaryFolder(), temp_);
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::string savedTmpdir = tmpdir ? tmpdir : "";
+    ::setenv("TEMP", "", 1);
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ(TemporaryFolder(), "/tmp");
+    ::unsetenv("TEMP");
+    ::setenv("TMPDIR", "/var/tmp", 1);
+    EXPECT_EQ(TemporaryFolder(), "/var/tmp");
+    if (tmpdir)
+        ::setenv("TMPDIR", savedTmpdir.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+}
+
+TEST_F(SafeRewriteTest, TakenTemporaryNameIsNeverReused)
+{
+    const std::string old = randomBytes(8000, 3);
+    const std::string path = makeFile("a.mp3", old);
+    const RewritePlan plan = replaceEnds(old.size(), 100, 0, 50, 0);
+    FaultyFileSystem fs;
+    // Another program takes the first name just before this one opens it.
+    fs.beforeCall = [&](const std::string& op) {
+        if (op == "open" && fs.created().size() == 1 && !fsys::exists(fs.created()[0]))
+            std::ofstream(fs.created()[0]) << "not ours";
+    };
+    const RewriteResult result = RewriteFile(fs, path, plan);
+    EXPECT_TRUE(result.ok) << result.reason;
+    ASSERT_EQ(fs.created().size(), 2u);
+    EXPECT_NE(fs.created()[0], fs.created()[1]);
+    EXPECT_EQ(readAll(fs.created()[0]), "not ours");
+    EXPECT_FALSE(fsys::exists(fs.created()[1]));
+    EXPECT_EQ(readAll(path), expectedContent(old, plan));
+}
+
+TEST_F(SafeRewriteTest, TwoWritesInTheSameSecondDoNotInterfere)
+{
+    const std::string oldA = randomBytes(200000, 4), oldB = randomBytes(150000, 5);
+    const std::string a = makeFile("a.mp3", oldA), b = makeFile("b.mp3", oldB);
+    const RewritePlan planA = replaceEnds(oldA.size(), 100, 128, 3000, 128);
+    const RewritePlan planB = replaceEnds(oldB.size(), 2000, 0, 10, 128);
+    FaultyFileSystem outer, inner;
+    RewriteResult resultB;
+    bool started = false;
+    // The second write runs whole while the first one's temporary file is half written.
+    outer.beforeCall = [&](const std::string& op) {
+        if (op == "pwrite" && !started) {
+            started = true;
+            resultB = RewriteFile(inner, b, planB);
+        }
+    };
+    const RewriteResult resultA = RewriteFile(outer, a, planA);
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(resultA.ok) << resultA.reason;
+    EXPECT_TRUE(resultB.ok) << resultB.reason;
+    ASSERT_EQ(outer.created().size(), 1u);
+    ASSERT_EQ(inner.created().size(), 1u);
+    EXPECT_NE(outer.created()[0], inner.created()[0]);
+    EXPECT_EQ(readAll(a), expectedContent(oldA, planA));
+    EXPECT_EQ(readAll(b), expectedContent(oldB, planB));
+    EXPECT_TRUE(tempFiles().empty());
+}
+
+TEST_F(SafeRewriteTest, PlainCopyMemoryStaysBounded)
+{
+    const std::string old = randomBytes(5 << 20, 6);
+    const std::string path = makeFile("big.mp3", old);
+    const RewritePlan plan = replaceEnds(old.size(), 10, 0, 100, 0);
+    FaultyFileSystem fs;
+    fs.noKernelCopy = true;
+    ASSERT_TRUE(RewriteFile(fs, path, plan).ok);
+    EXPECT_LE(fs.largestTransfer(), std::size_t{1} << 20);
+    EXPECT_EQ(readAll(path), expectedContent(old, plan));
+}
+
+TEST_F(SafeRewriteTest, BadAudioRangeChangesNothing)
+{
+    const std::string old = randomBytes(1000, 7);
+    const std::string path = makeFile("a.mp3", old);
+    FaultyFileSystem fs;
+    RewritePlan plan;
+    plan.audioBegin = 10;
+    plan.audioEnd = 1001;
+    const RewriteResult result = RewriteFile(fs, path, plan);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.reason.find("lies outside"), std::string::npos) << result.reason;
+    EXPECT_TRUE(fs.created().empty());
+    EXPECT_EQ(readAll(path), old);
+}
+
+TEST_F(SafeRewriteTest, NoRoomForGrowthIsFoundBeforeTheFileIsTouched)
+{
+    const std::string old = randomBytes(20000, 8);
+    const RewritePlan plan = replaceEnds(old.size(), 0, 0, 100000, 0);
+    {
+        SCOPED_TRACE("reservation refused");
+        const std::string path = makeFile("a.mp3", old);
+        FaultyFileSystem fs;
+        fs.failEvery("fallocate", ENOSPC);
+        const RewriteResult result = RewriteFile(fs, path, plan);
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.reason.find("No space left on device"), std::string::npos) << result.reason;
+        EXPECT_EQ(readAll(path), old);
+        EXPECT_TRUE(tempFiles().empty());
+    }
+    {
+        SCOPED_TRACE("no reservation possible, free space counted");
+        const std::string path = makeFile("b.mp3", old);
+        FaultyFileSystem fs;
+        fs.failEvery("fallocate", EOPNOTSUPP);
+        fs.availableBlocks = 1;
+        const RewriteResult result = RewriteFile(fs, path, plan);
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.reason.find("No space left on device"), std::string::npos) << result.reason;
+        EXPECT_EQ(readAll(path), old);
+        EXPECT_TRUE(tempFiles().empty());
+        fs.availableBlocks.reset();
+        EXPECT_TRUE(RewriteFile(fs, path, plan).ok);
+        EXPECT_EQ(readAll(path), expectedContent(old, plan));
+    }
+}
+
+TEST_F(SafeRewriteTest, RefillThatKeepsFailingLeavesTheNewContentInTheTemporaryFile)
+{
+    const std::string old = randomBytes(50000, 9);
+    const std::string path = makeFile("a.mp3", old);
+    const RewritePlan plan = replaceEnds(old.size(), 100, 100, 700, 128);
+    FaultyFileSystem fs;
+    fs.failEvery("ftruncate", EIO);
+    const RewriteResult result = RewriteFile(fs, path, plan);
+    EXPECT_FALSE(result.ok);
+    ASSERT_FALSE(result.keptTempPath.empty());
+    EXPECT_NE(result.reason.find("cannot truncate " + path + ": Input/output error"), std::string::npos) << result.reason;
+    EXPECT_NE(result.reason.find(result.keptTempPath), std::string::npos) << result.reason;
+    EXPECT_EQ(readAll(result.keptTempPath), expectedContent(old, plan));
+    EXPECT_EQ(tempFiles(), std::vector<std::string>{result.keptTempPath});
+}
+
+TEST_F(SafeRewriteTest, TimesThatCannotBeRestoredAreReported)
+{
+    const std::string old = randomBytes(5000, 10);
+    const std::string path = makeFile("a.mp3", old);
+    const RewritePlan plan = replaceEnds(old.size(), 10, 0, 20, 0);
+    FaultyFileSystem fs;
+    fs.failEvery("futimens", EPERM);
+    const RewriteResult result = RewriteFile(fs, path, plan);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.reason.find("times could not be restored: Operation not permitted"), std::string::npos)
+        << result.reason;
+    EXPECT_EQ(readAll(path), expectedContent(old, plan));
+    EXPECT_TRUE(tempFiles().empty());
+}
+
+// Every step of a clean run fails once, in turn: the file ends exactly old (and the
+// call says so) or exactly new (and the call says so), and no temporary file stays.
+TEST_F(SafeRewriteTest, OneFailureAtAnyStepLosesNothing)
+{
+    const std::string old = randomBytes(40000, 13);
+    for (const bool plain : {false, true}) {
+        for (const RewritePlan& plan : {replaceEnds(old.size(), 500, 128, 9000, 300), replaceEnds(old.size(), 9000, 300, 500, 0)}) {
+            const std::string expected = expectedContent(old, plan);
+            auto configure = [&](FaultyFileSystem& fs) {
+                fs.noKernelCopy = plain;
+                fs.maxTransfer = plain ? 16384 : 0;
+            };
+            FaultyFileSystem clean;
+            configure(clean);
+            ASSERT_TRUE(RewriteFile(clean, makeFile("a.mp3", old), plan).ok);
+            const int n = clean.calls();
+            for (const int err : {EIO, EINTR, EOPNOTSUPP}) {
+                for (int k = 1; k <= n + 1; ++k) {
+                    SCOPED_TRACE((plain ? "plain, " : "kernel, ") + std::to_string(plan.head.size()) + "-byte head, " +
+                                 std::strerror(err) + ", failing call " + std::to_string(k) + " of " +
+                                 std::to_string(n) + (k <= n ? " (" + clean.log()[k - 1] + ")" : ""));
+                    const std::string path = makeFile("a.mp3", old);
+                    const struct stat before = statOf(path);
+                    FaultyFileSystem fs;
+                    configure(fs);
+                    fs.failAt(k, err);
+                    const RewriteResult result = RewriteFile(fs, path, plan);
+                    const Snapshot snap(path);
+                    const std::string& now = snap.content;
+                    ASSERT_TRUE(now == old || now == expected);
+                    ASSERT_EQ(result.ok, now == expected) << result.reason;
+                    EXPECT_EQ(result.keptTempPath, "");
+                    if (result.ok) {
+                        expectWritten(snap, before, expected);
+                    } else {
+                        EXPECT_FALSE(result.reason.empty());
+                    }
+                    EXPECT_TRUE(tempFiles().empty());
+                    clearTemp();
+                }
+            }
+        }
+    }
+}
+
+// Every step from k on fails: the file is exactly old, or exactly new, or the named
+// temporary file holds exactly the new content; any file left in the temporary
+// folder is named in the reason.
+TEST_F(SafeRewriteTest, LastingFailureFromAnyStepLosesNothing)
+{
+    const std::string old = randomBytes(40000, 14);
+    for (const bool plain : {false, true}) {
+        const RewritePlan plan = replaceEnds(old.size(), 500, 128, 9000, 300);
+        const std::string expected = expectedContent(old, plan);
+        FaultyFileSystem clean;
+        clean.noKernelCopy = plain;
+        ASSERT_TRUE(RewriteFile(clean, makeFile("a.mp3", old), plan).ok);
+        const int n = clean.calls();
+        for (int k = 1; k <= n + 1; ++k) {
+            SCOPED_TRACE(std::string(plain ? "plain" : "kernel") + ", failing from call " + std::to_string(k) + " of " +
+                         std::to_string(n) + (k <= n ? " (" + clean.log()[k - 1] + ")" : ""));
+            const std::string path = makeFile("a.mp3", old);
+            const struct stat before = statOf(path);
+            FaultyFileSystem fs;
+            fs.noKernelCopy = plain;
+            fs.failAt(k, EIO, FaultyFileSystem::Mode::FromThenOn);
+            const RewriteResult result = RewriteFile(fs, path, plan);
+            const Snapshot snap(path);
+            const std::string& now = snap.content;
+            if (!result.keptTempPath.empty()) {
+                EXPECT_FALSE(result.ok);
+                EXPECT_NE(result.reason.find(result.keptTempPath), std::string::npos);
+                EXPECT_EQ(readAll(result.keptTempPath), expected);
+            } else {
+                ASSERT_TRUE(now == old || now == expected);
+            }
+            if (result.ok) {
+                expectWritten(snap, before, expected);
+            }
+            if (now == old) {
+                EXPECT_FALSE(result.ok);
+            }
+            if (!result.ok) {
+                EXPECT_FALSE(result.reason.empty());
+            }
+            for (const std::string& left : tempFiles())
+                EXPECT_NE(result.reason.find(left), std::string::npos) << result.reason;
+            clearTemp();
+        }
+    }
+}
+
+// The checks of the read-only cases run in a child process so that it can drop
+// root rights or get a mount namespace of its own. Exit status 0: the call failed as
+// expected; 77: the case cannot be set up here.
+int runInChild(const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(body());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+int expectRefused(const std::string& path, const char* error)
+{
+    const RewriteResult result = RewriteFile(FileSystem::posix(), path, replaceEnds(4000, 10, 0, 5000, 0));
+    const bool asExpected = !result.ok && result.reason.find(std::string("cannot open ") + path + " for writing: " + error) == 0;
+    if (!asExpected)
+        std::fprintf(stderr, "unexpected result: ok=%d reason=%s\n", result.ok, result.reason.c_str());
+    return asExpected ? 0 : 1;
+}
+
+TEST_F(SafeRewriteTest, ReadOnlyFileIsRefusedAndUntouched)
+{
+    const std::string old = randomBytes(4000, 15);
+    const std::string path = makeFile("a.mp3", old, 0444);
+    const struct stat before = statOf(path);
+    ::chmod(root_.c_str(), 0755);
+    ::chmod(temp_.c_str(), 0777);
+    const int status = runInChild([&] {
+        // Root may write any file: the check runs as an ordinary user then.
+        if (::geteuid() == 0 && (::chown(path.c_str(), 65534, 65534) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return 77;
+        return expectRefused(path, "Permission denied");
+    });
+    if (status == 77)
+        GTEST_SKIP() << "cannot drop root rights here";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readAll(path), old);
+    EXPECT_TRUE(sameTime(statOf(path).st_mtim, before.st_mtim));
+    EXPECT_TRUE(tempFiles().empty());
+}
+
+TEST_F(SafeRewriteTest, FileOnReadOnlyFileSystemIsRefusedAndUntouched)
+{
+    const std::string old = randomBytes(4000, 16);
+    const std::string folder = root_ + "/ro";
+    fsys::create_directory(folder);
+    const std::string path = folder + "/a.mp3";
+    std::ofstream(path, std::ios::binary) << old;
+    const int status = runInChild([&] {
+        // A read-only bind mount of the folder, visible to this process only.
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+            return 77;
+        return expectRefused(path, "Read-only file system");
+    });
+    if (status == 77)
+        GTEST_SKIP() << "no rights to mount a read-only folder here";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readAll(path), old);
+    EXPECT_TRUE(tempFiles().empty());
+}
+
+TEST_F(SafeRewriteTest, RefusedOpenCreatesNothing)
+{
+    const std::string old = randomBytes(4000, 17);
+    const std::string path = makeFile("a.mp3", old);
+    FaultyFileSystem fs;
+    fs.failAt(1, EACCES);
+    const RewriteResult result = RewriteFile(fs, path, replaceEnds(old.size(), 10, 0, 20, 0));
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.reason, "cannot open " + path + " for writing: Permission denied");
+    EXPECT_TRUE(fs.created().empty());
+    EXPECT_EQ(readAll(path), old);
+}
+
+} // namespace
+} // namespace brindle
