@@ -2,6 +2,7 @@
 
 #include "clsID3.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <dirent.h>
@@ -24,10 +25,12 @@ bool IsListedMp3Name(std::string_view name)
     return ext[0] == '.' && (ext[1] | 0x20) == 'm' && (ext[2] | 0x20) == 'p' && ext[3] == '3';
 }
 
-std::vector<std::string> ListFolderMp3s(const std::string& folder)
+std::vector<std::string> ListFolderMp3s(const std::string& folder, int* error)
 {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.c_str());
+    if (error)
+        *error = dir ? 0 : errno;
     if (!dir)
         return names;
     int dfd = ::dirfd(dir);

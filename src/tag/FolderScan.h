@@ -15,7 +15,7 @@ bool IsListedMp3Name(std::string_view name);
 // Names of the plain files (symbolic links to plain files count) of folder that the
 // scan lists, in directory order; subfolders are not entered. Empty when the folder
 // cannot be read.
-std::vector<std::string> ListFolderMp3s(const std::string& folder);
+std::vector<std::string> ListFolderMp3s(const std::string& folder, int* error = nullptr);
 
 std::u16string FormatGenre(const clsID3& tag);
 std::u16string FormatPlayingTime(double seconds);

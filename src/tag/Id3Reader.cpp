@@ -476,6 +476,7 @@ void clsID3::RefreshID3Tags()
 {
     resetForRead();
     FileReader file(*fs_, fileName_);
+    readError_ = file.error();
     if (!file.isOpen()) {
         revision_ = 3;
         return;

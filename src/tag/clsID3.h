@@ -93,6 +93,9 @@ public:
 
     // Re-reads FileName. Never fails loudly: an unreadable file leaves the reset values.
     void RefreshID3Tags();
+    // errno of the last read's open (0 when the file could be opened), for callers
+    // that must tell a missing file from an untagged one.
+    int ReadError() const { return readError_; }
 
     // Write the properties into the file / strip every tag. Never throw; return
     // whether the file was written and keep the reason of a failure in LastError().
@@ -127,6 +130,7 @@ private:
     FileSystem* fs_;
     std::string fileName_;
     std::string lastError_;
+    int readError_ = 0;
     bool id3v1Exists_ = false;
     bool id3v2Exists_ = false;
     bool lyrics3v1Exists_ = false;

@@ -1,0 +1,96 @@
+// brindle-cli: the tag engine from the command line.
+#include "Commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <map>
+
+namespace {
+
+// "NAME=VALUE" split at the first "="; false when there is none.
+bool splitAssignment(const std::string& text, std::string& name, std::string& value)
+{
+    auto eq = text.find('=');
+    if (eq == std::string::npos || eq == 0)
+        return false;
+    name = text.substr(0, eq);
+    value = text.substr(eq + 1);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using brindle::cli::Edit;
+    std::ios::sync_with_stdio(false);
+
+    CLI::App app{"Brindle's command-line tool: read, list, edit and strip the tags of MP3 files.", "brindle-cli"};
+    app.require_subcommand(1);
+
+    bool showJson = false;
+    std::vector<std::string> showFiles;
+    auto* show = app.add_subcommand("show", "Print every tag field and audio property of each FILE.");
+    show->add_flag("--json", showJson, "One JSON object per file and line, keyed by property name");
+    show->add_option("FILE", showFiles, "MP3 files to read")->required();
+
+    bool listJson = false;
+    std::string folder;
+    auto* list = app.add_subcommand("list", "List the MP3 files of FOLDER as the window's file list shows them.");
+    list->add_flag("--json", listJson, "A JSON array of rows keyed by the column titles");
+    list->add_option("FOLDER", folder, "Folder to scan (subfolders are not entered)")->required();
+
+    std::vector<std::string> sets, adds, clears, setFiles;
+    auto* set = app.add_subcommand("set", "Change tag fields of each FILE, applying the options in the order given.");
+    set->add_option("--set", sets, "PROPERTY=VALUE: a text property (Title, Artist, ...) or GenreID")->take_all();
+    set->add_option("--add", adds, "LIST=VALUE: add a value to ArtistURL or CommercialInfo");
+    set->add_option("--clear", clears, "LIST: empty ArtistURL or CommercialInfo");
+    set->add_option("FILE", setFiles, "MP3 files to write")->required();
+
+    std::vector<std::string> stripFiles;
+    auto* strip = app.add_subcommand("strip", "Remove every tag (ID3v2, Lyrics3, ID3v1) from each FILE.");
+    strip->add_option("FILE", stripFiles, "MP3 files to strip")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return 2;
+    }
+
+    if (*show)
+        return brindle::cli::Show(showFiles, showJson, std::cout, std::cerr);
+    if (*list)
+        return brindle::cli::List(folder, listJson, std::cout, std::cerr);
+    if (*strip)
+        return brindle::cli::Strip(stripFiles, std::cout, std::cerr);
+
+    // The edits in command-line order, whatever their option.
+    std::vector<Edit> edits;
+    std::map<std::string, std::size_t> used;
+    for (CLI::Option* opt : set->parse_order()) {
+        std::string flag = opt->get_name();
+        std::size_t index = used[flag]++;
+        std::string name, value;
+        if (flag == "--clear") {
+            edits.push_back({Edit::Kind::Clear, clears[index], {}});
+            continue;
+        }
+        if (flag != "--set" && flag != "--add")
+            continue;
+        const std::string& text = flag == "--set" ? sets[index] : adds[index];
+        if (!splitAssignment(text, name, value)) {
+            std::cerr << "brindle-cli: " << flag << " needs NAME=VALUE, not \"" << text << "\"\n";
+            return 2;
+        }
+        edits.push_back({flag == "--set" ? Edit::Kind::Set : Edit::Kind::Add, name, value});
+    }
+    if (std::string problem = brindle::cli::ValidateEdits(edits); !problem.empty()) {
+        std::cerr << "brindle-cli: " << problem << "\n";
+        return 2;
+    }
+    return brindle::cli::Set(setFiles, edits, std::cout, std::cerr);
+}
