@@ -153,6 +153,19 @@ TEST_F(Conversion, GifKeepsFewColoursExactlyAndQuantisesMany)
     const QByteArray data = candy.ImageToData(Picture(many), "image/gif");
     EXPECT_EQ(testimg::readWithGiflib(data).colourCount, 256);
     EXPECT_LT(testimg::meanAbsDifference(many, readWithQt(data)), 12.0);
+
+    // With transparency one palette entry is kept for it.
+    QImage holes = many.convertToFormat(QImage::Format_ARGB32);
+    for (int x = 0; x < 256; x += 3)
+        holes.setPixel(x, x, qRgba(0, 0, 0, 0));
+    const QByteArray holey = candy.ImageToData(Picture(holes), "image/gif");
+    const auto info = testimg::readWithGiflib(holey);
+    ASSERT_TRUE(info.ok);
+    EXPECT_EQ(info.colourCount, 256);
+    EXPECT_GE(info.transparentIndex, 0);
+    const QImage back = readWithQt(holey);
+    EXPECT_EQ(qAlpha(back.pixel(3, 3)), 0);
+    EXPECT_EQ(qAlpha(back.pixel(4, 3)), 255);
 }
 
 TEST_F(Conversion, TransparencySurvivesInPngAndGifAndBecomesBlackElsewhere)
