@@ -468,7 +468,9 @@ void Id3Reader::readVbrHeaders(std::string_view window)
         st.vbrFrames = be32(36 + 14);
         std::int32_t entries = be16(36 + 18);
         std::int32_t entrySize = be16(36 + 22);
-        st.audioBytes -= 26 + entries * entrySize;
+        // Two 16-bit counts multiply past 32 bits; the count stays within its type.
+        std::int64_t remaining = static_cast<std::int64_t>(st.audioBytes) - 26 - static_cast<std::int64_t>(entries) * entrySize;
+        st.audioBytes = static_cast<std::int32_t>(std::clamp<std::int64_t>(remaining, INT32_MIN, INT32_MAX));
     }
 }
 
