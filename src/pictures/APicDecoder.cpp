@@ -131,11 +131,7 @@ std::optional<std::string> BuildImageDataEntry(const QString& MIMEType, int Pict
         if (pic.isNull())
             return std::nullopt;
 
-        QString name = MIMEType;
-        const ImageKind detected = modImageType::DetectImageKind(Data);
-        if (detected != ImageKind::Unsupported)
-            name = modImageType::ImageTypeName(detected, ID3Revision);
-
+        QString name;
         QByteArray converted;
         QByteArrayView image = Data;
         if (modImageType::IsRevision2(ID3Revision)) {
@@ -151,8 +147,12 @@ std::optional<std::string> BuildImageDataEntry(const QString& MIMEType, int Pict
             name = modImageType::ImageTypeName(
                 pic.sourceKind() == ImageKind::JPEG ? ImageKind::JPEG : ImageKind::PNG, ID3Revision);
         } else {
+            const ImageKind detected = modImageType::DetectImageKind(Data);
+            name = detected != ImageKind::Unsupported ? modImageType::ImageTypeName(detected, ID3Revision)
+                                                      : MIMEType;
             // A NUL would end the MIME type early and shift the rest of the entry.
-            name.truncate(name.indexOf(QChar(0)) < 0 ? name.size() : name.indexOf(QChar(0)));
+            if (const auto nul = name.indexOf(QChar(0)); nul >= 0)
+                name.truncate(nul);
             if (name.isEmpty())
                 name = modImageType::ImageTypeName(pic.sourceKind(), ID3Revision);
         }

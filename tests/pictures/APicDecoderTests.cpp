@@ -181,6 +181,13 @@ TEST(InsertImageData, UnrecognisedJpegKeepsItsNameOrGetsOne)
     EXPECT_EQ(ParsePictureEntry(list.Item(1), 3)->Format, "image/jpeg");
     EXPECT_EQ(ParsePictureEntry(list.Item(2), 3)->Format, "image/jpeg");
 
+    // A NUL in the name would shift the entry's fields.
+    QString withNul = QStringLiteral("image/x");
+    withNul.append(QChar(0)).append(QLatin1String("y"));
+    ASSERT_TRUE(InsertImageData(list, 1, withNul, 3, exif, 3));
+    EXPECT_EQ(ParsePictureEntry(list.Item(1), 3)->Format, "image/x");
+    EXPECT_EQ(ParsePictureEntry(list.Item(1), 3)->PictureType, 3);
+
     // Three letters are all a revision 2 tag has for the format.
     ASSERT_TRUE(InsertImageData(list, 2, "", 3, exif, 2));
     EXPECT_EQ(list.Item(2).substr(0, 4), std::string("JPG\x03", 4));
@@ -234,7 +241,10 @@ TEST(InsertImageData, PlaceholderThenReplaceAddsPictures)
     EXPECT_EQ(DecodeImage(list, 2, 3)->MIMEType, "image/jpeg");
 
     // A built entry can also be added directly; the list refuses the same picture twice.
-    const auto entry = BuildImageDataEntry("image/png", 3, testimg::png(8, 8), 3);
+    // Bytes may come as std::string, as read from a file or taken from a list entry.
+    const std::string fileBytes = testimg::png(8, 8).toStdString();
+    EXPECT_EQ(modImageType::DetectImageType(fileBytes, 3), "image/png");
+    const auto entry = BuildImageDataEntry("image/png", 3, fileBytes, 3);
     ASSERT_TRUE(entry);
     MultiFrameData direct;
     direct.Add(*entry, std::nullopt, std::nullopt, true);
