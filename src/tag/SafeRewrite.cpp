@@ -95,6 +95,7 @@ private:
     std::string tempPath_;     // set only once this call has created the file
     bool refillStarted_ = false;
     bool kernelCopy_ = true;
+    std::uint64_t oldLength_ = 0;
     std::uint64_t newLength_ = 0;
     struct timespec times_[2]{};
     int timesError_ = 0;
@@ -128,7 +129,8 @@ RewriteResult Rewriter::run()
         return failed("cannot read the attributes of " + path_ + ": " + errorText(lastError()));
     if (!S_ISREG(st.st_mode))
         return failed("cannot write " + path_ + ": not a regular file");
-    const auto oldLength = static_cast<std::uint64_t>(st.st_size);
+    oldLength_ = static_cast<std::uint64_t>(st.st_size);
+    const std::uint64_t oldLength = oldLength_;
     if (plan_.audioBegin > plan_.audioEnd || plan_.audioEnd > oldLength)
         return failed("cannot write " + path_ + ": the audio range " + std::to_string(plan_.audioBegin) + "-" +
                       std::to_string(plan_.audioEnd) + " lies outside its " + std::to_string(oldLength) + " bytes");
@@ -274,10 +276,12 @@ std::string Rewriter::refill()
 {
     // Overwriting and then cutting the end keeps the blocks the file already has:
     // nothing is freed and allocated again, and the file is never empty on disk.
+    // Only a shrinking file is cut; a growing one reaches its length by the copy
+    // alone, so the length check below also catches a copy that came up short.
     timesError_ = 0;
     if (int e = copyRange(tfd_, 0, fd_, 0, newLength_))
         return "cannot write " + path_ + ": " + errorText(e);
-    if (fs_.ftruncate(fd_, static_cast<off_t>(newLength_)) != 0)
+    if (oldLength_ > newLength_ && fs_.ftruncate(fd_, static_cast<off_t>(newLength_)) != 0)
         return "cannot truncate " + path_ + ": " + errorText(lastError());
     // Before the flush, so that one flush covers the times too.
     if (fs_.futimens(fd_, times_) != 0)
