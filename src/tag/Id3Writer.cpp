@@ -62,7 +62,11 @@ struct Id3Writer {
     clsID3& tag;
     int version = 3;
     std::vector<std::string_view> pending;
+    std::vector<std::string_view> written; // IDs that left the pending set
     std::string body; // the tag being edited
+    // A kept last frame whose size runs past the old tag. It goes after the appended
+    // frames: placed before them, it would swallow them for every reader.
+    std::string overrunFrame;
 
     enum class ValueKind { None, Text, Comment, Url, Picture };
     struct Value {
@@ -96,8 +100,14 @@ struct Id3Writer {
     void unpend(std::string_view id)
     {
         auto it = std::find_if(pending.begin(), pending.end(), [&](std::string_view p) { return idEquals(p, id); });
-        if (it != pending.end())
+        if (it != pending.end()) {
+            written.push_back(*it);
             pending.erase(it);
+        }
+    }
+    bool isWritten(std::string_view id) const
+    {
+        return std::any_of(written.begin(), written.end(), [&](std::string_view p) { return idEquals(p, id); });
     }
 
     std::u16string genreText() const
@@ -261,7 +271,9 @@ struct Id3Writer {
     {
         const std::size_t idLen = static_cast<std::size_t>(FrameIdLength(version));
         std::size_t pos = 0;
+        std::size_t frameStart = 0;
         while (pos < body.size()) {
+            frameStart = pos;
             auto total = FrameTotalSize(body, pos, version);
             if (!total)
                 break;
@@ -296,14 +308,20 @@ struct Id3Writer {
                 if (isPending(id)) {
                     pos = putFrame(id, pos, valueOf(id), false);
                     unpend(id);
+                } else if (isWritten(id)) {
+                    // A second frame of a field already written would override it for readers.
+                    cutFrame(pos);
                 } else {
                     pos = skipFrame(pos);
                 }
             }
         }
         // A kept frame that runs past the end stays as it is, with no padding after it.
-        if (pos > body.size())
+        if (pos > body.size()) {
+            overrunFrame = body.substr(frameStart);
+            body.resize(frameStart);
             return 0;
+        }
         std::size_t oldPadding = body.size() - std::min(pos, body.size());
         body.resize(std::min(pos, body.size()));
         return oldPadding == 0 ? 2048 : oldPadding;
@@ -335,7 +353,7 @@ bool clsID3::UpdateID3Tags()
         return false;
     }
 
-    Id3Writer w{*this, 3, {}, {}};
+    Id3Writer w{*this, 3, {}, {}, {}, {}};
     std::int64_t audioStart = 0;
     auto hdr = ParseId3v2Header(file.read(0, 10));
     if (hdr) {
@@ -361,6 +379,7 @@ bool clsID3::UpdateID3Tags()
     counterCommercial_ = counterArtistURL_ = counterPictures_ = 1;
     std::size_t padding = w.editFrames();
     w.appendPending();
+    w.body += w.overrunFrame;
 
     RewritePlan plan;
     plan.head = "ID3";
