@@ -245,6 +245,19 @@ TEST_F(SafeRewriteTest, TemporaryFolderComesFromTempThenTheSystem)
         ::unsetenv("TMPDIR");
 }
 
+TEST_F(SafeRewriteTest, MissingTemporaryFolderChangesNothing)
+{
+    const std::string old = randomBytes(3000, 21);
+    const std::string path = makeFile("a.mp3", old);
+    const std::string missing = root_ + "/no such folder";
+    ::setenv("TEMP", missing.c_str(), 1);
+    const RewriteResult result = RewriteFile(FileSystem::posix(), path, replaceEnds(old.size(), 10, 0, 20, 0));
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.reason.rfind("cannot create temporary file " + missing + "/mp3", 0), 0u) << result.reason;
+    EXPECT_NE(result.reason.find(": No such file or directory"), std::string::npos) << result.reason;
+    EXPECT_TRUE(sameBytes(readAll(path), old));
+}
+
 TEST_F(SafeRewriteTest, TakenTemporaryNameIsNeverReused)
 {
     const std::string old = randomBytes(8000, 3);
@@ -381,6 +394,38 @@ TEST_F(SafeRewriteTest, TimesThatCannotBeRestoredAreReported)
         << result.reason;
     EXPECT_TRUE(sameBytes(readAll(path), expectedContent(old, plan)));
     EXPECT_TRUE(tempFiles().empty());
+}
+
+TEST_F(SafeRewriteTest, ExceptionsDoNotEscapeAndLoseNothing)
+{
+    const std::string old = randomBytes(50000, 22);
+    const RewritePlan plan = replaceEnds(old.size(), 100, 0, 900, 0);
+    for (const char* op : {"fallocate", "ftruncate", "copyFileRange"}) {
+        SCOPED_TRACE(op);
+        // Shrinking, so that the refill cuts the file; the copy throws on its second call (the refill).
+        const RewritePlan shrink = replaceEnds(old.size(), 1000, 0, 10, 0);
+        const RewritePlan& p = std::string(op) == "fallocate" ? plan : shrink;
+        const std::string path = makeFile("a.mp3", old);
+        FaultyFileSystem fs;
+        int seen = 0;
+        const int throwAt = std::string(op) == "copyFileRange" ? 2 : 1;
+        fs.beforeCall = [&](const std::string& name) {
+            if (name == op && ++seen == throwAt)
+                throw std::bad_alloc();
+        };
+        RewriteResult result;
+        EXPECT_NO_THROW(result = RewriteFile(fs, path, p));
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.reason.find("out of memory"), std::string::npos) << result.reason;
+        if (std::string(op) == "fallocate") {
+            EXPECT_TRUE(sameBytes(readAll(path), old));
+            EXPECT_TRUE(tempFiles().empty());
+        } else {
+            ASSERT_FALSE(result.keptTempPath.empty());
+            EXPECT_TRUE(sameBytes(readAll(result.keptTempPath), expectedContent(old, p)));
+        }
+        clearTemp();
+    }
 }
 
 // Where in a clean run each kind of step on each file happens.
