@@ -235,10 +235,8 @@ void Socket::destroySocket(bool raiseFailure) {
 }
 
 void Socket::cancelLookup() {
-    if (lookupId_ >= 0) {
-        QHostInfo::abortHostLookup(lookupId_);
-        lookupId_ = -1;
-    }
+    // Forgetting the id is the cancel: a reply is matched against it and dropped.
+    lookupId_ = -1;
 }
 
 void Socket::updateNotifications() {
@@ -449,11 +447,12 @@ void Socket::Connect(const std::optional<QString>& remoteHost, const std::option
     }
     state_ = sckResolvingHost;
     updateNotifications();
-    const int fd = handle_;
-    lookupId_ = QHostInfo::lookupHost(remoteHost_, this, [this, fd](const QHostInfo& info) {
-        if (fd == handle_) onHostResolved(info.lookupId(), info);
-    });
+    // The slot form, because the functor form leaks its callback when this object
+    // is destroyed before the reply.
+    lookupId_ = QHostInfo::lookupHost(remoteHost_, this, SLOT(hostLookedUp(QHostInfo)));
 }
+
+void Socket::hostLookedUp(const QHostInfo& info) { onHostResolved(info.lookupId(), info); }
 
 void Socket::onHostResolved(int lookupId, const QHostInfo& info) {
     if (lookupId != lookupId_ || state_ != sckResolvingHost) return;
@@ -539,7 +538,7 @@ void Socket::Listen() {
 
 void Socket::Accept(int requestID) {
     const QString src = QStringLiteral("Socket.Accept");
-    if (state_ != sckClosed) raise(modSocket::sckInvalidOp, src);
+    if (state_ != sckClosed) raise(modSocket::sckBadState, src);
     Socket* pending = modSocket::TakePending(requestID);
     if (!pending) raise(modSocket::sckBadState, src);
     protocol_ = sckTCPProtocol;

@@ -12,13 +12,13 @@
 #include "net/modSocket.h"
 
 #include <QByteArray>
+#include <QHostInfo>
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
 #include <optional>
 
-class QHostInfo;
 
 namespace brindle {
 
@@ -98,6 +98,9 @@ public:
 
     // Set on an object holding an accepted connection nobody has claimed yet.
     bool IsAcceptedPending() const { return acceptedPending_; }
+
+private slots:
+    void hostLookedUp(const QHostInfo& info);
 
 private:
     bool createSocket(const QString& source);

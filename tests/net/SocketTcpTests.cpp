@@ -264,6 +264,10 @@ TEST(SocketTcp, CloseDuringResolutionCancelsIt) {
     ASSERT_EQ(client.State(), Socket::sckResolvingHost);
     client.CloseSck();
     EXPECT_EQ(client.State(), Socket::sckClosed);
+    auto* dropped = new Socket();
+    dropped->Connect(QStringLiteral("localhost"), server.LocalPort());
+    EXPECT_EQ(dropped->State(), Socket::sckResolvingHost);
+    delete dropped; // its reply must find nobody
     spin(300);
     EXPECT_EQ(client.State(), Socket::sckClosed);
     EXPECT_EQ(rec.connects, 0);
@@ -305,7 +309,7 @@ TEST(SocketTcp, AcceptingTwiceOrOutsideARequestFails) {
     EXPECT_EQ(secondTry.source, QStringLiteral("Socket.Accept"));
     EXPECT_EQ(second.State(), Socket::sckClosed);
     // A connected object cannot take another connection.
-    EXPECT_EQ(raisedBy([&] { first.Accept(first.SocketHandle()); }).number, 40020);
+    EXPECT_EQ(raisedBy([&] { first.Accept(first.SocketHandle()); }).number, 40006);
     EXPECT_EQ(raisedBy([&] { second.Accept(first.SocketHandle()); }).number, 40006);
     EXPECT_EQ(modSocket::SocketFor(first.SocketHandle()), &first);
 }
@@ -326,4 +330,40 @@ TEST(SocketTcp, ListenerCanCloseAndAcceptOnItself) {
     EXPECT_EQ(server.RemotePort(), client.LocalPort());
     client.SendData("x");
     ASSERT_TRUE(waitFor([&] { return server.BytesReceived() == 1; }));
+}
+
+TEST(SocketTcp, DataReceivedBeforeAcceptIsKept) {
+    Socket server, conn, client;
+    QObject::connect(&client, &SocketEvents::Connect, [&] { client.SendData("early"); });
+    bool pendingSawData = false;
+    QObject::connect(&server, &Socket::ConnectionRequest, [&](int id) {
+        // Keep the request open while the caller already sends.
+        Socket* pending = modSocket::PendingFor(id);
+        ASSERT_NE(pending, nullptr);
+        EXPECT_TRUE(pending->IsAcceptedPending());
+        pendingSawData = waitFor([&] { return pending->BytesReceived() == 5; });
+        conn.Accept(id);
+    });
+    server.Bind(0, QStringLiteral("127.0.0.1"));
+    server.Listen();
+    client.Connect(QStringLiteral("127.0.0.1"), server.LocalPort());
+    ASSERT_TRUE(waitFor([&] { return conn.State() == Socket::sckConnected; }));
+    EXPECT_TRUE(pendingSawData);
+    EXPECT_EQ(modSocket::PendingCount(), 0);
+    EXPECT_EQ(conn.BytesReceived(), 5);
+    SocketValue v;
+    conn.GetData(v, Kind::String);
+    EXPECT_EQ(v.toString(), QStringLiteral("early"));
+}
+
+TEST(SocketTcp, EmptyHostNameFailsThroughTheErrorEvent) {
+    Socket client;
+    Recorder rec(client);
+    client.Connect(QString(), 9);
+    ASSERT_TRUE(waitFor([&] { return !rec.errors.empty(); }));
+    EXPECT_EQ(rec.errors[0].number, 11001);
+    EXPECT_EQ(rec.errors[0].description, QStringLiteral("Host not found."));
+    EXPECT_EQ(client.State(), Socket::sckError);
+    client.CloseSck();
+    EXPECT_EQ(client.State(), Socket::sckClosed);
 }
