@@ -6,8 +6,20 @@
 
 namespace brindle {
 
-FileReader::FileReader(FileSystem& fs, const std::string& path) : fs_(fs)
+FileReader::FileReader(FileSystem& fs, const std::string& path)
+    : fs_(fs), ownBuffers_(std::make_unique<ReadBuffers>()), buffers_(*ownBuffers_)
 {
+    open(path);
+}
+
+FileReader::FileReader(FileSystem& fs, const std::string& path, ReadBuffers& buffers) : fs_(fs), buffers_(buffers)
+{
+    open(path);
+}
+
+void FileReader::open(const std::string& path)
+{
+    buffers_.head.resize(0);
     fd_ = fs_.open(path, O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
         error_ = errno;
@@ -21,7 +33,9 @@ FileReader::FileReader(FileSystem& fs, const std::string& path) : fs_(fs)
         return;
     }
     length_ = st.st_size;
-    readInto(head_, 0, static_cast<std::size_t>(std::min<std::int64_t>(length_, kHeadSize)));
+    auto headLength = static_cast<std::size_t>(std::min<std::int64_t>(length_, kHeadSize));
+    buffers_.head.resize(headLength);
+    buffers_.head.resize(fill(buffers_.head.data(), 0, headLength));
 }
 
 FileReader::~FileReader()
@@ -30,27 +44,42 @@ FileReader::~FileReader()
         fs_.close(fd_);
 }
 
-void FileReader::readInto(std::string& out, std::int64_t offset, std::size_t count)
+std::size_t FileReader::fill(char* dest, std::int64_t offset, std::size_t count)
 {
-    out.clear();
-    if (fd_ < 0 || offset < 0 || offset >= length_)
-        return;
-    count = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), length_ - offset));
-    if (offset + static_cast<std::int64_t>(count) <= static_cast<std::int64_t>(head_.size()) && &out != &head_) {
-        out.assign(head_, static_cast<std::size_t>(offset), count);
-        return;
-    }
-    out.resize(count);
     std::size_t done = 0;
     while (done < count) {
-        ssize_t n = fs_.pread(fd_, out.data() + done, count - done, offset + static_cast<off_t>(done));
+        ssize_t n = fs_.pread(fd_, dest + done, count - done, offset + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         done += static_cast<std::size_t>(n);
     }
-    out.resize(done);
+    return done;
+}
+
+std::string_view FileReader::readInto(ByteBuffer& out, std::int64_t offset, std::size_t count)
+{
+    if (fd_ < 0 || offset < 0 || offset >= length_) {
+        out.resize(0);
+        return {};
+    }
+    count = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), length_ - offset));
+    out.resize(count);
+    std::string_view head = buffers_.head.view();
+    std::size_t fromHead = 0;
+    if (offset < static_cast<std::int64_t>(head.size())) {
+        fromHead = std::min(count, head.size() - static_cast<std::size_t>(offset));
+        std::copy_n(head.data() + offset, fromHead, out.data());
+    }
+    if (fromHead < count)
+        out.resize(fromHead + fill(out.data() + fromHead, offset + static_cast<std::int64_t>(fromHead), count - fromHead));
+    return out.view();
+}
+
+void FileReader::readInto(std::string& out, std::int64_t offset, std::size_t count)
+{
+    out.assign(readInto(buffers_.scratch, offset, count));
 }
 
 std::string_view FileReader::read(std::int64_t offset, std::size_t count)
@@ -58,10 +87,21 @@ std::string_view FileReader::read(std::int64_t offset, std::size_t count)
     if (fd_ < 0 || offset < 0 || offset >= length_)
         return {};
     count = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), length_ - offset));
-    if (offset + static_cast<std::int64_t>(count) <= static_cast<std::int64_t>(head_.size()))
-        return std::string_view(head_).substr(static_cast<std::size_t>(offset), count);
-    readInto(scratch_, offset, count);
-    return scratch_;
+    std::string_view head = buffers_.head.view();
+    if (offset + static_cast<std::int64_t>(count) <= static_cast<std::int64_t>(head.size()))
+        return head.substr(static_cast<std::size_t>(offset), count);
+    // Reads near the end of the file come from the cached tail.
+    if (length_ - offset <= static_cast<std::int64_t>(kTailSize)) {
+        if (tailOffset_ < 0) {
+            tailOffset_ = std::max<std::int64_t>(0, length_ - static_cast<std::int64_t>(kTailSize));
+            readInto(buffers_.tail, tailOffset_, static_cast<std::size_t>(length_ - tailOffset_));
+        }
+        std::string_view tail = buffers_.tail.view();
+        auto at = static_cast<std::size_t>(offset - tailOffset_);
+        if (at + count <= tail.size())
+            return tail.substr(at, count);
+    }
+    return readInto(buffers_.scratch, offset, count);
 }
 
 } // namespace brindle

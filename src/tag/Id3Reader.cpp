@@ -142,6 +142,7 @@ std::u16string trimRightSpaces(std::u16string_view s)
 struct Id3Reader {
     clsID3& tag;
     FileReader& file;
+    ReadBuffers& buffers;
     std::int64_t audioStart = 1; // 1-based
     std::int64_t audioEnd = 0;   // 1-based position of the last audio byte
 
@@ -179,11 +180,12 @@ void Id3Reader::readId3v2()
         return;
 
     // A tag that claims more than the file holds is read as far as the file goes.
-    std::string body;
-    file.readInto(body, 10, static_cast<std::size_t>(hdr->size));
-    if (hdr->unsynchronised() && hdr->version < 4)
-        body = RemoveUnsync(body);
-    std::string_view data(body);
+    std::string_view data = file.readInto(buffers.body, 10, static_cast<std::size_t>(hdr->size));
+    std::string synced;
+    if (hdr->unsynchronised() && hdr->version < 4) {
+        synced = RemoveUnsync(data);
+        data = synced;
+    }
     if (hdr->extendedHeader()) {
         auto ext = DecodeSize(data.substr(0, 4), hdr->version > 3);
         if (ext) {
@@ -297,12 +299,10 @@ void Id3Reader::readLyrics3()
         std::int64_t size = digitsValue(sizeField);
         if (size < 11 || size > audioEnd - 15)
             return;
-        std::string block;
-        file.readInto(block, audioEnd - 15 - size, static_cast<std::size_t>(size));
-        if (block.compare(0, 11, "LYRICSBEGIN") != 0)
+        std::string_view b = file.readInto(buffers.chunk, audioEnd - 15 - size, static_cast<std::size_t>(size));
+        if (b.substr(0, 11) != "LYRICSBEGIN")
             return;
         audioEnd -= size + 15;
-        std::string_view b(block);
         std::size_t pos = 11;
         while (pos < b.size()) {
             std::string_view id = b.substr(pos, 3);
@@ -386,22 +386,31 @@ void Id3Reader::readMpeg()
     auto& st = tag.stream_;
     constexpr std::int64_t kChunk = 20480;
     constexpr std::int64_t kWindow = 156;
-    std::string buffer;
+    // The first frame nearly always starts the audio: look at a small prefix of a
+    // chunk first and read the rest only when the search gets there.
+    constexpr std::size_t kFirstLook = 4096;
     bool found = false;
     for (std::int64_t chunkStart = audioStart; chunkStart <= audioEnd && !found; chunkStart += kChunk) {
-        std::int64_t chunkLen = std::min(kChunk, audioEnd - chunkStart + 1);
-        // One read covers the chunk and the windows of its last candidates.
-        std::int64_t readLen = std::min(chunkLen + kWindow, audioEnd - chunkStart + 1);
-        file.readInto(buffer, chunkStart - 1, static_cast<std::size_t>(readLen));
-        std::string_view buf(buffer);
+        const auto chunkLen = static_cast<std::size_t>(std::min(kChunk, audioEnd - chunkStart + 1));
+        // The read covers the chunk and the windows of its last candidates.
+        const auto readLen = static_cast<std::size_t>(std::min<std::int64_t>(chunkLen + kWindow, audioEnd - chunkStart + 1));
+        std::string_view buf = file.read(chunkStart - 1, std::min(readLen, kFirstLook + kWindow));
+        bool whole = buf.size() >= readLen;
         std::size_t i = 0;
-        while (i < static_cast<std::size_t>(chunkLen) && i < buf.size()) {
-            const void* hit = std::memchr(buf.data() + i, 0xFF, std::min<std::size_t>(static_cast<std::size_t>(chunkLen), buf.size()) - i);
+        while (i < chunkLen) {
+            std::size_t searchEnd = std::min(chunkLen, buf.size());
+            const void* hit = i < searchEnd ? std::memchr(buf.data() + i, 0xFF, searchEnd - i) : nullptr;
+            std::size_t at = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - buf.data()) : searchEnd;
+            std::int64_t p = chunkStart + static_cast<std::int64_t>(at); // 1-based position of the 0xFF
+            std::size_t winLen = hit ? static_cast<std::size_t>(std::min(kWindow, audioEnd - p)) : 0;
+            if (!whole && (!hit || at + 1 + winLen > buf.size())) {
+                buf = file.readInto(buffers.chunk, chunkStart - 1, readLen);
+                whole = true;
+                continue;
+            }
             if (!hit)
                 break;
-            i = static_cast<std::size_t>(static_cast<const char*>(hit) - buf.data());
-            std::int64_t p = chunkStart + static_cast<std::int64_t>(i); // 1-based position of the 0xFF
-            std::size_t winLen = static_cast<std::size_t>(std::min(kWindow, audioEnd - p));
+            i = at;
             std::string_view window = buf.substr(i + 1, winLen);
             st.headerBytes = {static_cast<std::uint8_t>(byteAt(window, 0)), static_cast<std::uint8_t>(byteAt(window, 1)),
                               static_cast<std::uint8_t>(byteAt(window, 2))};
@@ -412,17 +421,15 @@ void Id3Reader::readMpeg()
             if (MpegHeader{st.headerBytes}.acceptable()) {
                 st.frameDataPos = p + 4;
                 found = true;
-                std::string windowCopy(window);
                 st.audioBytes = static_cast<std::int32_t>(std::clamp<std::int64_t>(audioEnd - st.frameDataPos, INT32_MIN, INT32_MAX));
-                readVbrHeaders(windowCopy);
+                readVbrHeaders(window);
                 break;
             }
             i += 4;
         }
     }
-    if (!found) {
+    if (!found)
         st.audioBytes = static_cast<std::int32_t>(std::clamp<std::int64_t>(audioEnd, INT32_MIN, INT32_MAX));
-    }
 }
 
 void Id3Reader::readVbrHeaders(std::string_view window)
@@ -477,13 +484,13 @@ void Id3Reader::readVbrHeaders(std::string_view window)
 void clsID3::RefreshID3Tags()
 {
     resetForRead();
-    FileReader file(*fs_, fileName_);
+    FileReader file(*fs_, fileName_, *buffers_);
     readError_ = file.error();
     if (!file.isOpen()) {
         revision_ = 3;
         return;
     }
-    Id3Reader reader{*this, file, 1, 0};
+    Id3Reader reader{*this, file, *buffers_, 1, 0};
     reader.readId3v2();
     reader.findId3v1();
     reader.readLyrics3();

@@ -1,5 +1,6 @@
 #include "clsID3.h"
 
+#include "FileReader.h"
 #include "FileSystem.h"
 #include "Genres.h"
 #include "MpegHeader.h"
@@ -29,7 +30,8 @@ clsID3::clsID3(FileSystem* fs)
     : CommercialInfo(std::make_shared<MultiFrameData>()),
       ArtistURL(std::make_shared<MultiFrameData>()),
       AttachedPictures(std::make_shared<MultiFrameData>()),
-      fs_(fs ? fs : &FileSystem::posix())
+      fs_(fs ? fs : &FileSystem::posix()),
+      buffers_(std::make_unique<ReadBuffers>())
 {
 }
 

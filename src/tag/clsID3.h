@@ -14,6 +14,7 @@
 namespace brindle {
 
 class FileSystem;
+struct ReadBuffers;
 struct MpegHeader;
 
 class clsID3 {
@@ -128,6 +129,7 @@ private:
     MpegHeader header() const;
 
     FileSystem* fs_;
+    std::unique_ptr<ReadBuffers> buffers_; // reused by every read of this object
     std::string fileName_;
     std::string lastError_;
     int readError_ = 0;
