@@ -68,11 +68,31 @@ std::optional<PictureEntry> ParsePictureEntry(std::string_view entry, int id3Rev
         return std::nullopt;
     out.PictureType = normalisedPictureType(static_cast<unsigned char>(entry[pos]));
     ++pos;
-    const auto end = entry.find('\0', pos);
+    // The entry has lost the frame's text encoding, so a UTF-16 description shows
+    // itself by its byte-order mark and ends in two NULs on a character boundary.
+    const bool utf16 = entry.size() >= pos + 2 &&
+                       ((entry[pos] == '\xFF' && entry[pos + 1] == '\xFE') ||
+                        (entry[pos] == '\xFE' && entry[pos + 1] == '\xFF'));
+    std::size_t end = std::string_view::npos;
+    std::size_t terminator = 1;
+    if (utf16) {
+        for (std::size_t i = pos + 2; i + 1 < entry.size(); i += 2)
+            if (entry[i] == '\0' && entry[i + 1] == '\0') {
+                end = i;
+                terminator = 2;
+                break;
+            }
+    } else {
+        end = entry.find('\0', pos);
+        // An empty UTF-16 description without a byte-order mark is two NULs; no image
+        // format starts with a NUL, so the second one belongs to the description.
+        if (end == pos && end + 1 < entry.size() && entry[end + 1] == '\0')
+            terminator = 2;
+    }
     if (end == std::string_view::npos)
         return std::nullopt;
     out.Description = QByteArray(entry.data() + pos, static_cast<qsizetype>(end - pos));
-    const std::string_view image = entry.substr(end + 1);
+    const std::string_view image = entry.substr(end + terminator);
     out.ImageData = QByteArray(image.data(), static_cast<qsizetype>(image.size()));
     return out;
 }
@@ -84,7 +104,7 @@ std::optional<DecodedPicture> DecodeImage(const MultiFrameData& MFDClass, std::i
         if (Index < 1 || Index > MFDClass.Count())
             return std::nullopt;
         auto parsed = ParsePictureEntry(MFDClass.Item(Index), ID3Revision);
-        if (!parsed || parsed->IsLink || !parsed->Description.isEmpty())
+        if (!parsed || parsed->IsLink || !parsed->DescriptionIsEmpty())
             return std::nullopt;
 
         GDIPlusCandy candy;

@@ -24,11 +24,20 @@ namespace brindle::APicDecoder {
 struct PictureEntry {
     QString Format;         // MIME type, or the three-letter format of revision 2
     int PictureType = 0;    // 0..20; a stored value above 20 reads as 0
-    QByteArray Description; // raw bytes, encoding not recorded in the entry
+    QByteArray Description; // raw bytes; UTF-16 ones start with their byte-order mark
     QByteArray ImageData;
     bool IsLink = false;    // format "-->": the image bytes are a URL, not an image
+
+    // No text, or a UTF-16 byte-order mark alone.
+    bool DescriptionIsEmpty() const
+    {
+        return Description.isEmpty() || Description == "\xFF\xFE" || Description == "\xFE\xFF";
+    }
 };
 // nullopt when the entry is too short or has no terminator after format or description.
+// The entry does not say how its description is encoded: one that starts with a UTF-16
+// byte-order mark is taken as UTF-16 (ending in two NULs), and an empty description
+// followed by a second NUL as an empty UTF-16 one.
 std::optional<PictureEntry> ParsePictureEntry(std::string_view entry, int id3Revision);
 
 struct DecodedPicture {

@@ -90,6 +90,26 @@ TEST(DecodeImage, RefusesLinksDescriptionsAndBrokenEntries)
     EXPECT_FALSE(DecodeImage(v2, 2, 2));
 }
 
+TEST(DecodeImage, EmptyUtf16DescriptionsCountAsEmpty)
+{
+    const QByteArray jpeg = testimg::jfifJpeg(12, 12);
+    const std::string head("image/jpeg\0\x03", 12);
+    const auto list = listOf({head + std::string("\xFF\xFE\0\0", 4) + jpeg.toStdString(),
+                              head + std::string("\xFE\xFF\0\0", 4) + jpeg.toStdString(),
+                              head + std::string("\0\0", 2) + jpeg.toStdString(),
+                              head + std::string("\xFF\xFE" "C\0\0\0", 6) + jpeg.toStdString()});
+    for (int i = 1; i <= 3; ++i) {
+        const auto decoded = DecodeImage(list, i, 3);
+        ASSERT_TRUE(decoded) << i;
+        EXPECT_EQ(decoded->OrigPicData, jpeg) << i;
+    }
+    EXPECT_FALSE(DecodeImage(list, 4, 3));
+    const auto parsed = ParsePictureEntry(list.Item(4), 3);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->Description, QByteArray("\xFF\xFE" "C\0", 4));
+    EXPECT_EQ(parsed->ImageData, jpeg);
+}
+
 TEST(DecodeImage, PictureTypeRules)
 {
     const auto list = listOf({
