@@ -1,0 +1,47 @@
+// Runs both fuzz targets over every file of the folders (or files) given, so the
+// seeds, the fixed crashes and outside sample files are checked on every build,
+// with any compiler.
+#include "FuzzCommon.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    namespace fs = std::filesystem;
+    std::vector<fs::path> files;
+    for (int i = 1; i < argc; ++i) {
+        fs::path arg(argv[i]);
+        std::error_code ec;
+        if (fs::is_directory(arg, ec)) {
+            for (const auto& e : fs::recursive_directory_iterator(arg, ec))
+                if (e.is_regular_file())
+                    files.push_back(e.path());
+        } else if (fs::is_regular_file(arg, ec)) {
+            files.push_back(arg);
+        } else {
+            std::fprintf(stderr, "fuzz_replay: no such file or folder: %s\n", argv[i]);
+            return 2;
+        }
+    }
+    std::sort(files.begin(), files.end());
+    if (files.empty()) {
+        std::fprintf(stderr, "fuzz_replay: no input files\n");
+        return 2;
+    }
+    for (const auto& path : files) {
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        auto data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+        // Printed first so that a crash names the file it came from.
+        std::fprintf(stderr, "%s\n", path.c_str());
+        BrindleFuzzRead(data, bytes.size());
+        BrindleFuzzWrite(data, bytes.size());
+    }
+    std::printf("%zu passed, 0 failed\n", files.size());
+    return 0;
+}
