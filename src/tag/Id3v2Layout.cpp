@@ -191,19 +191,18 @@ std::string ReadFramePicture(std::string_view data, std::size_t pos, int version
     FrameData fd = frameData(data, pos, version);
     if (!fd.valid || isCompressed(fd, version))
         return {};
-    std::string out;
+    std::string synced;
+    std::string_view bytes = fd.bytes;
     if (version > 3 && (fd.formatFlags & 0x02)) {
-        out = RemoveUnsync(fd.bytes);
-    } else {
-        out.assign(fd.bytes);
+        synced = RemoveUnsync(bytes);
+        bytes = synced;
     }
-    std::size_t drop = 0;
-    if (!out.empty() && isEncodingByte(byteAt(out, 0), version))
-        drop = 1;
-    if (out.size() > drop && out[drop] == '\0')
-        ++drop;
-    out.erase(0, drop);
-    return out;
+    // Pictures are large: cut the encoding byte and the leading NUL before the one copy.
+    if (!bytes.empty() && isEncodingByte(byteAt(bytes, 0), version))
+        bytes.remove_prefix(1);
+    if (!bytes.empty() && bytes[0] == '\0')
+        bytes.remove_prefix(1);
+    return std::string(bytes);
 }
 
 } // namespace brindle
