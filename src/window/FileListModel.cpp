@@ -1,0 +1,143 @@
+#include "FileListModel.h"
+
+namespace brindle {
+
+const ListColumn kListColumns[kListColumnCount] = {
+    {"Filename", 2500, Qt::AlignLeft},
+    {"Title", 2500, Qt::AlignLeft},
+    {"Artist", 2000, Qt::AlignHCenter},
+    {"Album", 2000, Qt::AlignHCenter},
+    {"Genre", 1800, Qt::AlignHCenter},
+    {"Track No.", 900, Qt::AlignRight},
+    {"Tracks Total", 1100, Qt::AlignRight},
+    {"Year", 600, Qt::AlignRight},
+    {"Duration", 800, Qt::AlignRight},
+    {"Bit Rate", 1170, Qt::AlignRight},
+    {"Comments", 2500, Qt::AlignLeft},
+};
+
+FileListModel::FileListModel(QObject* parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+QString FileListModel::toQString(const std::u16string& s)
+{
+    return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
+}
+
+std::u16string FileListModel::toU16(const QString& s)
+{
+    return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size()));
+}
+
+int FileListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kListColumnCount; }
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= kListColumnCount)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+    case Qt::EditRole: {
+        const Row& r = rows_[static_cast<std::size_t>(index.row())];
+        const auto c = static_cast<std::size_t>(index.column());
+        return c < r.size() ? toQString(r[c]) : QString();
+    }
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(kListColumns[index.column()].alignment | Qt::AlignVCenter));
+    default:
+        return {};
+    }
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= kListColumnCount)
+        return {};
+    if (role == Qt::DisplayRole)
+        return QString::fromLatin1(kListColumns[section].title);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment(kListColumns[section].alignment | Qt::AlignVCenter));
+    return {};
+}
+
+void FileListModel::clear() { setRows({}); }
+
+void FileListModel::setRows(std::vector<Row> rows)
+{
+    beginResetModel();
+    rows_ = std::move(rows);
+    for (Row& r : rows_)
+        r.resize(kListColumnCount);
+    endResetModel();
+}
+
+void FileListModel::appendRow(Row row)
+{
+    row.resize(kListColumnCount);
+    const int n = rowCount();
+    beginInsertRows({}, n, n);
+    rows_.push_back(std::move(row));
+    endInsertRows();
+}
+
+void FileListModel::removeRowAt(int row)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    beginRemoveRows({}, row, row);
+    rows_.erase(rows_.begin() + row);
+    endRemoveRows();
+}
+
+QString FileListModel::cell(int row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= kListColumnCount)
+        return {};
+    return toQString(rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]);
+}
+
+void FileListModel::setCell(int row, int column, const QString& text)
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= kListColumnCount)
+        return;
+    rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = toU16(text);
+    const QModelIndex i = index(row, column);
+    emit dataChanged(i, i);
+}
+
+void FileListModel::sortRows(int sortColumn, bool ascending, const SortLocale& locale)
+{
+    const std::size_t n = rows_.size();
+    if (n < 2)
+        return;
+    const std::vector<std::size_t> order =
+        SortRowOrder(n, sortColumn, ascending, locale, [this](std::size_t r, int c) {
+            return std::u16string_view(rows_[r][static_cast<std::size_t>(c)]);
+        });
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRowOf(n);
+    std::vector<Row> sorted;
+    sorted.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        newRowOf[order[i]] = static_cast<int>(i);
+        sorted.push_back(std::move(rows_[order[i]]));
+    }
+    rows_ = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& i : before)
+        after.append(index(newRowOf[static_cast<std::size_t>(i.row())], i.column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+} // namespace brindle

@@ -1,0 +1,52 @@
+#pragma once
+// The rows of the file list: one per file, eleven cell texts each (file name first).
+// Every cell's tool tip is its text, so tool tips never go stale.
+
+#include "RowCompare.h"
+
+#include <QAbstractTableModel>
+
+#include <string>
+#include <vector>
+
+namespace brindle {
+
+struct ListColumn {
+    const char* title;
+    int widthTwips;
+    Qt::Alignment alignment;
+};
+extern const ListColumn kListColumns[kListColumnCount];
+
+class FileListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using Row = std::vector<std::u16string>;
+
+    explicit FileListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void clear();
+    // Replaces every row at once (one reset instead of a signal per row).
+    void setRows(std::vector<Row> rows);
+    void appendRow(Row row);
+    void removeRowAt(int row);
+    const Row& row(int r) const { return rows_[static_cast<std::size_t>(r)]; }
+    QString cell(int row, int column) const;
+    void setCell(int row, int column, const QString& text);
+
+    // Re-orders the rows by CompareRows; selection and current row follow their rows.
+    void sortRows(int sortColumn, bool ascending, const SortLocale& locale);
+
+    static QString toQString(const std::u16string& s);
+    static std::u16string toU16(const QString& s);
+
+private:
+    std::vector<Row> rows_;
+};
+
+} // namespace brindle

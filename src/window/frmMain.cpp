@@ -1,0 +1,1001 @@
+#include "frmMain.h"
+
+#include "controls/XP_ProgressBar.h"
+#include "platform/Desktop.h"
+#include "platform/FileOps.h"
+#include "tag/FolderScan.h"
+#include "tag/clsID3.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrlQuery>
+
+#include <algorithm>
+
+#ifndef BRINDLE_VERSION
+#define BRINDLE_VERSION "0.0.0"
+#endif
+
+namespace brindle {
+
+namespace {
+
+// The window's design client area, in twips.
+constexpr int kDesignWidthTwips = 9960;
+constexpr int kDesignHeightTwips = 9150;
+constexpr int kMinWidthPixels = 568;
+constexpr int kMinHeightPixels = 445;
+constexpr double kMinColumnTwips = 200;
+
+const QString kNoFolderMessage = QStringLiteral("Please select a Music Folder     ");
+
+// Web searches behind "&Lyrics" and "&Freedb"; %1 is the query.
+const QString kLyricsSearch = QStringLiteral("https://duckduckgo.com/?q=%1");
+const QString kCdDatabaseSearch = QStringLiteral("https://musicbrainz.org/search?type=release&query=%1");
+
+QString key2(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+
+// {check box, caption, field control} of the editor pages; "" for no check box.
+const char* const kBasicFields[][3] = {
+    {"chkTitle", "Title:", "txtTitle"},
+    {"chkArtist", "Artist:", "txtArtist"},
+    {"chkAlbum", "Album:", "txtAlbum"},
+    {"chkGenre", "Genre:", "cmbGenre"},
+    {"chkTrack", "Track:", "txtTrackNumber"},
+    {"chkTrackof", "of", "txtTracksTotal"},
+    {"chkYear", "Year:", "txtYear"},
+};
+const char* const kAdvancedFields[][3] = {
+    {"chkComposer", "Composer:", "txtComposer"},
+    {"chkBand", "Band/Orchestra:", "txtBand"},
+    {"chkConductor", "Conductor:", "txtConductor"},
+    {"chkInterpreted", "Interpreted by:", "txtInterpretedBy"},
+    {"chkLyricist", "Lyricist:", "txtLyricist"},
+    {"chkOriginalArtist", "Original Artist:", "txtOriginalArtist"},
+    {"chkOriginalAlbum", "Original Album:", "txtOriginalAlbum"},
+    {"chkOriginalFilename", "Original Filename:", "txtOriginalFileName"},
+    {"chkOriginalLyricist", "Original Lyricist:", "txtOriginalLyricist"},
+    {"chkOriginalReleaseYear", "Original Release Year:", "txtOriginalReleaseYear"},
+    {"chkCopyright", "Copyright:", "txtCopyright"},
+    {"chkFileOwner", "File Owner/Licensee:", "txtFileOwner"},
+    {"chkPublisher", "Publisher:", "txtPublisher"},
+    {"chkNetStationName", "Net Radio Stn. Name:", "txtInternetRadioStationName"},
+    {"chkNetRadioOwner", "Net Radio Stn. Owner:", "txtInternetRadioStationOwner"},
+    {"chkISRC", "ISRC:", "txtISRC"},
+    {"chkLanguages", "Languages:", "txtLanguages"},
+    {"chkEncodedby", "Encoded by:", "txtEncodedBy"},
+    {"chkBPM", "BPM:", "txtBPM"},
+    {"chkInitialKey", "Initial Key:", "cmbKey"},
+    {"chkDisc", "Disc:", "txtDiscNumber"},
+    {"", "of", "txtDiscsTotal"},
+};
+const char* const kUrlFields[][3] = {
+    {"chkCommercialInfoURL", "Commercial Info URL:", "txtCommercialInfo"},
+    {"chkCopyrightInfoURL", "Copyright Info URL:", "txtCopyrightInfo"},
+    {"chkAudioURL", "Audio URL:", "txtAudioURL"},
+    {"chkArtistURL", "Artist URL:", "txtArtistURL"},
+    {"chkAudioSourceURL", "Audio Source URL:", "txtAudioSourceURL"},
+    {"chkNetRadioStationURL", "Net Radio Station URL:", "txtInternetRadioStationURL"},
+    {"chkPaymentURL", "Payment URL:", "txtPaymentURL"},
+    {"chkPublisherURL", "Publisher URL:", "txtPublisherURL"},
+};
+
+// The editor's field controls, in the order they are enabled and disabled.
+const char* const kEditorControls[] = {
+    "txtTitle", "txtArtist", "txtAlbum", "cmbGenre", "txtTrackNumber", "txtTracksTotal", "txtYear", "txtComments",
+    "txtLyrics", "txtComposer", "txtBand", "txtConductor", "txtInterpretedBy", "txtLyricist", "txtOriginalArtist",
+    "txtOriginalAlbum", "txtOriginalFileName", "txtOriginalLyricist", "txtOriginalReleaseYear", "txtCopyright",
+    "txtFileOwner", "txtPublisher", "txtInternetRadioStationName", "txtInternetRadioStationOwner", "txtISRC",
+    "txtLanguages", "txtCommercialInfo", "txtCopyrightInfo", "txtAudioURL", "txtArtistURL", "txtAudioSourceURL",
+    "txtInternetRadioStationURL", "txtPaymentURL", "txtPublisherURL", "txtEncodedBy", "txtBPM", "cmbKey",
+    "txtDiscNumber", "txtDiscsTotal",
+};
+
+// Text boxes filled straight from a tag property when a file is loaded.
+struct TextField {
+    const char* control;
+    std::u16string clsID3::*property;
+};
+const TextField kTextFields[] = {
+    {"txtTitle", &clsID3::Title},
+    {"txtArtist", &clsID3::Artist},
+    {"txtAlbum", &clsID3::Album},
+    {"txtTrackNumber", &clsID3::TrackNumber},
+    {"txtTracksTotal", &clsID3::TracksTotal},
+    {"txtYear", &clsID3::Year},
+    {"txtComments", &clsID3::Comments},
+    {"txtLyrics", &clsID3::Lyrics},
+    {"txtComposer", &clsID3::Composer},
+    {"txtBand", &clsID3::Band},
+    {"txtConductor", &clsID3::Conductor},
+    {"txtInterpretedBy", &clsID3::InterpretedBy},
+    {"txtLyricist", &clsID3::Lyricist},
+    {"txtOriginalArtist", &clsID3::OriginalArtist},
+    {"txtOriginalAlbum", &clsID3::OriginalAlbum},
+    {"txtOriginalFileName", &clsID3::OriginalFileName},
+    {"txtOriginalLyricist", &clsID3::OriginalLyricist},
+    {"txtOriginalReleaseYear", &clsID3::OriginalReleaseYear},
+    {"txtCopyright", &clsID3::Copyright},
+    {"txtFileOwner", &clsID3::FileOwner},
+    {"txtPublisher", &clsID3::Publisher},
+    {"txtInternetRadioStationName", &clsID3::InternetRadioStationName},
+    {"txtInternetRadioStationOwner", &clsID3::InternetRadioStationOwner},
+    {"txtISRC", &clsID3::ISRC},
+    {"txtLanguages", &clsID3::Languages},
+    {"txtCopyrightInfo", &clsID3::CopyrightInfo},
+    {"txtAudioURL", &clsID3::AudioURL},
+    {"txtAudioSourceURL", &clsID3::AudioSourceURL},
+    {"txtInternetRadioStationURL", &clsID3::InternetRadioURL},
+    {"txtPaymentURL", &clsID3::PaymentURL},
+    {"txtPublisherURL", &clsID3::PublisherURL},
+    {"txtEncodedBy", &clsID3::EncodedBy},
+    {"txtBPM", &clsID3::BeatsPerMinute},
+    {"txtDiscNumber", &clsID3::DiscNumber},
+    {"txtDiscsTotal", &clsID3::DiscsTotal},
+};
+
+void setControlText(QWidget* w, const QString& text)
+{
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setText(text);
+    else if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+        p->setPlainText(text);
+    else if (auto* c = qobject_cast<QComboBox*>(w))
+        c->setEditText(text);
+}
+
+QString withoutTrailingSlash(QString path)
+{
+    if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+
+QString withTrailingSlash(const QString& path)
+{
+    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+}
+
+QRect screenRect()
+{
+    if (const QScreen* s = QGuiApplication::primaryScreen())
+        return s->geometry();
+    return QRect(0, 0, 1024, 768);
+}
+
+SortLocale sortLocaleOf(const QLocale& l)
+{
+    SortLocale s;
+    const QString dp = l.decimalPoint();
+    const QString gs = l.groupSeparator();
+    s.decimalPoint = dp.isEmpty() ? u'.' : static_cast<char16_t>(dp.at(0).unicode());
+    s.groupSeparator = gs.isEmpty() ? char16_t(0) : static_cast<char16_t>(gs.at(0).unicode());
+    if (s.groupSeparator == s.decimalPoint)
+        s.groupSeparator = 0;
+    const QString f = l.dateFormat(QLocale::ShortFormat);
+    const qsizetype d = f.indexOf(QLatin1Char('d')), m = f.indexOf(QLatin1Char('M')), y = f.indexOf(QLatin1Char('y'));
+    if (y >= 0 && y < m && y < d)
+        s.dateOrder = SortLocale::DateOrder::YearMonthDay;
+    else if (d >= 0 && d < m)
+        s.dateOrder = SortLocale::DateOrder::DayMonthYear;
+    else
+        s.dateOrder = SortLocale::DateOrder::MonthDayYear;
+    return s;
+}
+
+} // namespace
+
+QStringList GenreListEntries()
+{
+    QStringList names;
+    for (int i = 0; i <= 147; ++i)
+        names << FileListModel::toQString(clsID3::GenreName(i));
+    names << QStringLiteral("Unknown");
+    auto key = [](const QString& s) { return s.toLower().remove(QLatin1Char('-')); };
+    std::stable_sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return key(a) < key(b); });
+    return names;
+}
+
+QStringList KeyListEntries()
+{
+    QStringList keys;
+    for (char letter = 'A'; letter <= 'G'; ++letter)
+        for (const char* suffix : {" (minor)", " flat", " flat (minor)", " sharp", " sharp (minor)"})
+            keys << QLatin1Char(letter) + QLatin1String(suffix);
+    keys << QStringLiteral("Off key");
+    return keys;
+}
+
+frmMain::frmMain(Platform platform, const QString& startFolder, QWidget* parent)
+    : QWidget(parent)
+    , platform_(std::move(platform))
+    , startFolder_(startFolder)
+    , sortLocale_(sortLocaleOf(QLocale::system()))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(kAppTitle);
+    buildWidgets();
+    resize(twipsToPixelsX(kDesignWidthTwips), twipsToPixelsY(kDesignHeightTwips));
+    connectSignals();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+QWidget* frmMain::field(const char* name) const { return findChild<QWidget*>(QLatin1String(name)); }
+
+void frmMain::buildWidgets()
+{
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Command1 = new QPushButton(QStringLiteral("..."), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setToolTip(kFolderPrompt);
+    Command5 = new QPushButton(QStringLiteral("&Refresh"), this);
+    Command5->setObjectName(QStringLiteral("Command5"));
+
+    ListView1 = new QTreeView(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    model_ = new FileListModel(this);
+    ListView1->setModel(model_);
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setContextMenuPolicy(Qt::NoContextMenu);
+    ListView1->setTextElideMode(Qt::ElideRight);
+    QHeaderView* header = ListView1->header();
+    header->setSectionsMovable(true);
+    header->setSectionsClickable(true);
+    header->setStretchLastSection(false);
+    header->setSortIndicatorShown(true);
+    header->setFirstSectionMovable(true);
+    header->setMinimumSectionSize(std::max(1, twipsToPixelsX(kMinColumnTwips)));
+    for (int c = 0; c < kListColumnCount; ++c) {
+        header->resizeSection(c, twipsToPixelsX(kListColumns[c].widthTwips));
+        columnTwips_[static_cast<std::size_t>(c)] = kListColumns[c].widthTwips;
+    }
+    ListView1->viewport()->installEventFilter(this);
+
+    Frame1 = new QFrame(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    TabStrip1 = new QTabWidget(Frame1);
+    TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
+    buildEditorPages();
+
+    Command2 = new QPushButton(QStringLiteral("&Apply Tags"), Frame1);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    cmdExit = new QPushButton(QStringLiteral("&Exit"), Frame1);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    lblTotal = new QLabel(QStringLiteral("Total Tracks: 0"), Frame1);
+    lblTotal->setObjectName(QStringLiteral("lblTotal"));
+    lblTotal->setAlignment(Qt::AlignCenter);
+    XP_ProgressBarOlive = new XP_ProgressBar(Frame1);
+    XP_ProgressBarOlive->setObjectName(QStringLiteral("XP_ProgressBarOlive"));
+    XP_ProgressBarOlive->hide();
+    optName = new QRadioButton(QStringLiteral("File Name"), Frame1);
+    optName->setObjectName(QStringLiteral("optName"));
+    optName->setChecked(true);
+    optTrack = new QRadioButton(QStringLiteral("Track Number"), Frame1);
+    optTrack->setObjectName(QStringLiteral("optTrack"));
+    chkSelAll = new QCheckBox(QStringLiteral("Select all Files"), Frame1);
+    chkSelAll->setObjectName(QStringLiteral("chkSelAll"));
+    chkAllTags = new QCheckBox(QStringLiteral("Select all Tags"), Frame1);
+    chkAllTags->setObjectName(QStringLiteral("chkAllTags"));
+    auto link = [this](const char* caption, const char* name) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), Frame1);
+        b->setObjectName(QLatin1String(name));
+        b->setFlat(true);
+        b->setCursor(Qt::PointingHandCursor);
+        QFont f = b->font();
+        f.setUnderline(true);
+        b->setFont(f);
+        return b;
+    };
+    cmdHelp = link("&Help", "cmdHelp");
+    cmdLyrics = link("&Lyrics", "cmdLyrics");
+    cmdFreedb = link("&Freedb", "cmdFreedb");
+    cmdLyrics->setToolTip(QStringLiteral("Search the web for the lyrics of the current song"));
+    cmdFreedb->setToolTip(QStringLiteral("Search a CD database for the current album"));
+
+    buildPopupMenu();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(50);
+}
+
+QWidget* frmMain::buildFieldPage(const char* const (*fields)[3], int count)
+{
+    auto* page = new QWidget;
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setVerticalSpacing(3);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(4, 1);
+    // Two columns of fields side by side.
+    const int perColumn = (count + 1) / 2;
+    for (int i = 0; i < count; ++i) {
+        const char* chk = fields[i][0];
+        const QString caption = QString::fromLatin1(fields[i][1]);
+        const QString control = QString::fromLatin1(fields[i][2]);
+        const int row = i % perColumn;
+        const int col = i < perColumn ? 0 : 3;
+        if (*chk) {
+            auto* box = new QCheckBox(caption, page);
+            box->setObjectName(QLatin1String(chk));
+            grid->addWidget(box, row, col);
+        } else {
+            grid->addWidget(new QLabel(caption, page), row, col, Qt::AlignRight);
+        }
+        QWidget* w = nullptr;
+        if (control == QLatin1String("cmbGenre") || control == QLatin1String("cmbKey")) {
+            auto* combo = new QComboBox(page);
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->addItems(control == QLatin1String("cmbGenre") ? GenreListEntries() : KeyListEntries());
+            combo->setEditText(QString());
+            (control == QLatin1String("cmbGenre") ? cmbGenre : cmbKey) = combo;
+            w = combo;
+        } else {
+            w = new QLineEdit(page);
+        }
+        w->setObjectName(control);
+        grid->addWidget(w, row, col + 1);
+    }
+    grid->setRowStretch(perColumn, 1);
+    return page;
+}
+
+void frmMain::buildEditorPages()
+{
+    // Basic: the main fields, with comments and lyrics side by side below them.
+    auto* basic = new QWidget;
+    auto* basicLayout = new QVBoxLayout(basic);
+    basicLayout->setContentsMargins(0, 0, 0, 0);
+    QWidget* mainFields = buildFieldPage(kBasicFields, static_cast<int>(std::size(kBasicFields)));
+    auto* auto_ = new QCheckBox(QStringLiteral("Auto Number"), mainFields);
+    auto_->setObjectName(QStringLiteral("chkAutTrack"));
+    static_cast<QGridLayout*>(mainFields->layout())->addWidget(auto_, 3, 5);
+    basicLayout->addWidget(mainFields);
+    auto* texts = new QHBoxLayout;
+    texts->setContentsMargins(6, 0, 6, 6);
+    for (const auto& [chk, caption, name] : {std::array<const char*, 3>{"chkComments", "Comments:", "txtComments"},
+                                             std::array<const char*, 3>{"chkLyrics", "Lyrics:", "txtLyrics"}}) {
+        auto* col = new QVBoxLayout;
+        auto* box = new QCheckBox(QString::fromLatin1(caption), basic);
+        box->setObjectName(QLatin1String(chk));
+        auto* edit = new QPlainTextEdit(basic);
+        edit->setObjectName(QLatin1String(name));
+        col->addWidget(box);
+        col->addWidget(edit, 1);
+        texts->addLayout(col, 1);
+    }
+    basicLayout->addLayout(texts, 1);
+    TabStrip1->addTab(basic, QStringLiteral("Basic"));
+
+    auto* advancedScroll = new QScrollArea;
+    advancedScroll->setObjectName(QStringLiteral("VScroll1"));
+    advancedScroll->setWidgetResizable(true);
+    advancedScroll->setFrameShape(QFrame::NoFrame);
+    advancedScroll->setWidget(buildFieldPage(kAdvancedFields, static_cast<int>(std::size(kAdvancedFields))));
+    TabStrip1->addTab(advancedScroll, QStringLiteral("Advanced"));
+
+    TabStrip1->addTab(new QWidget, QStringLiteral("Album Art"));
+    TabStrip1->addTab(new QWidget, QStringLiteral("Filename"));
+
+    auto* urlScroll = new QScrollArea;
+    urlScroll->setWidgetResizable(true);
+    urlScroll->setFrameShape(QFrame::NoFrame);
+    urlScroll->setWidget(buildFieldPage(kUrlFields, static_cast<int>(std::size(kUrlFields))));
+    TabStrip1->addTab(urlScroll, QStringLiteral("Additional Tag Info"));
+
+    auto* about = new QWidget;
+    auto* aboutLayout = new QVBoxLayout(about);
+    lblTitle = new QLabel(about);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    QFont big = lblTitle->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    lblTitle->setFont(big);
+    aboutLayout->addWidget(lblTitle);
+    auto* blurb = new QLabel(QStringLiteral(
+        "An editor for the tags of MP3 files: ID3v2 (2.2, 2.3, 2.4), ID3v1 and Lyrics3.\n"
+        "Choose a folder, select files in the list, edit the fields and press Apply Tags.\n"
+        "Press F1 or the Help link for the full guide."), about);
+    blurb->setWordWrap(true);
+    aboutLayout->addWidget(blurb);
+    aboutLayout->addStretch(1);
+    TabStrip1->addTab(about, QStringLiteral("Help/About"));
+}
+
+void frmMain::buildPopupMenu()
+{
+    mnuPopup = new QMenu(this);
+    mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
+    auto add = [this](const char* name, const char* caption) {
+        QAction* a = mnuPopup->addAction(QString::fromLatin1(caption));
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    auto separator = [this](const char* name) { mnuPopup->addSeparator()->setObjectName(QLatin1String(name)); };
+    QAction* play = add("mnuPlay", "Play Track");
+    connect(play, &QAction::triggered, this, &frmMain::ListView1_DblClick);
+    // The list operations behind these items arrive with the batch tools; until then
+    // they are shown but unavailable.
+    for (auto [name, caption] : {std::pair{"mnuMoveUp", "Move Up"}, std::pair{"mnuMoveDown", "Move Down"}})
+        add(name, caption)->setEnabled(false);
+    separator("sep1");
+    for (auto [name, caption] :
+         {std::pair{"mnuRename", "Edit Filename"}, std::pair{"mnuClean", "Clean Filename"},
+          std::pair{"mnuTitle4File", "Use Title For Filename"}, std::pair{"mnuFile4Title", "Use Filename For Title"}})
+        add(name, caption)->setEnabled(false);
+    separator("sep2");
+    for (auto [name, caption] : {std::pair{"mnuCopy1", "Copy Selected Tag"}, std::pair{"mnuCopy", "Copy All Tags"}})
+        add(name, caption)->setEnabled(false);
+    separator("sep3");
+    for (auto [name, caption] : {std::pair{"mnuRemove", "Remove From List"}, std::pair{"mnuDelete", "Delete File"}})
+        add(name, caption)->setEnabled(false);
+}
+
+void frmMain::connectSignals()
+{
+    connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    connect(Command5, &QPushButton::clicked, this, [this] { ScanFolder(CurrentFolder()); });
+    connect(optName, &QRadioButton::clicked, this, [this] { ScanFolder(CurrentFolder()); });
+    connect(optTrack, &QRadioButton::clicked, this, [this] { ScanFolder(CurrentFolder()); });
+    connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdHelp, &QPushButton::clicked, this, &frmMain::OpenHelp);
+    connect(cmdLyrics, &QPushButton::clicked, this, &frmMain::OpenLyrics);
+    connect(cmdFreedb, &QPushButton::clicked, this, &frmMain::OpenFreedb);
+    auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
+    f1->setContext(Qt::WindowShortcut);
+    connect(f1, &QShortcut::activated, this, &frmMain::OpenHelp);
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+    connect(chkSelAll, &QCheckBox::toggled, this, &frmMain::chkSelAll_Click);
+    connect(ListView1, &QTreeView::clicked, this, &frmMain::ListView1_Click);
+    connect(ListView1, &QTreeView::doubleClicked, this, &frmMain::ListView1_DblClick);
+    connect(ListView1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!loadingSelection_ && current.isValid()) {
+                    loadedOnPress_ = true;
+                    LoadSelectedFile();
+                }
+            });
+    connect(ListView1->header(), &QHeaderView::sectionClicked, this, &frmMain::SortByColumnClick);
+}
+
+// ---------------------------------------------------------------- start-up and shutdown
+
+void frmMain::Form_Load()
+{
+    SettingsStore& s = *platform_.settings;
+    lblTitle->setText(kAppTitle + QStringLiteral(" - v") + QStringLiteral(BRINDLE_VERSION));
+    loaded_ = false;
+    XP_ProgressBarOlive->setColor(QColor(40, 210, 43));
+
+    const int tppX = twipsPerPixelX();
+    const int tppY = twipsPerPixelY();
+    const QRect screen = screenRect();
+    const int screenW = screen.width() * tppX;
+    const int screenH = screen.height() * tppY;
+    const int curW = width() * tppX;
+    const int curH = height() * tppY;
+    const int designLeft = (screen.x() + (screen.width() - width()) / 2) * tppX;
+    const int designTop = (screen.y() + (screen.height() - height()) / 2) * tppY;
+
+    xSize_ = s.readInt(QStringLiteral("Window"), QStringLiteral("XSize"), kDesignWidthTwips);
+    ySize_ = s.readInt(QStringLiteral("Window"), QStringLiteral("YSize"), kDesignHeightTwips);
+    xPos_ = s.readInt(QStringLiteral("Window"), QStringLiteral("XPos"), designLeft);
+    yPos_ = s.readInt(QStringLiteral("Window"), QStringLiteral("YPos"), designTop);
+    windowState_ = s.readInt(QStringLiteral("Window"), QStringLiteral("State"), 0);
+
+    xSize_ = std::min(std::max(xSize_, kMinWidthPixels * tppX), std::max(screenW, kMinWidthPixels * tppX));
+    ySize_ = std::min(std::max(ySize_, kMinHeightPixels * tppY), std::max(screenH, kMinHeightPixels * tppY));
+    xPos_ = std::max(xPos_, 0);
+    yPos_ = std::max(yPos_, 0);
+    if (xPos_ > screenW - curW)
+        xPos_ = std::max(screenW - curW, 0);
+    if (yPos_ > screenH - curH)
+        yPos_ = std::max(screenH - curH, 0);
+    if (windowState_ != 0 && windowState_ != 2)
+        windowState_ = 0;
+
+    const QSize size(twipsToPixelsX(xSize_), twipsToPixelsY(ySize_));
+    if (this->size() != size)
+        resize(size);
+    const QPoint pos(twipsToPixelsX(xPos_), twipsToPixelsY(yPos_));
+    if (this->pos() != pos)
+        move(pos);
+    if (windowState_ == 2 && !(windowState() & Qt::WindowMaximized))
+        setWindowState(windowState() | Qt::WindowMaximized);
+    loaded_ = true;
+
+    const int key = s.readInt(QStringLiteral("Columns"), QStringLiteral("SortKey"), 0);
+    sortKey_ = key >= 0 && key < kListColumnCount ? key : 0;
+    const int order = s.readInt(QStringLiteral("Columns"), QStringLiteral("SortOrder"), 0);
+    sortOrder_ = order == 1 ? 1 : 0;
+    resorting_ = false;
+    ShowSortIcon();
+
+    QHeaderView* header = ListView1->header();
+    for (int i = 1; i <= kListColumnCount; ++i) {
+        const int k = s.readInt(QStringLiteral("ColumnPos"), key2(i), i);
+        if (k >= 1 && k <= kListColumnCount)
+            header->moveSection(header->visualIndex(k - 1), i - 1);
+    }
+    for (int i = 1; i <= kListColumnCount; ++i) {
+        const double present = columnTwips_[static_cast<std::size_t>(i - 1)];
+        double w = s.readDouble(QStringLiteral("Columns"), key2(i), present);
+        if (w < kMinColumnTwips)
+            w = kMinColumnTwips;
+        columnTwips_[static_cast<std::size_t>(i - 1)] = w;
+        header->resizeSection(i - 1, std::max(1, twipsToPixelsX(w)));
+    }
+
+    const QString music = withoutTrailingSlash(platform_.folders->musicFolder());
+    QString folder = s.value(QStringLiteral("MP3s"), QStringLiteral("Directory")).value_or(music);
+    if (!startFolder_.isEmpty())
+        folder = startFolder_;
+    folder = withoutTrailingSlash(folder);
+    if (!platform_.files->hasPlainFile(folder) && !(!startFolder_.isEmpty() && platform_.files->isDirectory(folder)))
+        folder = music;
+    Text1->setText(folder);
+    Timer1->start();
+}
+
+void frmMain::Form_Unload()
+{
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    SettingsStore& s = *platform_.settings;
+    s.writeInt(QStringLiteral("Window"), QStringLiteral("XSize"), xSize_);
+    s.writeInt(QStringLiteral("Window"), QStringLiteral("YSize"), ySize_);
+    s.writeInt(QStringLiteral("Window"), QStringLiteral("XPos"), xPos_);
+    s.writeInt(QStringLiteral("Window"), QStringLiteral("YPos"), yPos_);
+    s.writeInt(QStringLiteral("Window"), QStringLiteral("State"), windowState_);
+    s.writeInt(QStringLiteral("Columns"), QStringLiteral("SortKey"), sortKey_);
+    s.writeInt(QStringLiteral("Columns"), QStringLiteral("SortOrder"), sortOrder_);
+    const QHeaderView* header = ListView1->header();
+    for (int i = 1; i <= kListColumnCount; ++i) {
+        s.writeInt(QStringLiteral("ColumnPos"), key2(header->visualIndex(i - 1) + 1), i);
+        const double read = columnTwips_[static_cast<std::size_t>(i - 1)];
+        const int px = header->sectionSize(i - 1);
+        // Keep the stored twips where the column still has the width they gave it, so a
+        // value survives rounding to whole pixels.
+        const double w = px == std::max(1, twipsToPixelsX(read)) ? read : pixelsToTwipsX(px);
+        s.writeDouble(QStringLiteral("Columns"), key2(i), w);
+    }
+    s.setValue(QStringLiteral("MP3s"), QStringLiteral("Directory"), CurrentFolder());
+    s.sync();
+}
+
+void frmMain::closeEvent(QCloseEvent* e)
+{
+    Form_Unload();
+    e->accept();
+}
+
+void frmMain::Timer1_Timer()
+{
+    Timer1->stop();
+    letPendingEventsRun();
+    ScanFolder(CurrentFolder());
+}
+
+// ---------------------------------------------------------------- layout
+
+void frmMain::resizeEvent(QResizeEvent*)
+{
+    Form_Resize();
+}
+
+void frmMain::moveEvent(QMoveEvent*)
+{
+    recordNormalGeometry();
+}
+
+void frmMain::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange && loaded_ && !(windowState() & Qt::WindowMinimized))
+        windowState_ = (windowState() & Qt::WindowMaximized) ? 2 : 0;
+}
+
+// The window reopens where the user left it: its normal geometry follows moves and
+// resizes while it is shown in the normal state.
+void frmMain::recordNormalGeometry()
+{
+    if (!loaded_ || !isVisible() || windowState() != Qt::WindowNoState)
+        return;
+    xPos_ = static_cast<int>(pixelsToTwipsX(x()));
+    yPos_ = static_cast<int>(pixelsToTwipsY(y()));
+    xSize_ = static_cast<int>(pixelsToTwipsX(width()));
+    ySize_ = static_cast<int>(pixelsToTwipsY(height()));
+}
+
+void frmMain::Form_Resize()
+{
+    if (windowState() & Qt::WindowMinimized)
+        return;
+    const int W = static_cast<int>(pixelsToTwipsX(width()));
+    const int H = static_cast<int>(pixelsToTwipsY(height()));
+    auto place = [](QWidget* w, int left, int top, int width, int height) {
+        w->setGeometry(twipsToPixelsX(left), twipsToPixelsY(top), std::max(0, twipsToPixelsX(width)),
+                       std::max(0, twipsToPixelsY(height)));
+    };
+    place(Text1, 120, 120, W - 1560, 330);
+    place(Command1, W - 1335, 105, 450, 360);
+    place(Command5, W - 840, 105, 735, 360);
+    place(ListView1, 120, 540, W - 225, (4 * H) / 5 - 2961);
+
+    const int frameW = W - 225;
+    const int frameH = H / 5 + 2271;
+    place(Frame1, 120, (4 * H) / 5 - 2376, frameW, frameH);
+    place(TabStrip1, 120, 0, frameW - 240, frameH - 840);
+
+    // The bottom bar, in two rows under the tab strip.
+    const int row1 = frameH - 840 + 45;
+    const int row2 = row1 + 405;
+    const int exitLeft = frameW - 1540;
+    place(cmdExit, exitLeft, row1, 1420, 375);
+    const int applyLeft = exitLeft - 90 - 1420;
+    place(Command2, applyLeft, row1, 1420, 375);
+    place(chkSelAll, 120, row1, 1500, 330);
+    place(chkAllTags, 120, row2, 1500, 330);
+    place(optName, 1620, row1 + 30, 1480, 330);
+    place(optTrack, 1620, row2, 1480, 330);
+    const int barLeft = 3220 - 100;
+    place(XP_ProgressBarOlive, barLeft, row1 + 60, applyLeft - 3220, 270);
+    place(lblTotal, barLeft, row1 + 30, applyLeft - 100 - barLeft, 330);
+    const int linkW = 930;
+    place(cmdFreedb, frameW - 120 - linkW, row2, linkW, 330);
+    place(cmdLyrics, frameW - 120 - 2 * linkW, row2, linkW, 330);
+    place(cmdHelp, frameW - 120 - 3 * linkW, row2, linkW, 330);
+
+    recordNormalGeometry();
+    if (loaded_)
+        windowState_ = (windowState() & Qt::WindowMaximized) ? 2 : 0;
+}
+
+// ---------------------------------------------------------------- folder scan and list
+
+QString frmMain::CurrentFolder() const { return Text1->text(); }
+
+void frmMain::Command1_Click()
+{
+    const QString start = withTrailingSlash(CurrentFolder());
+    const QString chosen = platform_.dialogs->chooseFolder(this, kFolderPrompt, start);
+    if (chosen.isEmpty())
+        return;
+    Text1->setText(chosen);
+    ScanFolder(chosen);
+    setCheck(chkSelAll, false);
+}
+
+void frmMain::clearEditorFields()
+{
+    for (const char* name : kEditorControls)
+        if (QWidget* w = field(name))
+            setControlText(w, QString());
+}
+
+void frmMain::ScanFolder(const QString& folder)
+{
+    const QString path = withTrailingSlash(folder);
+    const std::vector<std::string> names = ListFolderMp3s(QFile::encodeName(path).toStdString());
+
+    loadingSelection_ = true;
+    model_->clear();
+    currentTagRevision_ = 3;
+    clearEditorFields();
+    SetEditorEnabled(false);
+
+    std::vector<FileListModel::Row> rows;
+    rows.reserve(names.size());
+    const std::string nativeFolder = QFile::encodeName(path).toStdString();
+    clsID3 tag; // one tag object serves the whole scan
+    for (const std::string& name : names) {
+        if (!isBusyCursor()) {
+            showBusyCursor();
+            letPendingEventsRun();
+        }
+        const QString qname = QFile::decodeName(QByteArray::fromStdString(name));
+        tag.SetFileName(nativeFolder + name);
+        rows.push_back(ListRowCells(FileListModel::toU16(qname), tag));
+    }
+    model_->setRows(std::move(rows));
+    // Rows come in directory order; the list shows them in its sort order from the start.
+    model_->sortRows(sortKey_, sortOrder_ == 0, sortLocale_);
+
+    restoreNormalCursor();
+    Command1->setEnabled(true);
+    Command5->setEnabled(true);
+
+    if (model_->rowCount() > 0) {
+        SetEditorEnabled(true);
+        ListView1->selectionModel()->setCurrentIndex(model_->index(0, 0), QItemSelectionModel::NoUpdate);
+        loadingSelection_ = false;
+        LoadSelectedFile();
+    }
+    loadingSelection_ = false;
+    ListView1->viewport()->update();
+    ListView1->selectionModel()->clearSelection();
+    setTotalLabel();
+}
+
+void frmMain::setTotalLabel()
+{
+    lblTotal->setText(QStringLiteral("Total Tracks: %1").arg(model_->rowCount()));
+}
+
+void frmMain::SetEditorEnabled(bool enabled)
+{
+    const QPalette base = QApplication::palette();
+    const QColor back = enabled ? base.color(QPalette::Active, QPalette::Base) : base.color(QPalette::Active, QPalette::Button);
+    for (const char* name : kEditorControls) {
+        QWidget* w = field(name);
+        if (!w || w->isEnabled() == enabled)
+            continue;
+        w->setEnabled(enabled);
+        QPalette p = w->palette();
+        p.setColor(QPalette::Active, QPalette::Base, back);
+        p.setColor(QPalette::Inactive, QPalette::Base, back);
+        p.setColor(QPalette::Disabled, QPalette::Base, back);
+        w->setPalette(p);
+    }
+}
+
+int frmMain::selectedRowCount() const { return static_cast<int>(ListView1->selectionModel()->selectedRows().size()); }
+
+int frmMain::currentRow() const
+{
+    const QModelIndex i = ListView1->selectionModel()->currentIndex();
+    return i.isValid() ? i.row() : -1;
+}
+
+void frmMain::setCheck(QCheckBox* box, bool checked)
+{
+    if (box && box->isChecked() != checked)
+        box->setChecked(checked);
+}
+
+void frmMain::chkSelAll_Click()
+{
+    const bool checked = chkSelAll->isChecked();
+    if (model_->rowCount() == 0 && checked) {
+        chkSelAll->setChecked(false);
+        platform_.messages->information(this, kNoFolderMessage);
+        Command1_Click();
+        return;
+    }
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ListView1->setFocus();
+    auto* chkTitle = findChild<QCheckBox*>(QStringLiteral("chkTitle"));
+    if (checked) {
+        ListView1->selectAll();
+        setCheck(chkTitle, false);
+        setCheck(findChild<QCheckBox*>(QStringLiteral("chkTrack")), false);
+    } else {
+        ListView1->clearSelection();
+        setCheck(chkTitle, false);
+        setCheck(findChild<QCheckBox*>(QStringLiteral("chkAutTrack")), false);
+    }
+}
+
+void frmMain::ListView1_MouseDown()
+{
+    if (selectedRowCount() == model_->rowCount())
+        setCheck(chkSelAll, false);
+}
+
+void frmMain::ListView1_Click()
+{
+    const int row = currentRow();
+    if (model_->rowCount() > 0 && row >= 0)
+        currentFilePath_ = withTrailingSlash(CurrentFolder()) + model_->cell(row, 0);
+    // A click on the row already loaded reads its file again (it may have changed on
+    // disk); a click that moved the current row has loaded it already.
+    if (!loadedOnPress_ && row >= 0)
+        LoadSelectedFile();
+    loadedOnPress_ = false;
+}
+
+void frmMain::ListView1_DblClick()
+{
+    const int row = currentRow();
+    if (row < 0)
+        return;
+    platform_.shell->open(withTrailingSlash(CurrentFolder()) + model_->cell(row, 0));
+}
+
+void frmMain::ListView1_MouseUp(Qt::MouseButton button, const QPoint& globalPos)
+{
+    if (button == Qt::RightButton)
+        mnuPopup->popup(globalPos);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == ListView1->viewport()) {
+        if (e->type() == QEvent::MouseButtonPress) {
+            loadedOnPress_ = false;
+            ListView1_MouseDown();
+        } else if (e->type() == QEvent::MouseButtonRelease) {
+            auto* me = static_cast<QMouseEvent*>(e);
+            ListView1_MouseUp(me->button(), me->globalPosition().toPoint());
+        }
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void frmMain::LoadSelectedFile()
+{
+    if (model_->rowCount() == 0) {
+        platform_.messages->information(this, kNoFolderMessage);
+        Command1_Click();
+        return;
+    }
+    const int row = currentRow();
+    if (row < 0)
+        return;
+    const QString name = model_->cell(row, 0);
+    const QString path = withTrailingSlash(CurrentFolder()) + name;
+    if (!platform_.files->exists(path)) {
+        loadingSelection_ = true;
+        model_->removeRowAt(row);
+        loadingSelection_ = false;
+        setTotalLabel();
+        return;
+    }
+    clsID3 tag;
+    tag.SetFileName(QFile::encodeName(path).toStdString());
+    currentTagRevision_ = tag.ID3RevisionV2();
+
+    for (const TextField& f : kTextFields)
+        if (QWidget* w = field(f.control))
+            setControlText(w, FileListModel::toQString(tag.*(f.property)));
+    cmbGenre->setEditText(FileListModel::toQString(FormatGenre(tag)));
+    cmbKey->setEditText(FileListModel::toQString(tag.InitialKey));
+
+    // Bring the row up to date with the file; re-sort when the sort column changed.
+    const std::vector<std::u16string> cells = ListRowCells(FileListModel::toU16(name), tag);
+    bool changed = false;
+    bool resort = false;
+    for (int c = 1; c < kListColumnCount; ++c) {
+        const QString now = FileListModel::toQString(cells[static_cast<std::size_t>(c)]);
+        if (now.compare(model_->cell(row, c), Qt::CaseInsensitive) != 0) {
+            model_->setCell(row, c, now);
+            changed = true;
+            if (c == sortKey_)
+                resort = true;
+        }
+    }
+    if (resort) {
+        resorting_ = true;
+        SortList(sortKey_ + 1);
+        resorting_ = false;
+    }
+    if (changed)
+        ListView1->scrollTo(ListView1->selectionModel()->currentIndex());
+}
+
+// ---------------------------------------------------------------- sorting
+
+void frmMain::ShowSortIcon()
+{
+    // Header alignment follows each column's alignment through the model; the arrow
+    // marks the sort column and its direction.
+    ListView1->header()->setSortIndicator(sortKey_, sortOrder_ == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void frmMain::SortList(int columnNumber)
+{
+    const int column = columnNumber - 1;
+    if (column < 0 || column >= kListColumnCount)
+        return;
+    loadingSelection_ = true;
+    model_->sortRows(column, sortOrder_ == 0, sortLocale_);
+    loadingSelection_ = false;
+}
+
+void frmMain::SortByColumnClick(int column)
+{
+    if (column < 0 || column >= kListColumnCount)
+        return;
+    if (column == sortKey_) {
+        sortOrder_ = sortOrder_ == 0 ? 1 : 0;
+    } else {
+        sortKey_ = column;
+        sortOrder_ = 0;
+    }
+    ShowSortIcon();
+    SortList(sortKey_ + 1);
+    const QModelIndex current = ListView1->selectionModel()->currentIndex();
+    if (current.isValid())
+        ListView1->scrollTo(current);
+}
+
+// ---------------------------------------------------------------- help and web links
+
+QStringList frmMain::helpFileCandidates()
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    return {dir + QStringLiteral("/Help.html"), dir + QStringLiteral("/../share/brindle/Help.html"),
+            dir + QStringLiteral("/../share/doc/brindle/Help.html")};
+}
+
+void frmMain::OpenHelp()
+{
+    const QStringList candidates = helpFileCandidates();
+    for (const QString& c : candidates)
+        if (platform_.files->exists(c)) {
+            platform_.shell->open(QFileInfo(c).canonicalFilePath());
+            return;
+        }
+    platform_.messages->exclamation(this, QStringLiteral("The help file could not be found:\n") + candidates.front());
+}
+
+namespace {
+QUrl searchUrl(const QString& pattern, QStringList words)
+{
+    words.removeAll(QString());
+    const QString query = QString::fromLatin1(QUrl::toPercentEncoding(words.join(QLatin1Char(' '))));
+    return QUrl(pattern.arg(query), QUrl::StrictMode);
+}
+} // namespace
+
+QUrl frmMain::lyricsSearchUrl(const QString& artist, const QString& title)
+{
+    return searchUrl(kLyricsSearch, {artist.trimmed(), title.trimmed(), QStringLiteral("lyrics")});
+}
+
+QUrl frmMain::cdDatabaseSearchUrl(const QString& artist, const QString& album)
+{
+    return searchUrl(kCdDatabaseSearch, {artist.trimmed(), album.trimmed()});
+}
+
+void frmMain::OpenLyrics()
+{
+    const auto* artist = findChild<QLineEdit*>(QStringLiteral("txtArtist"));
+    const auto* title = findChild<QLineEdit*>(QStringLiteral("txtTitle"));
+    platform_.shell->open(lyricsSearchUrl(artist->text(), title->text()).toString());
+}
+
+void frmMain::OpenFreedb()
+{
+    const auto* artist = findChild<QLineEdit*>(QStringLiteral("txtArtist"));
+    const auto* album = findChild<QLineEdit*>(QStringLiteral("txtAlbum"));
+    platform_.shell->open(cdDatabaseSearchUrl(artist->text(), album->text()).toString());
+}
+
+} // namespace brindle

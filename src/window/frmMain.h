@@ -1,0 +1,149 @@
+#pragma once
+// The main window: folder line, file list, editor pages and the bottom bar. It reaches
+// the desktop only through the platform services it is given, so tests drive it with
+// fakes.
+
+#include "FileListModel.h"
+#include "platform/Platform.h"
+
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+#include <array>
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+class QTreeView;
+
+namespace brindle {
+
+class XP_ProgressBar;
+
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    // startFolder, when given, is listed instead of the stored folder for this run.
+    explicit frmMain(Platform platform, const QString& startFolder = {}, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Start-up: settings, geometry, columns, sort order, folder; arms Timer1.
+    void Form_Load();
+    // Writes every setting back.
+    void Form_Unload();
+    void Form_Resize();
+
+    // Folder scan and list.
+    void Command1_Click(); // browse for a folder
+    void ScanFolder(const QString& folder);
+    void SetEditorEnabled(bool enabled);
+    void LoadSelectedFile();
+
+    // Sorting.
+    void ShowSortIcon();
+    void SortList(int columnNumber); // 1-based
+    int SortKey() const { return sortKey_; }
+    int SortOrder() const { return sortOrder_; }
+    // A header click: sort by that column, or reverse the order on the sort column.
+    void SortByColumnClick(int column);
+
+    void OpenHelp();
+    void OpenLyrics();
+    void OpenFreedb();
+
+    QString CurrentFolder() const;
+    QString CurrentFilePath() const { return currentFilePath_; }
+    int CurrentTagRevision() const { return currentTagRevision_; }
+    FileListModel* ListModel() const { return model_; }
+    Platform& platform() { return platform_; }
+
+    // Where the help page is looked for, in order.
+    static QStringList helpFileCandidates();
+    static QUrl lyricsSearchUrl(const QString& artist, const QString& title);
+    static QUrl cdDatabaseSearchUrl(const QString& artist, const QString& album);
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void buildWidgets();
+    void buildEditorPages();
+    QWidget* buildFieldPage(const char* const (*fields)[3], int count);
+    void buildPopupMenu();
+    void connectSignals();
+    void Timer1_Timer();
+    void chkSelAll_Click();
+    void ListView1_Click();
+    void ListView1_DblClick();
+    void ListView1_MouseDown();
+    void ListView1_MouseUp(Qt::MouseButton button, const QPoint& globalPos);
+    void recordNormalGeometry();
+    void setTotalLabel();
+    int selectedRowCount() const;
+    int currentRow() const;
+    void clearEditorFields();
+    void setCheck(QCheckBox* box, bool checked);
+    QWidget* field(const char* name) const;
+
+    Platform platform_;
+    QString startFolder_;
+    SortLocale sortLocale_;
+
+    // Geometry in twips and the window state (0 normal, 2 maximized).
+    int xPos_ = 0, yPos_ = 0, xSize_ = 0, ySize_ = 0, windowState_ = 0;
+    bool loaded_ = false;
+    bool unloaded_ = false;
+    int sortKey_ = 0;
+    int sortOrder_ = 0;
+    bool resorting_ = false;
+    bool loadingSelection_ = false;
+    bool loadedOnPress_ = false;
+    int currentTagRevision_ = 3;
+    QString currentFilePath_;
+    // Column widths as read, in twips: written back unchanged unless the user resized.
+    std::array<double, kListColumnCount> columnTwips_{};
+
+    // Widgets, named as their objectName.
+    QLineEdit* Text1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QTreeView* ListView1 = nullptr;
+    FileListModel* model_ = nullptr;
+    QFrame* Frame1 = nullptr;
+    QTabWidget* TabStrip1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QLabel* lblTotal = nullptr;
+    QLabel* lblTitle = nullptr;
+    XP_ProgressBar* XP_ProgressBarOlive = nullptr;
+    QRadioButton* optName = nullptr;
+    QRadioButton* optTrack = nullptr;
+    QCheckBox* chkSelAll = nullptr;
+    QCheckBox* chkAllTags = nullptr;
+    QPushButton* cmdHelp = nullptr;
+    QPushButton* cmdLyrics = nullptr;
+    QPushButton* cmdFreedb = nullptr;
+    QComboBox* cmbGenre = nullptr;
+    QComboBox* cmbKey = nullptr;
+    QMenu* mnuPopup = nullptr;
+    QTimer* Timer1 = nullptr;
+};
+
+// The fixed entries of the genre and key drop-down lists.
+QStringList GenreListEntries();
+QStringList KeyListEntries();
+
+} // namespace brindle
