@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <optional>
 
-
 namespace brindle {
 
 class SocketEvents : public QObject {

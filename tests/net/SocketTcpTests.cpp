@@ -17,18 +17,21 @@ TEST(SocketTcp, ConnectAcceptAndDataBothWays) {
     LoopbackPair p;
     Recorder server(p.server), conn(p.conn), client(p.client);
     int seenPort = -1;
-    QString seenIP;
+    QString seenIP, seenHost;
     QObject::connect(&p.server, &Socket::ConnectionRequest, [&](int) {
         seenPort = p.server.RemotePort();
         seenIP = p.server.RemoteHostIP();
+        seenHost = p.server.RemoteHost();
     });
     p.open();
     ASSERT_EQ(server.requests.size(), 1u);
     // The listener shows the caller's end during the request and its own afterwards.
     EXPECT_EQ(seenPort, p.client.LocalPort());
     EXPECT_EQ(seenIP, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(seenHost, QStringLiteral("127.0.0.1"));
     EXPECT_EQ(p.server.RemotePort(), 0);
     EXPECT_TRUE(p.server.RemoteHostIP().isEmpty());
+    EXPECT_TRUE(p.server.RemoteHost().isEmpty());
     EXPECT_EQ(p.server.State(), Socket::sckListening);
 
     EXPECT_EQ(client.connects, 1);
@@ -141,7 +144,7 @@ TEST(SocketTcp, LargeSendToASlowReaderReportsProgressThenCompletesOnce) {
     });
     client.SendData(data);
     reader.start(1);
-    ASSERT_TRUE(waitFor([&] { return received.size() == total && rec.completes == 1; }, 8000));
+    ASSERT_TRUE(waitFor([&] { return received.size() == total && rec.completes > 0; }, 8000));
     spin(20);
     reader.stop();
 
