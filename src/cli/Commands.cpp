@@ -1,5 +1,7 @@
 #include "Commands.h"
 
+#include "PictureModule.h"
+
 #include "tag/FolderScan.h"
 #include "tag/Properties.h"
 #include "tag/TextCodec.h"
@@ -7,7 +9,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
 #include <charconv>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
 #include <cstring>
 #include <ostream>
 
@@ -128,11 +135,46 @@ bool readable(const clsID3& tag, const std::string& file, std::ostream& err)
     return false;
 }
 
-bool isList(std::string_view name) { return name == "ArtistURL" || name == "CommercialInfo"; }
+bool isList(std::string_view name)
+{
+    return name == "ArtistURL" || name == "CommercialInfo" || name == "AttachedPictures";
+}
 
 std::shared_ptr<MultiFrameData>& listOf(clsID3& tag, std::string_view name)
 {
+    if (name == "AttachedPictures")
+        return tag.AttachedPictures;
     return name == "ArtistURL" ? tag.ArtistURL : tag.CommercialInfo;
+}
+
+// "PATH" or "PATH:TYPE" with TYPE a picture type 0..20.
+void splitPicturePath(const std::string& value, std::string& path, int& type)
+{
+    path = value;
+    type = 3;
+    auto colon = value.rfind(':');
+    if (colon == std::string::npos)
+        return;
+    std::string suffix = value.substr(colon + 1);
+    int t = 0;
+    auto [end, ec] = std::from_chars(suffix.data(), suffix.data() + suffix.size(), t);
+    if (ec == std::errc() && end == suffix.data() + suffix.size() && !suffix.empty()) {
+        path = value.substr(0, colon);
+        type = t;
+    }
+}
+
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    bytes = ss.str();
+    return true;
 }
 
 std::optional<std::int32_t> parseGenreId(const std::string& text)
@@ -211,9 +253,9 @@ int List(const std::string& folder, bool json, std::ostream& out, std::ostream& 
     return 0;
 }
 
-std::string ValidateEdits(const std::vector<Edit>& edits)
+std::string PrepareEdits(std::vector<Edit>& edits)
 {
-    for (const auto& e : edits) {
+    for (auto& e : edits) {
         switch (e.kind) {
         case Edit::Kind::Set:
             if (e.name == "GenreID") {
@@ -226,7 +268,20 @@ std::string ValidateEdits(const std::vector<Edit>& edits)
         case Edit::Kind::Add:
         case Edit::Kind::Clear:
             if (!isList(e.name))
-                return "unknown list \"" + e.name + "\" (ArtistURL or CommercialInfo)";
+                return "unknown list \"" + e.name + "\" (ArtistURL, CommercialInfo or AttachedPictures)";
+            if (e.kind == Edit::Kind::Add && e.name == "AttachedPictures") {
+                std::string path, error, entry;
+                splitPicturePath(e.value, path, e.pictureType);
+                if (e.pictureType < 0 || e.pictureType > 20)
+                    return "picture type " + std::to_string(e.pictureType) + " is not between 0 and 20";
+                if (!readWholeFile(path, e.image, error))
+                    return printablePath(path) + ": " + error;
+                PictureModule* pictures = PictureModule::get(error);
+                if (!pictures)
+                    return error;
+                if (!pictures->buildEntry(e.image, e.pictureType, 3, entry, error))
+                    return printablePath(path) + ": " + error;
+            }
             break;
         }
     }
@@ -251,7 +306,17 @@ int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, s
                 else
                     tag.*(FindTextProperty(e.name)->member) = FromUtf8(e.value);
                 break;
-            case Edit::Kind::Add: listOf(tag, e.name)->Add(ToUtf8(FromUtf8(e.value))); break;
+            case Edit::Kind::Add:
+                if (e.name == "AttachedPictures") {
+                    // The entry depends on the file's tag revision (2.2 names formats, not MIME types).
+                    std::string entry, error;
+                    PictureModule* pictures = PictureModule::get(error);
+                    if (pictures && pictures->buildEntry(e.image, e.pictureType, tag.ID3RevisionV2(), entry, error))
+                        tag.AttachedPictures->Add(std::move(entry), std::nullopt, std::nullopt, true);
+                } else {
+                    listOf(tag, e.name)->Add(ToUtf8(FromUtf8(e.value)));
+                }
+                break;
             case Edit::Kind::Clear: listOf(tag, e.name)->Clear(); break;
             }
         }
@@ -280,6 +345,61 @@ int Strip(const std::vector<std::string>& files, std::ostream& out, std::ostream
         }
     }
     (void)out;
+    return status;
+}
+
+int ExtractArt(const std::string& file, const std::string& folder, std::ostream& out, std::ostream& err)
+{
+    clsID3 tag;
+    tag.SetFileName(file);
+    if (!readable(tag, file, err))
+        return 1;
+    if (tag.AttachedPictures->Count() == 0) {
+        out << printablePath(file) << ": no pictures\n";
+        return 0;
+    }
+    std::string error;
+    PictureModule* pictures = PictureModule::get(error);
+    if (!pictures) {
+        err << "brindle-cli: " << error << "\n";
+        return 1;
+    }
+    int status = 0;
+    std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    for (std::int32_t i = 1; i <= tag.AttachedPictures->Count(); ++i) {
+        std::string name, image;
+        if (!pictures->describeEntry(tag.AttachedPictures->Item(i), tag.ID3RevisionV2(), i, name, image)) {
+            err << "brindle-cli: " << printablePath(file) << ": picture " << i << " is malformed\n";
+            status = 1;
+            continue;
+        }
+        std::string path = base + name;
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            err << "brindle-cli: " << printablePath(path) << ": " << std::strerror(errno) << "\n";
+            status = 1;
+            continue;
+        }
+        std::size_t done = 0;
+        while (done < image.size()) {
+            ssize_t n = ::write(fd, image.data() + done, image.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        bool ok = done == image.size() && ::fsync(fd) == 0;
+        int saved = errno;
+        ::close(fd);
+        if (!ok) {
+            err << "brindle-cli: " << printablePath(path) << ": " << std::strerror(saved) << "\n";
+            ::unlink(path.c_str());
+            status = 1;
+            continue;
+        }
+        out << "wrote " << printablePath(path) << " (" << image.size() << " bytes)\n";
+    }
     return status;
 }
 

@@ -12,6 +12,9 @@ struct Edit {
     enum class Kind { Set, Add, Clear } kind;
     std::string name;
     std::string value; // UTF-8
+    // For pictures, filled by PrepareEdits: the image file's bytes and the picture type.
+    std::string image;
+    int pictureType = 3;
 };
 
 int Show(const std::vector<std::string>& files, bool json, std::ostream& out, std::ostream& err);
@@ -19,7 +22,12 @@ int List(const std::string& folder, bool json, std::ostream& out, std::ostream& 
 int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream& out, std::ostream& err);
 int Strip(const std::vector<std::string>& files, std::ostream& out, std::ostream& err);
 
-// Checks names and values before any file is touched; an empty result means valid.
-std::string ValidateEdits(const std::vector<Edit>& edits);
+// Checks names and values, and reads and checks the images to add, before any
+// file is touched; an empty result means valid.
+std::string PrepareEdits(std::vector<Edit>& edits);
+
+// Writes every picture of file into folder as "NN-<picture type>.<ext>", never
+// replacing an existing file.
+int ExtractArt(const std::string& file, const std::string& folder, std::ostream& out, std::ostream& err);
 
 } // namespace brindle::cli

@@ -44,9 +44,17 @@ int main(int argc, char** argv)
     std::vector<std::string> sets, adds, clears, setFiles;
     auto* set = app.add_subcommand("set", "Change tag fields of each FILE, applying the options in the order given.");
     set->add_option("--set", sets, "PROPERTY=VALUE: a text property (Title, Artist, ...) or GenreID")->take_all();
-    set->add_option("--add", adds, "LIST=VALUE: add a value to ArtistURL or CommercialInfo");
-    set->add_option("--clear", clears, "LIST: empty ArtistURL or CommercialInfo");
+    set->add_option("--add", adds,
+                    "LIST=VALUE: add a URL to ArtistURL or CommercialInfo, or AttachedPictures=IMAGE[:TYPE] "
+                    "(BMP, GIF, JPEG or PNG; TYPE 0 to 20, default 3 front cover)");
+    set->add_option("--clear", clears, "LIST: empty ArtistURL, CommercialInfo or AttachedPictures");
     set->add_option("FILE", setFiles, "MP3 files to write")->required();
+
+    std::string artFile, artFolder;
+    auto* art = app.add_subcommand("art", "Write the pictures of FILE into a folder.");
+    art->add_option("FILE", artFile, "MP3 file to read")->required();
+    art->add_option("--extract", artFolder, "DIR: write each picture as NN-<picture type>.<ext>, never replacing a file")
+        ->required();
 
     std::vector<std::string> stripFiles;
     auto* strip = app.add_subcommand("strip", "Remove every tag (ID3v2, Lyrics3, ID3v1) from each FILE.");
@@ -67,6 +75,8 @@ int main(int argc, char** argv)
         return brindle::cli::List(folder, listJson, std::cout, std::cerr);
     if (*strip)
         return brindle::cli::Strip(stripFiles, std::cout, std::cerr);
+    if (*art)
+        return brindle::cli::ExtractArt(artFile, artFolder, std::cout, std::cerr);
 
     // The edits in command-line order, whatever their option.
     std::vector<Edit> edits;
@@ -76,7 +86,7 @@ int main(int argc, char** argv)
         std::size_t index = used[flag]++;
         std::string name, value;
         if (flag == "--clear") {
-            edits.push_back({Edit::Kind::Clear, clears[index], {}});
+            edits.push_back({Edit::Kind::Clear, clears[index], {}, {}, 3});
             continue;
         }
         if (flag != "--set" && flag != "--add")
@@ -86,9 +96,9 @@ int main(int argc, char** argv)
             std::cerr << "brindle-cli: " << flag << " needs NAME=VALUE, not \"" << text << "\"\n";
             return 2;
         }
-        edits.push_back({flag == "--set" ? Edit::Kind::Set : Edit::Kind::Add, name, value});
+        edits.push_back({flag == "--set" ? Edit::Kind::Set : Edit::Kind::Add, name, value, {}, 3});
     }
-    if (std::string problem = brindle::cli::ValidateEdits(edits); !problem.empty()) {
+    if (std::string problem = brindle::cli::PrepareEdits(edits); !problem.empty()) {
         std::cerr << "brindle-cli: " << problem << "\n";
         return 2;
     }
