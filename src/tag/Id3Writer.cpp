@@ -14,7 +14,10 @@
 #include "clsID3.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace brindle {
@@ -49,6 +52,54 @@ std::u16string lowerTrimmed(std::u16string_view s)
 
 std::u16string ascii(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
+// A URL frame has no encoding byte: characters Windows-1252 lacks go out as
+// percent-encoded UTF-8, which keeps the address usable instead of turning it into '?'.
+std::string urlBytes(std::u16string_view url)
+{
+    std::string out;
+    std::size_t i = 0;
+    while (i < url.size()) {
+        std::size_t j = i;
+        while (j < url.size() && !FitsSingleByte(url.substr(j, 1)))
+            ++j;
+        if (j == i) {
+            out += EncodeSingleByte(url.substr(i, 1));
+            ++i;
+            continue;
+        }
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        for (unsigned char b : ToUtf8(url.substr(i, j - i))) {
+            out.push_back('%');
+            out.push_back(kHex[b >> 4]);
+            out.push_back(kHex[b & 0x0F]);
+        }
+        i = j;
+    }
+    return out;
+}
+
+// A picture entry read from a UTF-16 frame keeps its description in UTF-16 (with
+// its byte-order mark and a two-byte terminator); it must go back out as encoding 1,
+// or the description's terminator would eat into the image bytes.
+bool pictureDescriptionIsUtf16(std::string_view entry, int version)
+{
+    std::size_t at;
+    if (version < 3) {
+        at = 4; // three-letter format, picture type
+    } else {
+        std::size_t nul = entry.find('\0');
+        if (nul == std::string_view::npos)
+            return false;
+        at = nul + 2; // MIME type, NUL, picture type
+    }
+    if (at + 1 >= entry.size())
+        return false;
+    auto a = static_cast<unsigned char>(entry[at]), b = static_cast<unsigned char>(entry[at + 1]);
+    return (a == 0xFF && b == 0xFE) || (a == 0xFE && b == 0xFF);
+}
+
+std::u16string beforeDash(std::u16string_view text) { return std::u16string(text.substr(0, text.find(u'-'))); }
+
 std::u16string partOfSet(const std::u16string& number, const std::u16string& total)
 {
     if (number.empty())
@@ -56,14 +107,68 @@ std::u16string partOfSet(const std::u16string& number, const std::u16string& tot
     return total.empty() ? number : number + u"/" + total;
 }
 
+// Reading the tag may move the file's access time, so the times are taken before
+// the first read and set again once the file is written.
+class TimesKeeper {
+public:
+    TimesKeeper(FileSystem& fs, const std::string& path) : fs_(fs)
+    {
+        fd_ = fs_.open(path, O_RDONLY | O_CLOEXEC);
+        struct stat st{};
+        if (fd_ >= 0 && fs_.fstat(fd_, &st) == 0) {
+            times_[0] = st.st_atim;
+            times_[1] = st.st_mtim;
+            known_ = true;
+        }
+    }
+    ~TimesKeeper()
+    {
+        if (fd_ >= 0)
+            fs_.close(fd_);
+    }
+    TimesKeeper(const TimesKeeper&) = delete;
+    TimesKeeper& operator=(const TimesKeeper&) = delete;
+
+    // Empty on success, else why not.
+    std::string restore()
+    {
+        if (!known_ || fs_.futimens(fd_, times_) == 0)
+            return {};
+        return "written, but its access time could not be restored: " + std::string(std::strerror(errno));
+    }
+
+private:
+    FileSystem& fs_;
+    int fd_ = -1;
+    bool known_ = false;
+    struct timespec times_[2]{};
+};
+
+// The rewrite's outcome in the object: false with the reason, or true (with a note
+// when the times could not be set back).
+bool finish(const RewriteResult& result, TimesKeeper& times, std::string& lastError)
+{
+    if (!result.ok) {
+        lastError = result.reason;
+        return false;
+    }
+    lastError = result.reason;
+    if (std::string note = times.restore(); !note.empty())
+        lastError = lastError.empty() ? note : lastError + "; " + note;
+    return true;
+}
+
 } // namespace
 
 struct Id3Writer {
+    explicit Id3Writer(clsID3& t) : tag(t) {}
+
     clsID3& tag;
     int version = 3;
     std::vector<std::string_view> pending;
     std::vector<std::string_view> written; // IDs that left the pending set
     std::string body; // the tag being edited
+    bool tooLarge = false; // a frame or the tag does not fit its size field
     // A kept last frame whose size runs past the old tag. It goes after the appended
     // frames: placed before them, it would swallow them for every reader.
     std::string overrunFrame;
@@ -169,10 +274,10 @@ struct Id3Writer {
             }
             break;
         case ValueKind::Url:
-            out = v.bytes.empty() ? EncodeSingleByte(v.text) : EncodeSingleByte(FromUtf8(v.bytes));
+            out = urlBytes(v.bytes.empty() ? v.text : FromUtf8(v.bytes));
             break;
         case ValueKind::Picture:
-            out.push_back('\0');
+            out.push_back(pictureDescriptionIsUtf16(v.bytes, version) ? '\x01' : '\0');
             out += v.bytes;
             break;
         case ValueKind::Text:
@@ -189,8 +294,12 @@ struct Id3Writer {
         return out;
     }
 
-    std::string frameHeader(std::string_view id, std::size_t contentLength) const
+    std::string frameHeader(std::string_view id, std::size_t contentLength)
     {
+        // Wrapped size fields would corrupt the tag; refuse the write instead.
+        const std::size_t limit = version < 3 ? 0xFFFFFFu : version == 3 ? 0xFFFFFFFFu : 0x0FFFFFFFu;
+        if (contentLength > limit)
+            tooLarge = true;
         std::string h(id);
         if (version < 3)
             return h + EncodeSize(contentLength, 3, false);
@@ -218,6 +327,17 @@ struct Id3Writer {
         }
         std::string content = contentOf(value);
         std::string oldId = body.substr(pos, static_cast<std::size_t>(FrameIdLength(version)));
+        if (const FrameSpec* spec = FindFrame(oldId);
+            spec && (spec->kind == FrameKind::DateYear || spec->kind == FrameKind::DateOrigYear)) {
+            // Year holds only the text before the first "-": a date whose year did not
+            // change keeps its month, day and time.
+            std::u16string old = ReadFrameText(body, pos, version, false, true).text;
+            if (old.find(u'-') != std::u16string::npos && beforeDash(old) == value.text) {
+                Value full = value;
+                full.text = old;
+                content = contentOf(full);
+            }
+        }
         std::string frame = frameHeader(oldId, content.size()) + content;
         body.replace(pos, oldLength, frame);
         return pos + frame.size();
@@ -347,13 +467,14 @@ struct Id3Writer {
 bool clsID3::UpdateID3Tags()
 {
     lastError_.clear();
+    TimesKeeper times(*fs_, fileName_);
     FileReader file(*fs_, fileName_);
     if (!file.isOpen()) {
         lastError_ = "cannot open: " + std::string(std::strerror(file.error()));
         return false;
     }
 
-    Id3Writer w{*this, 3, {}, {}, {}, {}};
+    Id3Writer w{*this};
     std::int64_t audioStart = 0;
     auto hdr = ParseId3v2Header(file.read(0, 10));
     if (hdr) {
@@ -380,6 +501,10 @@ bool clsID3::UpdateID3Tags()
     std::size_t padding = w.editFrames();
     w.appendPending();
     w.body += w.overrunFrame;
+    if (w.tooLarge || w.body.size() + padding > 0x0FFFFFFFu) {
+        lastError_ = "tag too large for its size fields: file left unchanged";
+        return false;
+    }
 
     RewritePlan plan;
     plan.head = "ID3";
@@ -393,16 +518,17 @@ bool clsID3::UpdateID3Tags()
     plan.audioEnd = static_cast<std::uint64_t>(audioEnd);
     plan.tail = BuildTrailer(*this);
 
-    RewriteResult result = RewriteFile(*fs_, fileName_, plan);
-    if (!result.ok)
-        lastError_ = result.reason;
-    return result.ok;
+    return finish(RewriteFile(*fs_, fileName_, plan), times, lastError_);
 }
 
 bool clsID3::DeleteID3Tags()
 {
     lastError_.clear();
+    // The audio stays as it is, and so do the audio properties read from it.
+    StreamState stream = stream_;
     resetForRead();
+    stream_ = stream;
+    TimesKeeper times(*fs_, fileName_);
     FileReader file(*fs_, fileName_);
     if (!file.isOpen()) {
         lastError_ = "cannot open: " + std::string(std::strerror(file.error()));
@@ -418,10 +544,7 @@ bool clsID3::DeleteID3Tags()
     RewritePlan plan;
     plan.audioBegin = static_cast<std::uint64_t>(std::min(audioStart, audioEnd));
     plan.audioEnd = static_cast<std::uint64_t>(audioEnd);
-    RewriteResult result = RewriteFile(*fs_, fileName_, plan);
-    if (!result.ok)
-        lastError_ = result.reason;
-    return result.ok;
+    return finish(RewriteFile(*fs_, fileName_, plan), times, lastError_);
 }
 
 } // namespace brindle
