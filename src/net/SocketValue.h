@@ -25,7 +25,7 @@ struct SocketDate {
 
 class SocketValue {
 public:
-    // Numbers match the classic variant type codes, so a type can be passed as a number.
+    // The numbers are fixed, so a kind can be stored or passed as a number.
     enum class Kind : int {
         Empty = 0,
         Null = 1,

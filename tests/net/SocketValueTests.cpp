@@ -94,7 +94,7 @@ TEST(SocketErrors, TableTextsAndUnknownCodes) {
     using namespace brindle::modSocket;
     EXPECT_EQ(GetErrorDescription(10061), QStringLiteral("Connection refused."));
     EXPECT_EQ(GetErrorDescription(10048), QStringLiteral("Address already in use."));
-    EXPECT_EQ(GetErrorDescription(10092), QStringLiteral("Winsock.dll version out of range."));
+    EXPECT_EQ(GetErrorDescription(10050), QStringLiteral("Network is down."));
     EXPECT_EQ(GetErrorDescription(11004), QStringLiteral("Valid name, no data record of requested type."));
     EXPECT_EQ(GetErrorDescription(10059), QStringLiteral("Unknown error."));
     EXPECT_EQ(GetErrorDescription(0), QStringLiteral("Unknown error."));
