@@ -36,10 +36,14 @@ QImage onBlack(const QImage& image)
 
 GDIPlusCandy::GDIPlusCandy()
 {
-    const auto readable = QImageReader::supportedImageFormats();
-    const auto writable = QImageWriter::supportedImageFormats();
-    initialized_ = readable.contains("png") && readable.contains("bmp") &&
-                   writable.contains("png") && writable.contains("bmp");
+    // The installed codecs do not change while the program runs: ask once.
+    static const bool codecsAvailable = [] {
+        const auto readable = QImageReader::supportedImageFormats();
+        const auto writable = QImageWriter::supportedImageFormats();
+        return readable.contains("png") && readable.contains("bmp") && writable.contains("png") &&
+               writable.contains("bmp");
+    }();
+    initialized_ = codecsAvailable;
 }
 
 Picture GDIPlusCandy::DataToImage(QByteArrayView data) const
