@@ -57,6 +57,10 @@ const QString kNoFolderMessage = QStringLiteral("Please select a Music Folder   
 const QString kLyricsSearch = QStringLiteral("https://duckduckgo.com/?q=%1");
 const QString kCdDatabaseSearch = QStringLiteral("https://musicbrainz.org/search?type=release&query=%1");
 
+// Typical cells of the narrow columns, used to widen them for large fonts.
+const char* const kListColumnSamples[kListColumnCount] = {"", "", "", "", "", "99", "99", "2024", "59:59",
+                                                           "320 kbps VBR", ""};
+
 QString key2(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
 
 // {check box, caption, field control} of the editor pages; "" for no check box.
@@ -278,9 +282,17 @@ void frmMain::buildWidgets()
     header->setSortIndicatorShown(true);
     header->setFirstSectionMovable(true);
     header->setMinimumSectionSize(std::max(1, twipsToPixelsX(kMinColumnTwips)));
+    // Columns start at their design widths, widened where this screen's font would cut
+    // off the title (with the sort arrow) or a typical cell.
+    const QFontMetrics headerFont = header->fontMetrics();
+    const QFontMetrics cellFont = ListView1->fontMetrics();
     for (int c = 0; c < kListColumnCount; ++c) {
-        header->resizeSection(c, twipsToPixelsX(kListColumns[c].widthTwips));
-        columnTwips_[static_cast<std::size_t>(c)] = kListColumns[c].widthTwips;
+        const QString sample = QString::fromLatin1(kListColumnSamples[c]);
+        const int needed = std::max(headerFont.horizontalAdvance(QString::fromLatin1(kListColumns[c].title)) + 28,
+                                    sample.isEmpty() ? 0 : cellFont.horizontalAdvance(sample) + 12);
+        const double twips = std::max<double>(kListColumns[c].widthTwips, pixelsToTwipsX(needed));
+        header->resizeSection(c, std::max(1, twipsToPixelsX(twips)));
+        columnTwips_[static_cast<std::size_t>(c)] = twips;
     }
     ListView1->viewport()->installEventFilter(this);
 
@@ -653,9 +665,13 @@ void frmMain::Form_Resize()
         w->setGeometry(twipsToPixelsX(left), twipsToPixelsY(top), std::max(0, twipsToPixelsX(width)),
                        std::max(0, twipsToPixelsY(height)));
     };
-    place(Text1, 120, 120, W - 1560, 330);
-    place(Command1, W - 1335, 105, 450, 360);
-    place(Command5, W - 840, 105, 735, 360);
+    // Captions in a larger font than the layout was drawn for widen their buttons
+    // towards the left instead of being clipped; with the design font nothing moves.
+    auto hint = [](const QWidget* w) { return static_cast<int>(pixelsToTwipsX(w->sizeHint().width())); };
+    const int extra = std::max(0, hint(Command5) - 735);
+    place(Text1, 120, 120, W - 1560 - extra, 330);
+    place(Command1, W - 1335 - extra, 105, 450, 360);
+    place(Command5, W - 840 - extra, 105, 735 + extra, 360);
     place(ListView1, 120, 540, W - 225, (4 * H) / 5 - 2961);
 
     const int frameW = W - 225;
@@ -666,21 +682,30 @@ void frmMain::Form_Resize()
     // The bottom bar, in two rows under the tab strip.
     const int row1 = frameH - 840 + 45;
     const int row2 = row1 + 405;
-    const int exitLeft = frameW - 1540;
-    place(cmdExit, exitLeft, row1, 1420, 375);
-    const int applyLeft = exitLeft - 90 - 1420;
-    place(Command2, applyLeft, row1, 1420, 375);
-    place(chkSelAll, 120, row1, 1500, 330);
-    place(chkAllTags, 120, row2, 1500, 330);
-    place(optName, 1620, row1 + 30, 1480, 330);
-    place(optTrack, 1620, row2, 1480, 330);
-    const int barLeft = 3220 - 100;
-    place(XP_ProgressBarOlive, barLeft, row1 + 60, applyLeft - 3220, 270);
-    place(lblTotal, barLeft, row1 + 30, applyLeft - 100 - barLeft, 330);
-    const int linkW = 930;
-    place(cmdFreedb, frameW - 120 - linkW, row2, linkW, 330);
-    place(cmdLyrics, frameW - 120 - 2 * linkW, row2, linkW, 330);
-    place(cmdHelp, frameW - 120 - 3 * linkW, row2, linkW, 330);
+    const int buttonW = std::max({1420, hint(Command2), hint(cmdExit)});
+    const int exitLeft = frameW - 120 - buttonW; // 1540 short of the end at the design width
+    place(cmdExit, exitLeft, row1, buttonW, 375);
+    const int applyLeft = exitLeft - 90 - buttonW;
+    place(Command2, applyLeft, row1, buttonW, 375);
+    const int checkW = std::max({1400, hint(chkSelAll), hint(chkAllTags)});
+    place(chkSelAll, 120, row1 + 30, checkW, 330);
+    place(chkAllTags, 120, row2, checkW, 330);
+    const int optLeft = 120 + checkW + 90;
+    const int optW = std::max({1380, hint(optName), hint(optTrack)});
+    place(optName, optLeft, row1 + 30, optW, 330);
+    place(optTrack, optLeft, row2, optW, 330);
+    // The bar ends 100 twips before "&Apply Tags"; it starts at 3120 unless the
+    // check boxes and options need more room.
+    const int barLeft = std::max(3220 - 100, optLeft + optW + 90);
+    const int barW = applyLeft - 100 - barLeft;
+    place(XP_ProgressBarOlive, barLeft, row1 + 60, barW, 270);
+    place(lblTotal, barLeft, row1 + 30, barW, 330);
+    int linkRight = frameW - 120;
+    for (QPushButton* b : {cmdFreedb, cmdLyrics, cmdHelp}) {
+        const int linkW = std::max(700, hint(b));
+        place(b, linkRight - linkW, row2, linkW, 330);
+        linkRight -= linkW;
+    }
 
     recordNormalGeometry();
     if (loaded_)
