@@ -4,6 +4,10 @@
 
 #include <QObject>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 using namespace brindle;
 using namespace brindle::test;
 using Kind = SocketValue::Kind;
@@ -192,4 +196,42 @@ TEST(SocketState, NotificationWindowLivesWhileHandlesAreRegistered) {
     s.CloseSck();
     EXPECT_EQ(modSocket::NotificationWindow(), nullptr);
     EXPECT_TRUE(modSocket::RegisteredHandles().empty());
+}
+
+TEST(SocketState, FailedSocketCreationRaisesErrorAndCloseRecovers) {
+    Socket s;
+    Recorder rec(s);
+    {
+        // Raise one error event first: the sanitizer's type checks on that path open
+        // a pipe the first time, which would fail once no file can be opened.
+        Socket warm;
+        Recorder warmRec(warm);
+        warm.Bind(0, QStringLiteral("127.0.0.1"));
+        warm.WndProc(warm.SocketHandle(), modSocket::Notify::Read, 10055);
+        ASSERT_EQ(warmRec.errors.size(), 1u);
+    }
+    // Let the process open no further file: the next socket() fails with EMFILE.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int probe = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(probe, 0);
+    ::close(probe);
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(probe);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const Raised r = raisedBy([&] { s.Bind(0, QStringLiteral("127.0.0.1")); });
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+
+    EXPECT_EQ(r.number, 0); // reported through the event, not raised
+    ASSERT_EQ(rec.errors.size(), 1u);
+    EXPECT_EQ(rec.errors[0].number, 10024);
+    EXPECT_EQ(rec.errors[0].description, QStringLiteral("Too many open files."));
+    EXPECT_EQ(rec.errors[0].source, QStringLiteral("Socket.Bind"));
+    EXPECT_EQ(s.State(), Socket::sckError);
+    EXPECT_EQ(s.SocketHandle(), -1);
+    EXPECT_EQ(raisedBy([&] { s.Listen(); }).number, 40020);
+    s.CloseSck();
+    EXPECT_EQ(s.State(), Socket::sckClosed);
+    s.Bind(0, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(s.State(), Socket::sckOpen);
 }
