@@ -235,7 +235,9 @@ void Socket::destroySocket(bool raiseFailure) {
 }
 
 void Socket::cancelLookup() {
-    // Forgetting the id is the cancel: a reply is matched against it and dropped.
+    if (lookupId_ < 0) return;
+    QHostInfo::abortHostLookup(lookupId_);
+    // A reply already on its way is matched against the id and dropped.
     lookupId_ = -1;
 }
 
