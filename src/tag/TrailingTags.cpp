@@ -75,8 +75,9 @@ int trackByte(const std::u16string& text)
     }
     if (digitsSeen == 0 || points > 1)
         return 0;
-    double value = std::nearbyint(std::strtod(ascii.c_str(), nullptr));
-    return value >= 1 && value <= 255 ? static_cast<int>(value) : 0;
+    // The number itself must lie in 1..255; only then is it rounded to a whole byte.
+    double value = std::strtod(ascii.c_str(), nullptr);
+    return value >= 1 && value <= 255 ? static_cast<int>(std::nearbyint(value)) : 0;
 }
 
 } // namespace

@@ -486,7 +486,8 @@ TEST(Trailer, TrackByte)
     struct Case {
         std::u16string track;
         int byte; // -1: 30-byte comment
-    } cases[] = {{u"7", 7}, {u"255", 255}, {u"1", 1}, {u"0", -1}, {u"256", -1}, {u"7a", -1}, {u"", -1}, {u"-3", -1}};
+    } cases[] = {{u"7", 7}, {u"255", 255}, {u"1", 1}, {u"0", -1}, {u"256", -1}, {u"7a", -1}, {u"", -1}, {u"-3", -1},
+                 {u" 9 ", 9}, {u"7.5", 8}, {u"0.6", -1}, {u"254.6", 255}, {u"255.4", -1}};
     for (const auto& c : cases) {
         tag.TrackNumber = c.track;
         EXPECT_EQ(BuildTrailer(tag), Id3v1("", "", "", "", "A comment longer than twenty-eight bytes", c.byte, 255))
