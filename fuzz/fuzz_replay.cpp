@@ -5,10 +5,34 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <vector>
+
+// Reading must never allocate more than the file can hold: a tag that claims
+// 256 MB in a 1 KB file is read as far as the file goes. libFuzzer checks this
+// with -malloc_limit_mb; here every single allocation is watched instead.
+namespace {
+std::size_t largestRequest = 0;
+
+void* allocate(std::size_t n)
+{
+    largestRequest = std::max(largestRequest, n);
+    if (void* p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+} // namespace
+
+void* operator new(std::size_t n) { return allocate(n); }
+void* operator new[](std::size_t n) { return allocate(n); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 int main(int argc, char** argv)
 {
@@ -39,8 +63,16 @@ int main(int argc, char** argv)
         auto data = reinterpret_cast<const std::uint8_t*>(bytes.data());
         // Printed first so that a crash names the file it came from.
         std::fprintf(stderr, "%s\n", path.c_str());
+        largestRequest = 0;
         BrindleFuzzRead(data, bytes.size());
         BrindleFuzzWrite(data, bytes.size());
+        // Text decoding may double a byte count and string growth double it again.
+        const std::size_t limit = 8 * bytes.size() + (1u << 20);
+        if (largestRequest > limit) {
+            std::fprintf(stderr, "fuzz_replay: %s: one allocation of %zu bytes for a file of %zu\n", path.c_str(),
+                         largestRequest, bytes.size());
+            return 1;
+        }
     }
     std::printf("%zu passed, 0 failed\n", files.size());
     return 0;
