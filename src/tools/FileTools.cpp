@@ -1,0 +1,381 @@
+#include "FileTools.h"
+
+#include "tag/clsID3.h"
+
+#include <QFile>
+#include <QHash>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace brindle {
+
+namespace {
+
+std::string native(const QString& name) { return QFile::encodeName(name).toStdString(); }
+QString fromNative(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
+
+QString errorText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+// An open folder with its entries indexed by case-folded name, so that a new name
+// can be checked against every existing name without letter case.
+class Folder {
+public:
+    explicit Folder(const QString& path)
+    {
+        fd_ = OpenFolder(native(path));
+        if (fd_ < 0) {
+            error_ = errno ? errno : EIO;
+            return;
+        }
+        const long max = ::fpathconf(fd_, _PC_NAME_MAX);
+        maxName_ = max > 0 ? max : 255;
+        const int listFd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+        if (!dir) {
+            if (listFd >= 0)
+                ::close(listFd);
+            return; // the renames stay safe; only the letter-case check is lost
+        }
+        while (const dirent* e = ::readdir(dir)) {
+            const std::string n = e->d_name;
+            if (n != "." && n != "..")
+                add(fromNative(n));
+        }
+        ::closedir(dir);
+    }
+    ~Folder()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    int fd() const { return fd_; }
+    int error() const { return error_; }
+    long maxName() const { return maxName_; }
+
+    void add(const QString& name) { index_[name.toCaseFolded()].append(name); }
+    void remove(const QString& name)
+    {
+        auto it = index_.find(name.toCaseFolded());
+        if (it != index_.end()) {
+            it->removeAll(name);
+            if (it->isEmpty())
+                index_.erase(it);
+        }
+    }
+    // Another entry whose name equals `name` without letter case; empty if none.
+    QString caselessTwin(const QString& name, const QString& except) const
+    {
+        for (const QString& n : index_.value(name.toCaseFolded()))
+            if (n != except)
+                return n;
+        return QString();
+    }
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+    long maxName_ = 255;
+    QHash<QString, QStringList> index_;
+};
+
+RenameResult failed(RenameResult r, int err, const QString& reason)
+{
+    r.outcome = RenameOutcome::Failed;
+    r.error = err;
+    r.reason = reason;
+    return r;
+}
+
+QString takenReason(const QString& name) { return QStringLiteral("a file named \"%1\" already exists").arg(name); }
+
+// One rename attempt of `current` (the file's name now) to plan.newName. `clash`
+// receives the name of the file that holds the new name when the result is EEXIST.
+RenameResult attempt(Folder& folder, const QString& current, const PlannedRename& plan, RenameSystem& sys,
+                     QString* clash)
+{
+    RenameResult r;
+    r.oldName = plan.oldName;
+    r.newName = plan.newName;
+    if (clash)
+        clash->clear();
+    if (plan.newName.isEmpty() || plan.newName == current) {
+        r.outcome = RenameOutcome::Unchanged;
+        return r;
+    }
+    if (folder.fd() < 0)
+        return failed(r, folder.error(), errorText(folder.error()));
+    if (current.isEmpty() || current == u"." || current == u".." || current.contains(u'/'))
+        return failed(r, EINVAL, QStringLiteral("\"%1\" is not a file of this folder").arg(current));
+    if (const QString problem = NewNameProblem(plan.newName, folder.maxName()); !problem.isEmpty()) {
+        const bool tooLong = QFile::encodeName(plan.newName).size() > folder.maxName();
+        return failed(r, tooLong ? ENAMETOOLONG : EINVAL, problem);
+    }
+
+    const std::string from = native(current);
+    const std::string to = native(plan.newName);
+    struct stat source {};
+    if (sys.stat(folder.fd(), from.c_str(), &source) != 0) {
+        const int err = errno ? errno : EIO;
+        return failed(r, err, err == ENOENT ? QStringLiteral("the file no longer exists") : errorText(err));
+    }
+    if (S_ISDIR(source.st_mode))
+        return failed(r, EISDIR, QStringLiteral("\"%1\" is a folder").arg(current));
+    sys.makeWritable(folder.fd(), from.c_str()); // as the tools always did; a refusal is no reason to stop
+
+    int rc = 0;
+    std::string leftOver;
+    struct stat target {};
+    if (sys.stat(folder.fd(), to.c_str(), &target) == 0) {
+        if (target.st_dev != source.st_dev || target.st_ino != source.st_ino) {
+            if (clash)
+                *clash = plan.newName;
+            return failed(r, EEXIST, takenReason(plan.newName));
+        }
+        // The file system finds the file itself under the new name: only the letter
+        // case changes, which needs a detour through a name of its own.
+        rc = RenameChangingCase(folder.fd(), from, to, sys, &leftOver);
+    } else if (const QString twin = folder.caselessTwin(plan.newName, current); !twin.isEmpty()) {
+        if (clash)
+            *clash = twin;
+        return failed(r, EEXIST, takenReason(twin));
+    } else {
+        rc = RenameNoReplace(folder.fd(), from, to, sys);
+    }
+
+    if (rc == 0) {
+        folder.remove(current);
+        folder.add(plan.newName);
+        r.outcome = RenameOutcome::Renamed;
+        return r;
+    }
+    if (rc == EEXIST && clash)
+        *clash = plan.newName;
+    r = failed(r, rc, rc == EEXIST ? takenReason(plan.newName) : errorText(rc));
+    if (!leftOver.empty()) {
+        r.hiddenName = fromNative(leftOver);
+        folder.remove(current);
+        folder.add(r.hiddenName);
+        r.reason += QStringLiteral("; the file is now named \"%1\"").arg(r.hiddenName);
+    }
+    return r;
+}
+
+RenameResult renameOne(const QString& folder, const PlannedRename& plan, RenameSystem& sys)
+{
+    Folder f(folder);
+    return attempt(f, plan.oldName, plan, sys, nullptr);
+}
+
+} // namespace
+
+QString RenameResult::currentName() const
+{
+    if (outcome == RenameOutcome::Renamed)
+        return newName;
+    return hiddenName.isEmpty() ? oldName : hiddenName;
+}
+
+PlannedRename PlanTitleForFilename(const QString& fileName, const QString& title)
+{
+    return {fileName, title.isEmpty() ? QString() : FileNameFromTitle(title)};
+}
+
+PlannedRename PlanCleanFilename(const QString& fileName) { return {fileName, CleanFileName(fileName)}; }
+
+PlannedRename PlanRemoveLeadingNumbers(const QString& fileName)
+{
+    if (!StartsWithDigit(fileName))
+        return {fileName, QString()};
+    return {fileName, RemoveLeadingNumbersName(fileName)};
+}
+
+PlannedRename PlanAutoNumber(const QString& fileName, int number) { return {fileName, AutoNumberName(fileName, number)}; }
+
+QList<PlannedRename> PlanAutoNumberFilenames(const QStringList& namesInListOrder)
+{
+    QList<PlannedRename> plan;
+    int number = 1;
+    for (const QString& name : namesInListOrder)
+        plan.append(PlanAutoNumber(name, number++));
+    return plan;
+}
+
+RenameResult RenameInFolder(const QString& folder, const QString& oldName, const QString& newName, RenameSystem& sys)
+{
+    return renameOne(folder, {oldName, newName}, sys);
+}
+
+QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRename>& plan, RenameSystem& sys)
+{
+    Folder f(folder);
+    QList<RenameResult> results(plan.size());
+    QList<qsizetype> pending;
+    QStringList current; // each entry's name on disk now
+    QList<bool> parked(plan.size(), false);
+    QHash<QString, qsizetype> claimed; // case-folded new name -> entry that asked first
+
+    for (qsizetype i = 0; i < plan.size(); ++i) {
+        const PlannedRename& p = plan[i];
+        current.append(p.oldName);
+        results[i].oldName = p.oldName;
+        results[i].newName = p.newName;
+        if (p.newName.isEmpty() || p.newName == p.oldName)
+            continue;
+        const QString key = p.newName.toCaseFolded();
+        if (claimed.contains(key)) {
+            results[i] = failed(results[i], EEXIST,
+                                QStringLiteral("\"%1\" is also the new name of \"%2\"")
+                                    .arg(p.newName, plan[claimed.value(key)].oldName));
+            continue;
+        }
+        claimed.insert(key, i);
+        pending.append(i);
+    }
+
+    auto holderOf = [&](const QString& name, qsizetype except) -> qsizetype {
+        for (qsizetype j : pending)
+            if (j != except && current[j].toCaseFolded() == name.toCaseFolded())
+                return j;
+        return -1;
+    };
+    // Gives a parked file its old name back after a failure.
+    auto unpark = [&](qsizetype i) {
+        if (!parked[i])
+            return;
+        if (RenameNoReplace(f.fd(), native(current[i]), native(plan[i].oldName), sys) == 0) {
+            f.remove(current[i]);
+            f.add(plan[i].oldName);
+            current[i] = plan[i].oldName;
+        } else {
+            results[i].hiddenName = current[i];
+            results[i].reason += QStringLiteral("; the file is now named \"%1\"").arg(current[i]);
+        }
+    };
+
+    while (!pending.isEmpty()) {
+        bool progress = false;
+        QList<qsizetype> waiting;
+        QList<RenameResult> lastTry(plan.size());
+        for (qsizetype i : pending) {
+            QString clash;
+            RenameResult r = attempt(f, current[i], plan[i], sys, &clash);
+            r.oldName = plan[i].oldName;
+            if (r.error == EEXIST && holderOf(clash, i) >= 0) {
+                waiting.append(i);
+                lastTry[i] = r;
+                continue;
+            }
+            progress = true;
+            results[i] = r;
+            if (r.outcome == RenameOutcome::Renamed)
+                current[i] = plan[i].newName;
+            else if (r.failed())
+                unpark(i);
+        }
+        pending = waiting;
+        if (progress || pending.isEmpty())
+            continue;
+        // Every waiting file waits for another: move one aside under a hidden name.
+        qsizetype pick = -1;
+        for (qsizetype i : pending)
+            if (!parked[i]) {
+                pick = i;
+                break;
+            }
+        if (pick < 0) {
+            for (qsizetype i : pending) {
+                results[i] = lastTry[i];
+                unpark(i);
+            }
+            break;
+        }
+        std::string hidden;
+        int rc = EEXIST;
+        for (int tries = 0; tries < 50 && rc == EEXIST; ++tries) {
+            hidden = HiddenWorkName(native(plan[pick].newName));
+            rc = RenameNoReplace(f.fd(), native(current[pick]), hidden, sys);
+        }
+        if (rc != 0) {
+            results[pick] = failed(results[pick], rc, errorText(rc));
+            pending.removeAll(pick);
+            continue;
+        }
+        f.remove(current[pick]);
+        current[pick] = fromNative(hidden);
+        f.add(current[pick]);
+        parked[pick] = true;
+    }
+    return results;
+}
+
+RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const QString& title, RenameSystem& sys)
+{
+    return renameOne(folder, PlanTitleForFilename(fileName, title), sys);
+}
+
+RenameResult CleanFilename(const QString& folder, const QString& fileName, RenameSystem& sys)
+{
+    return renameOne(folder, PlanCleanFilename(fileName), sys);
+}
+
+RenameResult RemoveLeadingNumbers(const QString& folder, const QString& fileName, RenameSystem& sys)
+{
+    return renameOne(folder, PlanRemoveLeadingNumbers(fileName), sys);
+}
+
+RenameResult AutoNumberFilename(const QString& folder, const QString& fileName, int number, RenameSystem& sys)
+{
+    return renameOne(folder, PlanAutoNumber(fileName, number), sys);
+}
+
+RenameResult EditFilename(const QString& folder, const QString& fileName, const QString& text, RenameSystem& sys)
+{
+    if (!EditedNameAccepted(text)) {
+        RenameResult r;
+        r.oldName = fileName;
+        r.newName = text;
+        return failed(r, EINVAL, QString::fromLatin1(kEditedNameRefused));
+    }
+    return renameOne(folder, {fileName, text}, sys);
+}
+
+TitleResult UseFilenameForTitle(const QString& folder, const QString& fileName)
+{
+    TitleResult result;
+    result.title = TitleFromFileName(fileName);
+    if (fileName.isEmpty() || fileName.contains(u'/')) {
+        result.reason = QStringLiteral("\"%1\" is not a file of this folder").arg(fileName);
+        return result;
+    }
+    const QString path = folder.endsWith(u'/') ? folder + fileName : folder + u'/' + fileName;
+    const std::string nativePath = native(path);
+    if (::access(nativePath.c_str(), F_OK) != 0) {
+        result.reason = errno == ENOENT ? QStringLiteral("the file no longer exists") : errorText(errno);
+        return result;
+    }
+    clsID3 tag;
+    tag.SetFileName(nativePath);
+    tag.Title = result.title.toStdU16String();
+    result.written = tag.UpdateID3Tags();
+    if (!result.written)
+        result.reason = QString::fromStdString(tag.LastError());
+    return result;
+}
+
+QStringList DescribeFailures(const QList<RenameResult>& results)
+{
+    QStringList lines;
+    for (const RenameResult& r : results)
+        if (r.failed())
+            lines.append(r.oldName + QStringLiteral(": ") + r.reason);
+    return lines;
+}
+
+} // namespace brindle

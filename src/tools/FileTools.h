@@ -1,0 +1,89 @@
+#pragma once
+// The renaming and cleaning tools, one file at a time or as a planned batch, on real
+// files. The window and brindle-cli both call these, so both get the same rules:
+// no rename replaces a file, moves it out of its folder or hides it, and every file
+// that keeps its name for a reason says why.
+
+#include "FileNameRules.h"
+#include "SafeRename.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+
+namespace brindle {
+
+class clsID3;
+
+enum class RenameOutcome {
+    Renamed,   // the file now has newName
+    Unchanged, // nothing to do: the tool leaves this name alone, or it is already right
+    Failed,    // the file keeps oldName (or, rarely, hiddenName); see error and reason
+};
+
+struct PlannedRename {
+    QString oldName;
+    QString newName; // empty: the tool has nothing to change for this file
+};
+
+struct RenameResult {
+    QString oldName;
+    QString newName;
+    RenameOutcome outcome = RenameOutcome::Unchanged;
+    int error = 0;      // errno value when Failed; EINVAL for a name that cannot be used
+    QString reason;     // for the user, when Failed
+    QString hiddenName; // set only if a failed rename could not be undone: the file's name now
+
+    bool failed() const { return outcome == RenameOutcome::Failed; }
+    // The name the file has after the operation.
+    QString currentName() const;
+};
+
+// --- plans: what each tool would call each file (no file is touched)
+PlannedRename PlanTitleForFilename(const QString& fileName, const QString& title); // empty title: nothing
+PlannedRename PlanCleanFilename(const QString& fileName);
+PlannedRename PlanRemoveLeadingNumbers(const QString& fileName);
+PlannedRename PlanAutoNumber(const QString& fileName, int number);
+// Numbers the names in the order given, from 1.
+QList<PlannedRename> PlanAutoNumberFilenames(const QStringList& namesInListOrder);
+
+// --- carrying plans out
+// Renames one file of `folder`. A new name equal, ignoring letter case, to another
+// file's name counts as taken; a change of letter case alone goes through a hidden
+// intermediate name where the file system sees the new name as the file itself.
+RenameResult RenameInFolder(const QString& folder, const QString& oldName, const QString& newName,
+                            RenameSystem& sys = RenameSystem::posix());
+// Renames a batch planned in full first. Of two files given the same name only the
+// first is renamed; a file whose new name is held by another file of the batch that
+// is itself being renamed waits for it (a ring of such files goes through hidden
+// names). Results come in the order of the plan.
+QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRename>& plan,
+                                   RenameSystem& sys = RenameSystem::posix());
+
+// --- one file per tool
+RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const QString& title,
+                                 RenameSystem& sys = RenameSystem::posix());
+RenameResult CleanFilename(const QString& folder, const QString& fileName, RenameSystem& sys = RenameSystem::posix());
+RenameResult RemoveLeadingNumbers(const QString& folder, const QString& fileName,
+                                  RenameSystem& sys = RenameSystem::posix());
+RenameResult AutoNumberFilename(const QString& folder, const QString& fileName, int number,
+                                RenameSystem& sys = RenameSystem::posix());
+// The in-place edit: refused with kEditedNameRefused unless EditedNameAccepted(text);
+// the text is used as typed, blanks included.
+RenameResult EditFilename(const QString& folder, const QString& fileName, const QString& text,
+                          RenameSystem& sys = RenameSystem::posix());
+
+struct TitleResult {
+    bool written = false;
+    QString title;
+    QString reason; // when not written
+};
+// Writes the file's name (without ".mp3") into its title tag and nothing else.
+TitleResult UseFilenameForTitle(const QString& folder, const QString& fileName);
+
+// One line per failed file: its name, ": " and the reason.
+QStringList DescribeFailures(const QList<RenameResult>& results);
+
+} // namespace brindle

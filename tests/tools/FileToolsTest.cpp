@@ -1,0 +1,276 @@
+#include "FileTools.h"
+#include "ToolsTestSupport.h"
+
+#include "tag/clsID3.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+using namespace brindle;
+using brindle::test::Folder;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+QString q(const char* s) { return QString::fromUtf8(s); }
+
+// Behaves like a case-insensitive mount (FAT, SMB) over the real folder: a name finds
+// the entry that equals it without letter case, and a no-replace rename onto such a
+// name is refused.
+struct CaseBlindSystem : RenameSystem {
+    const Folder& folder;
+    explicit CaseBlindSystem(const Folder& f) : folder(f) {}
+    std::string actual(const char* name) const
+    {
+        const QString wanted = QString::fromUtf8(name).toCaseFolded();
+        for (const std::string& n : folder.names())
+            if (QString::fromStdString(n).toCaseFolded() == wanted)
+                return n;
+        return name;
+    }
+    int stat(int dirFd, const char* name, struct stat* st) override
+    {
+        return RenameSystem::stat(dirFd, actual(name).c_str(), st);
+    }
+    int renameNoReplace(int dirFd, const char* from, const char* to) override
+    {
+        if (actual(to) != to)
+            return errno = EEXIST, -1;
+        return RenameSystem::renameNoReplace(dirFd, actual(from).c_str(), to);
+    }
+};
+
+TEST(UseTitleForFilename, RenamesAfterTheTitleWithLowerCaseMp3)
+{
+    Folder f;
+    f.put("track.MP3", "T");
+    const RenameResult r = UseTitleForFilename(f.path(), q("track.MP3"), q("Intro"));
+    EXPECT_EQ(r.outcome, RenameOutcome::Renamed);
+    EXPECT_EQ(r.currentName(), q("Intro.mp3"));
+    EXPECT_EQ(f.names(), (Names{"Intro.mp3"}));
+    EXPECT_EQ(f.read("Intro.mp3"), "T");
+
+    EXPECT_EQ(UseTitleForFilename(f.path(), q("Intro.mp3"), QString()).outcome, RenameOutcome::Unchanged);
+    EXPECT_EQ(UseTitleForFilename(f.path(), q("Intro.mp3"), q("Intro")).outcome, RenameOutcome::Unchanged);
+    EXPECT_EQ(f.names(), (Names{"Intro.mp3"}));
+}
+
+TEST(UseTitleForFilename, TitlesThatCannotBeNamesKeepTheOldName)
+{
+    Folder f;
+    f.put("a.mp3");
+    std::filesystem::create_directory(f.dir.path() / "AC");
+    for (const char* title : {"AC/DC", "../up", "/", ".", ".hidden"}) {
+        const RenameResult r = UseTitleForFilename(f.path(), q("a.mp3"), q(title));
+        EXPECT_TRUE(r.failed()) << title;
+        EXPECT_EQ(r.error, EINVAL) << title;
+        EXPECT_EQ(r.currentName(), q("a.mp3"));
+    }
+    EXPECT_EQ(f.names(), (Names{"AC", "a.mp3"}));
+    EXPECT_TRUE(std::filesystem::is_empty(f.dir.path() / "AC"));
+
+    const RenameResult longTitle = UseTitleForFilename(f.path(), q("a.mp3"), QString(300, u'x'));
+    EXPECT_EQ(longTitle.error, ENAMETOOLONG);
+    EXPECT_EQ(f.names(), (Names{"AC", "a.mp3"}));
+}
+
+TEST(UseTitleForFilename, ExistingNamesAreNeverReplacedWhateverTheirCase)
+{
+    Folder f;
+    f.put("a.mp3", "A");
+    f.put("Intro.mp3", "I");
+    for (const char* title : {"Intro", "INTRO", "intro"}) {
+        const RenameResult r = UseTitleForFilename(f.path(), q("a.mp3"), q(title));
+        EXPECT_EQ(r.error, EEXIST) << title;
+        EXPECT_EQ(r.reason, q("a file named \"Intro.mp3\" already exists"));
+    }
+    EXPECT_EQ(f.read("a.mp3"), "A");
+    EXPECT_EQ(f.read("Intro.mp3"), "I");
+    EXPECT_EQ(UseTitleForFilename(f.path(), q("gone.mp3"), q("x")).reason, q("the file no longer exists"));
+}
+
+TEST(CleanFilename, ChangesLetterCaseOnDisk)
+{
+    Folder f;
+    f.put("song.mp3", "S");
+    const RenameResult r = CleanFilename(f.path(), q("song.mp3"));
+    EXPECT_EQ(r.outcome, RenameOutcome::Renamed);
+    EXPECT_EQ(f.names(), (Names{"Song.mp3"}));
+    EXPECT_EQ(CleanFilename(f.path(), q("Song.mp3")).outcome, RenameOutcome::Unchanged);
+    EXPECT_EQ(f.names(), (Names{"Song.mp3"}));
+}
+
+TEST(CleanFilename, CaseOnlyChangeWorksWhereTheMountIgnoresCase)
+{
+    Folder f;
+    f.put("my_song.MP3", "S");
+    CaseBlindSystem fat(f);
+    // The plain no-replace rename is refused there, so only the detour can succeed.
+    ASSERT_EQ(RenameNoReplace(f.path().toStdString(), "my_song.MP3", "MY_SONG.mp3", fat), EEXIST);
+    const RenameResult r = CleanFilename(f.path(), q("my_song.MP3"), fat);
+    EXPECT_EQ(r.outcome, RenameOutcome::Renamed) << r.reason.toStdString();
+    EXPECT_EQ(f.names(), (Names{"My Song.mp3"}));
+
+    f.put("a_b.mp3", "AB");
+    f.put("a b.mp3", "other"); // a different file the mount finds under the cleaned name
+    EXPECT_EQ(CleanFilename(f.path(), q("a_b.mp3"), fat).error, EEXIST);
+    EXPECT_EQ(f.names(), (Names{"My Song.mp3", "a b.mp3", "a_b.mp3"}));
+    EXPECT_EQ(f.read("a_b.mp3"), "AB");
+    EXPECT_EQ(f.read("a b.mp3"), "other");
+}
+
+TEST(CleanFilename, NamesThatCleanToNothingAreKept)
+{
+    Folder f;
+    f.put("___.mp3");
+    f.put("%20 %20.mp3");
+    for (const char* name : {"___.mp3", "%20 %20.mp3"})
+        EXPECT_TRUE(CleanFilename(f.path(), q(name)).failed()) << name;
+    EXPECT_EQ(f.names(), (Names{"%20 %20.mp3", "___.mp3"}));
+}
+
+TEST(RemoveLeadingNumbers, ChangesTheNameOnlyNeverTheFolder)
+{
+    Folder f;
+    const auto sub = f.dir.path() / "05_Album";
+    std::filesystem::create_directories(sub);
+    test::WriteFile(sub / "05_Intro.mp3", "I");
+    test::WriteFile(sub / "Outro.mp3", "O");
+    const QString folder = QString::fromStdString(sub.string());
+    EXPECT_EQ(RemoveLeadingNumbers(folder, q("05_Intro.mp3")).outcome, RenameOutcome::Renamed);
+    EXPECT_EQ(RemoveLeadingNumbers(folder, q("Outro.mp3")).outcome, RenameOutcome::Unchanged);
+    EXPECT_EQ(test::ReadFile(sub / "Intro.mp3"), "I");
+    EXPECT_TRUE(std::filesystem::exists(sub / "Outro.mp3"));
+    EXPECT_EQ(f.names(), (Names{"05_Album"}));
+}
+
+TEST(AutoNumberFilenames, NumbersInListOrder)
+{
+    Folder f;
+    QStringList listOrder;
+    for (int i = 12; i >= 1; --i) { // list order differs from any name order
+        const std::string name = "Song " + std::string(1, char('A' + i)) + ".mp3";
+        f.put(name, std::to_string(i));
+        listOrder << q(name.c_str());
+    }
+    const QList<RenameResult> results = RenameInFolder(f.path(), PlanAutoNumberFilenames(listOrder));
+    ASSERT_EQ(results.size(), 12);
+    EXPECT_TRUE(DescribeFailures(results).isEmpty());
+    EXPECT_EQ(results[8].currentName(), q("09 - Song E.mp3"));
+    EXPECT_EQ(results[9].currentName(), q("10 - Song D.mp3"));
+    EXPECT_EQ(f.read("01 - Song M.mp3"), "12");
+    EXPECT_EQ(f.read("12 - Song B.mp3"), "1");
+    EXPECT_EQ(f.names().size(), 12u);
+}
+
+TEST(Batch, TwoFilesGivenOneNameRenameOnlyTheFirst)
+{
+    Folder f;
+    f.put("01 - Intro.mp3", "1");
+    f.put("02 - intro.mp3", "2");
+    const QList<RenameResult> r = RenameInFolder(
+        f.path(), {PlanRemoveLeadingNumbers(q("01 - Intro.mp3")), PlanRemoveLeadingNumbers(q("02 - intro.mp3"))});
+    EXPECT_EQ(r[0].outcome, RenameOutcome::Renamed);
+    EXPECT_EQ(r[1].error, EEXIST);
+    EXPECT_EQ(DescribeFailures(r),
+              QStringList{q("02 - intro.mp3: \"intro.mp3\" is also the new name of \"01 - Intro.mp3\"")});
+    EXPECT_EQ(f.names(), (Names{"02 - intro.mp3", "Intro.mp3"}));
+}
+
+TEST(Batch, AFileWaitsForTheOneHoldingItsNewName)
+{
+    Folder f;
+    f.put("a.mp3", "A");
+    f.put("b.mp3", "B");
+    const QList<RenameResult> r = RenameInFolder(f.path(), {{q("a.mp3"), q("b.mp3")}, {q("b.mp3"), q("c.mp3")}});
+    EXPECT_TRUE(DescribeFailures(r).isEmpty());
+    EXPECT_EQ(f.names(), (Names{"b.mp3", "c.mp3"}));
+    EXPECT_EQ(f.read("b.mp3"), "A");
+    EXPECT_EQ(f.read("c.mp3"), "B");
+}
+
+TEST(Batch, RenumberingAfterReorderingSwapsNamesWithoutLeftovers)
+{
+    Folder f;
+    f.put("01 - Song.mp3", "first");
+    f.put("02 - Song.mp3", "second");
+    const QList<RenameResult> r =
+        RenameInFolder(f.path(), PlanAutoNumberFilenames({q("02 - Song.mp3"), q("01 - Song.mp3")}));
+    EXPECT_TRUE(DescribeFailures(r).isEmpty()) << DescribeFailures(r).join("\n").toStdString();
+    EXPECT_EQ(f.names(), (Names{"01 - Song.mp3", "02 - Song.mp3"}));
+    EXPECT_EQ(f.read("01 - Song.mp3"), "second");
+    EXPECT_EQ(f.read("02 - Song.mp3"), "first");
+}
+
+TEST(Batch, AFileParkedInARingGetsItsNameBackWhenTheRingCannotClose)
+{
+    Folder f;
+    f.put("01 - Song.mp3", "first");
+    f.put("02 - Song.mp3", "second");
+    struct : RenameSystem {
+        int renameNoReplace(int dirFd, const char* from, const char* to) override
+        {
+            if (from[0] != '.' && to[0] != '.') // only moves to and from hidden names work
+                return errno = EROFS, -1;
+            return RenameSystem::renameNoReplace(dirFd, from, to);
+        }
+    } stuck;
+    const QList<RenameResult> r =
+        RenameInFolder(f.path(), PlanAutoNumberFilenames({q("02 - Song.mp3"), q("01 - Song.mp3")}), stuck);
+    EXPECT_EQ(DescribeFailures(r).size(), 2);
+    EXPECT_EQ(f.read("01 - Song.mp3"), "first");
+    EXPECT_EQ(f.read("02 - Song.mp3"), "second");
+    EXPECT_EQ(f.names().size(), 2u);
+}
+
+TEST(EditFilename, NeedsTheExtensionAndNeverReplaces)
+{
+    Folder f;
+    f.put("a.mp3", "A");
+    f.put("b.mp3", "B");
+    for (const char* text : {"a", "   ", "a.mp3x"}) {
+        const RenameResult r = EditFilename(f.path(), q("a.mp3"), q(text));
+        EXPECT_EQ(r.reason, q("Please enter a valid name including the .mp3 extension!")) << text;
+    }
+    EXPECT_EQ(EditFilename(f.path(), q("a.mp3"), q("b.mp3")).error, EEXIST);
+    EXPECT_EQ(EditFilename(f.path(), q("a.mp3"), q("New.MP3")).outcome, RenameOutcome::Renamed);
+    EXPECT_EQ(EditFilename(f.path(), q("New.MP3"), q("x/y.mp3")).error, EINVAL);
+    EXPECT_EQ(f.names(), (Names{"New.MP3", "b.mp3"}));
+    EXPECT_EQ(f.read("New.MP3"), "A");
+}
+
+TEST(Renaming, ClearsReadOnlyAsTheToolsAlwaysDid)
+{
+    Folder f;
+    f.put("1 - x.mp3");
+    ::chmod(f.dir.file("1 - x.mp3").c_str(), 0444);
+    EXPECT_EQ(RemoveLeadingNumbers(f.path(), q("1 - x.mp3")).outcome, RenameOutcome::Renamed);
+    struct stat st {};
+    ASSERT_EQ(::stat(f.dir.file("x.mp3").c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IWUSR);
+}
+
+TEST(UseFilenameForTitle, WritesTheNameWithoutMp3AsTitle)
+{
+    Folder f;
+    test::WriteFile(f.dir.path() / "My Song.MP3",
+                    test::Tag(3, test::Frame(3, "TIT2", test::Latin1("old"))) + test::MpegFrames(4));
+    const TitleResult r = UseFilenameForTitle(f.path(), q("My Song.MP3"));
+    ASSERT_TRUE(r.written) << r.reason.toStdString();
+    EXPECT_EQ(r.title, q("My Song"));
+    clsID3 tag;
+    tag.SetFileName(f.dir.file("My Song.MP3"));
+    EXPECT_EQ(tag.Title, u"My Song");
+
+    const TitleResult missing = UseFilenameForTitle(f.path(), q("gone.mp3"));
+    EXPECT_FALSE(missing.written);
+    EXPECT_EQ(missing.reason, q("the file no longer exists"));
+    EXPECT_FALSE(f.has("gone.mp3"));
+}
+
+} // namespace
