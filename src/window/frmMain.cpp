@@ -191,6 +191,15 @@ QRect screenRect()
     return QRect(0, 0, 1024, 768);
 }
 
+// Positions are kept on the whole desktop, so a window left on a second monitor
+// reopens there.
+QRect desktopRect()
+{
+    if (const QScreen* s = QGuiApplication::primaryScreen())
+        return s->virtualGeometry();
+    return screenRect();
+}
+
 SortLocale sortLocaleOf(const QLocale& l)
 {
     SortLocale s;
@@ -532,12 +541,16 @@ void frmMain::Form_Load()
 
     xSize_ = std::min(std::max(xSize_, kMinWidthPixels * tppX), std::max(screenW, kMinWidthPixels * tppX));
     ySize_ = std::min(std::max(ySize_, kMinHeightPixels * tppY), std::max(screenH, kMinHeightPixels * tppY));
-    xPos_ = std::max(xPos_, 0);
-    yPos_ = std::max(yPos_, 0);
-    if (xPos_ > screenW - curW)
-        xPos_ = std::max(screenW - curW, 0);
-    if (yPos_ > screenH - curH)
-        yPos_ = std::max(screenH - curH, 0);
+    const QRect desktop = desktopRect();
+    const int deskLeft = desktop.x() * tppX, deskTop = desktop.y() * tppY;
+    const int deskRight = (desktop.x() + desktop.width()) * tppX;
+    const int deskBottom = (desktop.y() + desktop.height()) * tppY;
+    xPos_ = std::max(xPos_, std::min(deskLeft, 0));
+    yPos_ = std::max(yPos_, std::min(deskTop, 0));
+    if (xPos_ > deskRight - curW)
+        xPos_ = std::max(deskRight - curW, 0);
+    if (yPos_ > deskBottom - curH)
+        yPos_ = std::max(deskBottom - curH, 0);
     if (windowState_ != 0 && windowState_ != 2)
         windowState_ = 0;
 
