@@ -124,6 +124,35 @@ TEST(CleanFilename, CaseOnlyChangeWorksWhereTheMountIgnoresCase)
     EXPECT_EQ(f.read("a b.mp3"), "other");
 }
 
+TEST(CleanFilename, AFailedCaseChangeKeepsTheNameOrSaysWhereTheFileIs)
+{
+    Folder f;
+    f.put("song.mp3", "S");
+    struct : CaseBlindSystem {
+        using CaseBlindSystem::CaseBlindSystem;
+        bool undoFails = false;
+        int renameNoReplace(int dirFd, const char* from, const char* to) override
+        {
+            if (from[0] == '.' && (undoFails || to[0] == 'S'))
+                return errno = EIO, -1;
+            return CaseBlindSystem::renameNoReplace(dirFd, from, to);
+        }
+    } fat(f);
+    const RenameResult kept = CleanFilename(f.path(), q("song.mp3"), fat);
+    EXPECT_EQ(kept.error, EIO);
+    EXPECT_EQ(kept.currentName(), q("song.mp3"));
+    EXPECT_EQ(f.names(), (Names{"song.mp3"}));
+
+    fat.undoFails = true;
+    const RenameResult lost = CleanFilename(f.path(), q("song.mp3"), fat);
+    ASSERT_TRUE(lost.failed());
+    ASSERT_FALSE(lost.hiddenName.isEmpty());
+    EXPECT_EQ(lost.currentName(), lost.hiddenName);
+    EXPECT_TRUE(lost.reason.endsWith(QStringLiteral("; the file is now named \"%1\"").arg(lost.hiddenName)));
+    EXPECT_EQ(f.names(), (Names{lost.hiddenName.toStdString()}));
+    EXPECT_EQ(f.read(lost.hiddenName.toStdString()), "S");
+}
+
 TEST(CleanFilename, NamesThatCleanToNothingAreKept)
 {
     Folder f;
