@@ -662,10 +662,15 @@ void frmMain::recordNormalGeometry()
 {
     if (!loaded_ || !isVisible() || windowState() != Qt::WindowNoState)
         return;
-    xPos_ = static_cast<int>(pixelsToTwipsX(x()));
-    yPos_ = static_cast<int>(pixelsToTwipsY(y()));
-    xSize_ = static_cast<int>(pixelsToTwipsX(width()));
-    ySize_ = static_cast<int>(pixelsToTwipsY(height()));
+    // Values that still give the same pixels stay as stored, so twips do not drift.
+    auto follow = [](int& twips, int pixels, bool horizontal) {
+        if ((horizontal ? twipsToPixelsX(twips) : twipsToPixelsY(twips)) != pixels)
+            twips = static_cast<int>(horizontal ? pixelsToTwipsX(pixels) : pixelsToTwipsY(pixels));
+    };
+    follow(xPos_, x(), true);
+    follow(yPos_, y(), false);
+    follow(xSize_, width(), true);
+    follow(ySize_, height(), false);
 }
 
 void frmMain::Form_Resize()
