@@ -320,6 +320,11 @@ RenameResult UseTitleForFilename(const QString& folder, const QString& fileName,
     return renameOne(folder, PlanTitleForFilename(fileName, title), sys);
 }
 
+RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const clsID3& tag, RenameSystem& sys)
+{
+    return UseTitleForFilename(folder, fileName, QString::fromStdU16String(tag.Title), sys);
+}
+
 RenameResult CleanFilename(const QString& folder, const QString& fileName, RenameSystem& sys)
 {
     return renameOne(folder, PlanCleanFilename(fileName), sys);

@@ -65,6 +65,9 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
 // --- one file per tool
 RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const QString& title,
                                  RenameSystem& sys = RenameSystem::posix());
+// The same with the title of a tag object that has read the file.
+RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const clsID3& tag,
+                                 RenameSystem& sys = RenameSystem::posix());
 RenameResult CleanFilename(const QString& folder, const QString& fileName, RenameSystem& sys = RenameSystem::posix());
 RenameResult RemoveLeadingNumbers(const QString& folder, const QString& fileName,
                                   RenameSystem& sys = RenameSystem::posix());

@@ -295,6 +295,9 @@ TEST(UseFilenameForTitle, WritesTheNameWithoutMp3AsTitle)
     clsID3 tag;
     tag.SetFileName(f.dir.file("My Song.MP3"));
     EXPECT_EQ(tag.Title, u"My Song");
+    // and back again, from the tag
+    EXPECT_EQ(UseTitleForFilename(f.path(), q("My Song.MP3"), tag).outcome, RenameOutcome::Renamed);
+    EXPECT_TRUE(f.has("My Song.mp3") && !f.has("My Song.MP3"));
 
     const TitleResult missing = UseFilenameForTitle(f.path(), q("gone.mp3"));
     EXPECT_FALSE(missing.written);

@@ -217,21 +217,4 @@ TEST_F(ChangingCase, WhenEvenTheUndoFailsTheHiddenNameIsReported)
     EXPECT_EQ(f.read(leftOver), "SONG");
 }
 
-TEST_F(ChangingCase, FirstStepFailureChangesNothing)
-{
-    Seam seam;
-    seam.onRename = [](const char*, const char*) { return EACCES; };
-    EXPECT_EQ(RenameChangingCase(dirFd, "song.mp3", "Song.mp3", seam), EACCES);
-    EXPECT_EQ(f.names(), (Names{"song.mp3"}));
-}
-
-TEST(HiddenWorkName, IsHiddenKeepsTheExtensionAndVaries)
-{
-    const std::string a = HiddenWorkName("Song.mp3"), b = HiddenWorkName("Song.mp3");
-    EXPECT_NE(a, b);
-    EXPECT_EQ(a[0], '.');
-    EXPECT_EQ(a.substr(a.size() - 4), ".mp3");
-    EXPECT_EQ(HiddenWorkName("noext").find('.', 1), std::string::npos);
-}
-
 } // namespace
