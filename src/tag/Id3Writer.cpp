@@ -338,6 +338,15 @@ struct Id3Writer {
                 content = contentOf(full);
             }
         }
+        if (value.kind == ValueKind::Picture && ReadFramePicture(body, pos, version) == value.bytes) {
+            // The same picture as before keeps the frame's own text encoding, whatever
+            // it is: its description is stored in that encoding.
+            const std::size_t header = static_cast<std::size_t>(headerLength());
+            std::string old = body.substr(pos + std::min(header, oldLength), oldLength - std::min(header, oldLength));
+            if (version > 3 && pos + 9 < body.size() && (static_cast<unsigned char>(body[pos + 9]) & 0x02))
+                old = RemoveUnsync(old);
+            content = std::move(old);
+        }
         std::string frame = frameHeader(oldId, content.size()) + content;
         body.replace(pos, oldLength, frame);
         return pos + frame.size();

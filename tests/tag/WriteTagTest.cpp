@@ -390,6 +390,15 @@ TEST_F(WriteTag, PictureWithUtf16DescriptionKeepsItsBytes)
                            Id3v1("New", "", "", "", "", -1, 255));
 }
 
+TEST_F(WriteTag, NewPictureWithUtf16DescriptionIsWrittenAsUtf16)
+{
+    load(audio);
+    std::string entry = "image/png\0\x03"s + EncodeUtf16WithBom(u"Обложка") + "\0\0\x89PNG"s;
+    tag.AttachedPictures->Add(entry, std::nullopt, std::nullopt, true);
+    write();
+    EXPECT_EQ(bytes(), Tag(3, Frame(3, "APIC", "\x01"s + entry) + noGenre(3), 2048) + audio);
+}
+
 TEST_F(WriteTag, FrameTooLargeForItsSizeFieldLeavesTheFileAlone)
 {
     std::string old = Tag(2, text(2, "TT2", "T"), 10) + audio;
