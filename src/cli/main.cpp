@@ -43,11 +43,13 @@ int main(int argc, char** argv)
 
     std::vector<std::string> sets, adds, clears, setFiles;
     auto* set = app.add_subcommand("set", "Change tag fields of each FILE, applying the options in the order given.");
-    set->add_option("--set", sets, "PROPERTY=VALUE: a text property (Title, Artist, ...) or GenreID")->take_all();
-    set->add_option("--add", adds,
+    set->add_option("--set", sets, "PROPERTY=VALUE: a text property (Title, Artist, ...) or GenreID")->allow_extra_args(false);
+    auto* addOption = set->add_option("--add", adds,
                     "LIST=VALUE: add a URL to ArtistURL or CommercialInfo, or AttachedPictures=IMAGE[:TYPE] "
                     "(BMP, GIF, JPEG or PNG; TYPE 0 to 20, default 3 front cover)");
-    set->add_option("--clear", clears, "LIST: empty ArtistURL, CommercialInfo or AttachedPictures");
+    addOption->allow_extra_args(false);
+    set->add_option("--clear", clears, "LIST: empty ArtistURL, CommercialInfo or AttachedPictures")
+        ->allow_extra_args(false);
     set->add_option("FILE", setFiles, "MP3 files to write")->required();
 
     std::string artFile, artFolder;
