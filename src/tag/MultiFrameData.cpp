@@ -21,6 +21,18 @@ bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b)
     return true;
 }
 
+// Hash of the key with ASCII letters folded, matching equalsIgnoreAsciiCase.
+std::size_t foldedHash(std::string_view key)
+{
+    std::size_t h = 0xcbf29ce484222325ULL;
+    for (unsigned char c : key) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<unsigned char>(c + 32);
+        h = (h ^ c) * 0x100000001b3ULL;
+    }
+    return h;
+}
+
 std::string textKeyOf(std::string_view item)
 {
     // Blanks are trimmed before the cut at NUL, as the key rule says.
@@ -52,9 +64,19 @@ void MultiFrameData::SetItem(std::int32_t index, std::string newValue)
 {
     // Same position as before; the replaced entry loses its key.
     auto& e = entries_[checkedIndex(index)];
+    forgetKey(e);
     e.value = std::move(newValue);
     e.kind = KeyKind::None;
     e.textKey.clear();
+}
+
+void MultiFrameData::forgetKey(const Entry& e)
+{
+    if (e.kind == KeyKind::None)
+        return;
+    auto it = keyCounts_.find(e.keyHash);
+    if (it != keyCounts_.end() && --it->second == 0)
+        keyCounts_.erase(it);
 }
 
 std::string_view MultiFrameData::keyOf(const Entry& e) const
@@ -72,9 +94,11 @@ void MultiFrameData::Add(std::string item, std::optional<std::int32_t> before,
     entry.value = std::move(item);
 
     std::string_view key = keyOf(entry);
-    for (const auto& e : entries_)
-        if (e.kind != KeyKind::None && equalsIgnoreAsciiCase(keyOf(e), key))
-            return;
+    entry.keyHash = foldedHash(key);
+    if (keyCounts_.count(entry.keyHash))
+        for (const auto& e : entries_)
+            if (e.kind != KeyKind::None && e.keyHash == entry.keyHash && equalsIgnoreAsciiCase(keyOf(e), key))
+                return;
 
     std::size_t n = entries_.size();
     std::size_t at = n;
@@ -85,11 +109,13 @@ void MultiFrameData::Add(std::string item, std::optional<std::int32_t> before,
             at = *after < 1 ? 0 : (static_cast<std::size_t>(*after) <= n ? static_cast<std::size_t>(*after) : n);
         }
     }
+    ++keyCounts_[entry.keyHash];
     entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), std::move(entry));
 }
 
 void MultiFrameData::Remove(std::int32_t index)
 {
+    forgetKey(entries_[checkedIndex(index)]);
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(checkedIndex(index)));
 }
 

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace brindle {
@@ -25,7 +26,11 @@ public:
     void Add(std::string item, std::optional<std::int32_t> before = std::nullopt,
              std::optional<std::int32_t> after = std::nullopt, bool binaryMatch = false);
     void Remove(std::int32_t index);
-    void Clear() { entries_.clear(); }
+    void Clear()
+    {
+        entries_.clear();
+        keyCounts_.clear();
+    }
 
     bool operator==(const MultiFrameData& other) const;
 
@@ -35,11 +40,16 @@ private:
         std::string value;
         KeyKind kind = KeyKind::None;
         std::string textKey; // for KeyKind::Text: trimmed and cut at NUL
+        std::size_t keyHash = 0;
     };
     std::string_view keyOf(const Entry& e) const;
     std::size_t checkedIndex(std::int32_t index) const;
+    void forgetKey(const Entry& e);
 
     std::vector<Entry> entries_;
+    // How many keyed entries have each key hash, so that a tag with thousands of
+    // frames of one kind is read in linear time; only a hash hit needs the scan.
+    std::unordered_map<std::size_t, std::int32_t> keyCounts_;
 };
 
 } // namespace brindle
