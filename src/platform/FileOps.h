@@ -50,5 +50,8 @@ public:
 
 // Joins a folder and a name with exactly one "/" between them.
 QString joinPath(const QString& folder, const QString& name);
+// A folder path with one trailing "/" added or removed (the root stays "/").
+QString withTrailingSlash(const QString& folder);
+QString withoutTrailingSlash(QString folder);
 
 } // namespace brindle

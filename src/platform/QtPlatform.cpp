@@ -21,13 +21,6 @@ QString settingsKey(const QString& section, const QString& key)
     return section + QLatin1Char('/') + key;
 }
 
-QString withoutTrailingSlash(QString path)
-{
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
-}
-
 } // namespace
 
 QtSettingsStore::QtSettingsStore()

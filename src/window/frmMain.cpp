@@ -172,18 +172,6 @@ void setControlText(QWidget* w, const QString& text)
         c->setEditText(text);
 }
 
-QString withoutTrailingSlash(QString path)
-{
-    if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
-}
-
-QString withTrailingSlash(const QString& path)
-{
-    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-}
-
 QRect screenRect()
 {
     if (const QScreen* s = QGuiApplication::primaryScreen())

@@ -101,4 +101,9 @@ TEST(FileOps, JoinPathUsesOneSeparator)
     EXPECT_EQ(joinPath("/m", "a.mp3"), "/m/a.mp3");
     EXPECT_EQ(joinPath("/m/", "a.mp3"), "/m/a.mp3");
     EXPECT_EQ(joinPath("/", "a.mp3"), "/a.mp3");
+    EXPECT_EQ(withTrailingSlash("/m"), "/m/");
+    EXPECT_EQ(withTrailingSlash("/m/"), "/m/");
+    EXPECT_EQ(withoutTrailingSlash("/m/"), "/m");
+    EXPECT_EQ(withoutTrailingSlash("/m//"), "/m/"); // one separator only
+    EXPECT_EQ(withoutTrailingSlash("/"), "/");
 }
