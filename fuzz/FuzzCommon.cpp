@@ -26,9 +26,15 @@ std::string makeScratchPath()
     // The writer's temporary copy goes beside it rather than to a disk folder.
     setenv("TEMP", folder.c_str(), 1);
     scratchFd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (scratchFd >= 0)
+        return "/proc/self/fd/" + std::to_string(scratchFd);
+    // A file system without unnamed files: a named one, removed at a normal exit.
+    static std::string named = folder + "/brindle-fuzz-XXXXXX";
+    scratchFd = ::mkstemp(named.data());
     if (scratchFd < 0)
         Fail("cannot create the scratch file");
-    return "/proc/self/fd/" + std::to_string(scratchFd);
+    std::atexit([] { ::unlink(named.c_str()); });
+    return named;
 }
 
 std::uint64_t mix(std::uint64_t h, std::uint64_t v) { return (h ^ v) * 0x100000001b3ULL; }
