@@ -338,6 +338,17 @@ struct Id3Writer {
                 content = contentOf(full);
             }
         }
+        if (value.kind == ValueKind::Text) {
+            // The properties hold a frame's first value only; a frame with several
+            // values (NUL-separated, as version 4 stores them) whose first value did
+            // not change keeps the others.
+            std::u16string full = ReadFrameText(body, pos, version, false, false).text;
+            if (full.find(u'\0') != std::u16string::npos && CutAtNul(full) == value.text) {
+                Value all = value;
+                all.text = std::move(full);
+                content = contentOf(all);
+            }
+        }
         if (value.kind == ValueKind::Picture && ReadFramePicture(body, pos, version) == value.bytes) {
             // The same picture as before keeps the frame's own text encoding, whatever
             // it is: its description is stored in that encoding.

@@ -179,6 +179,22 @@ TEST_F(WriteTag, RecordingDateKeepsMonthAndDayWhileItsYearStands)
                            Id3v1("B", "", "", "2010", "", -1, 255));
 }
 
+TEST_F(WriteTag, FramesWithSeveralValuesKeepThemWhileTheFirstStands)
+{
+    std::string artists = Frame(4, "TPE1", "\x03" "Anna\0Ben\0Cleo"s);
+    load(Tag(4, artists + Frame(4, "TCON", Latin1("Rock\0Pop"s)) + text(4, "TIT2", "A"), 20) + audio);
+    ASSERT_EQ(tag.Artist, u"Anna");
+    tag.Title = u"B";
+    write();
+    EXPECT_EQ(bytes(), Tag(4, text(4, "TPE1", "Anna\0Ben\0Cleo"s) + text(4, "TCON", "Rock\0Pop"s) + text(4, "TIT2", "B"), 20) +
+                           audio + Id3v1("B", "Anna", "", "", "", -1, 17));
+
+    tag.SetFileName(path);
+    tag.Artist = u"Dora";
+    write();
+    EXPECT_EQ(bytes().substr(10, 15), text(4, "TPE1", "Dora"));
+}
+
 TEST_F(WriteTag, EmptyPropertyRemovesItsFrame)
 {
     load(Tag(3, text(3, "TPE1", "A") + text(3, "TIT2", "Gone") + text(3, "TALB", "B") + noGenre(3), 30) + audio);
