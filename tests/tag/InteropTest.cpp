@@ -106,12 +106,12 @@ protected:
         EXPECT_EQ(r.status, 0) << r.out;
         return Json::parse(r.out, nullptr, false);
     }
-    void mutagenWrite(const Json& spec)
+    void mutagenWrite(const Json& request)
     {
-        std::string specPath = dir.file("spec.json");
-        WriteFile(specPath, spec.dump());
+        std::string requestPath = dir.file("request.json");
+        WriteFile(requestPath, request.dump());
         Result r = run(quote(python()) + " " + quote((kScripts / "write_tags.py").string()) + " " + quote(path) +
-                       " " + quote(specPath) + " 2>&1");
+                       " " + quote(requestPath) + " 2>&1");
         ASSERT_EQ(r.status, 0) << r.out;
     }
 
@@ -315,9 +315,9 @@ TEST_F(Interop, EveryTextEncodingTheOtherLibraryWritesIsRead)
     for (const auto& c : cases) {
         SCOPED_TRACE("version " + std::to_string(c.version) + ", encoding " + std::to_string(c.encoding));
         WriteFile(path, audio);
-        Json spec;
-        spec["version"] = c.version;
-        spec["encoding"] = c.encoding;
+        Json request;
+        request["version"] = c.version;
+        request["encoding"] = c.encoding;
         Json f;
         f["TIT2"] = u8(c.v.title);
         f["TPE1"] = u8(c.v.artist);
@@ -330,8 +330,8 @@ TEST_F(Interop, EveryTextEncodingTheOtherLibraryWritesIsRead)
         f["TCON"] = "(8)Jazz";
         f["WOAR"] = Json::array({"http://a.example/1", "http://a.example/2"});
         f["APIC"] = Json{{"mime", "image/png"}, {"type", 3}, {"desc", c.encoding ? "Bild" : ""}, {"data", hex(png)}};
-        spec["frames"] = f;
-        mutagenWrite(spec);
+        request["frames"] = f;
+        mutagenWrite(request);
 
         clsID3 tag;
         tag.SetFileName(path);

@@ -8,12 +8,12 @@ import sys
 import mutagen.id3 as id3
 
 
-def main(path, spec_path):
-    with open(spec_path, encoding="utf-8") as f:
-        spec = json.load(f)
-    enc = spec["encoding"]
+def main(path, request_path):
+    with open(request_path, encoding="utf-8") as f:
+        request = json.load(f)
+    enc = request["encoding"]
     tag = id3.ID3()
-    for fid, value in spec["frames"].items():
+    for fid, value in request["frames"].items():
         cls = id3.Frames[fid]
         if fid in ("COMM", "USLT"):
             desc, _, text = value.partition(":")
@@ -26,7 +26,7 @@ def main(path, spec_path):
                 tag.add(cls(url=url))
         else:
             tag.add(cls(encoding=enc, text=value))
-    tag.save(path, v2_version=spec["version"], v1=0)
+    tag.save(path, v2_version=request["version"], v1=0)
 
 
 if __name__ == "__main__":
