@@ -50,6 +50,17 @@ std::u16string lowerTrimmed(std::u16string_view s)
     return out;
 }
 
+// Frame IDs are matched without regard to letter case; a frame that is written gets
+// the upper-case ID every reader looks for, or the value would be lost to them.
+std::string upperId(std::string_view id)
+{
+    std::string out(id);
+    for (auto& c : out)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 32);
+    return out;
+}
+
 std::u16string ascii(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
 // A URL frame has no encoding byte: characters Windows-1252 lacks go out as
@@ -326,7 +337,7 @@ struct Id3Writer {
             return pos;
         }
         std::string content = contentOf(value);
-        std::string oldId = body.substr(pos, static_cast<std::size_t>(FrameIdLength(version)));
+        std::string oldId = upperId(body.substr(pos, static_cast<std::size_t>(FrameIdLength(version))));
         if (const FrameSpec* spec = FindFrame(oldId);
             spec && (spec->kind == FrameKind::DateYear || spec->kind == FrameKind::DateOrigYear)) {
             // Year holds only the text before the first "-": a date whose year did not
@@ -417,7 +428,7 @@ struct Id3Writer {
             auto total = FrameTotalSize(body, pos, version);
             if (!total)
                 break;
-            std::string id = body.substr(pos, idLen);
+            std::string id = upperId(body.substr(pos, idLen));
             const FrameSpec* spec = FindFrame(id);
             FrameKind kind = spec ? spec->kind : FrameKind::Text;
             if (spec && (kind == FrameKind::Comment || kind == FrameKind::Lyrics)) {
