@@ -4,6 +4,7 @@
 
 #include "tag/FolderScan.h"
 #include "tag/Properties.h"
+#include "tag/RowCompare.h"
 #include "tag/TextCodec.h"
 #include "tag/clsID3.h"
 
@@ -211,7 +212,25 @@ int Show(const std::vector<std::string>& files, bool json, std::ostream& out, st
     return status;
 }
 
-int List(const std::string& folder, bool json, std::ostream& out, std::ostream& err)
+int ParseListColumn(const std::string& text)
+{
+    int number = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (ec == std::errc() && end == text.data() + text.size() && !text.empty())
+        return number >= 1 && number <= 11 ? number : 0;
+    auto lower = [](std::string s) {
+        for (auto& c : s)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c + 32);
+        return s;
+    };
+    for (int c = 0; c < 11; ++c)
+        if (lower(kListColumnTitles[c]) == lower(text))
+            return c + 1;
+    return 0;
+}
+
+int List(const std::string& folder, bool json, int sortColumn, bool descending, std::ostream& out, std::ostream& err)
 {
     int error = 0;
     std::vector<std::string> names = ListFolderMp3s(folder, &error);
@@ -223,33 +242,44 @@ int List(const std::string& folder, bool json, std::ostream& out, std::ostream& 
     if (!base.empty() && base.back() != '/')
         base.push_back('/');
     clsID3 tag;
-    Json rows = Json::array();
-    if (!json) {
-        for (int c = 0; c < 11; ++c)
-            out << (c ? "\t" : "") << kListColumnTitles[c];
-        out << "\n";
-    }
+    std::vector<std::vector<std::u16string>> rows;
+    rows.reserve(names.size());
     for (const auto& name : names) {
         tag.SetFileName(base + name);
-        std::vector<std::u16string> cells = ListRowCells(FromUtf8(name), tag);
-        if (json) {
+        rows.push_back(ListRowCells(FromUtf8(name), tag));
+    }
+    std::vector<std::size_t> order(rows.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    if (sortColumn > 0)
+        order = SortRowOrder(rows.size(), sortColumn - 1, !descending, SortLocale::fromEnvironment(),
+                             [&](std::size_t row, int column) -> std::u16string_view {
+                                 return rows[row][static_cast<std::size_t>(column)];
+                             });
+    if (json) {
+        Json array = Json::array();
+        for (std::size_t r : order) {
             Json row;
             for (int c = 0; c < 11; ++c)
-                row[kListColumnTitles[c]] = utf8(cells[static_cast<std::size_t>(c)]);
-            rows.push_back(std::move(row));
-        } else {
-            for (int c = 0; c < 11; ++c) {
-                std::string cell = utf8(cells[static_cast<std::size_t>(c)]);
-                for (auto& ch : cell)
-                    if (ch == '\t' || ch == '\n' || ch == '\r')
-                        ch = ' ';
-                out << (c ? "\t" : "") << cell;
-            }
-            out << "\n";
+                row[kListColumnTitles[c]] = utf8(rows[r][static_cast<std::size_t>(c)]);
+            array.push_back(std::move(row));
         }
+        out << array.dump() << "\n";
+        return 0;
     }
-    if (json)
-        out << rows.dump() << "\n";
+    for (int c = 0; c < 11; ++c)
+        out << (c ? "\t" : "") << kListColumnTitles[c];
+    out << "\n";
+    for (std::size_t r : order) {
+        for (int c = 0; c < 11; ++c) {
+            std::string cell = utf8(rows[r][static_cast<std::size_t>(c)]);
+            for (auto& ch : cell)
+                if (ch == '\t' || ch == '\n' || ch == '\r')
+                    ch = ' ';
+            out << (c ? "\t" : "") << cell;
+        }
+        out << "\n";
+    }
     return 0;
 }
 

@@ -18,7 +18,10 @@ struct Edit {
 };
 
 int Show(const std::vector<std::string>& files, bool json, std::ostream& out, std::ostream& err);
-int List(const std::string& folder, bool json, std::ostream& out, std::ostream& err);
+// sortColumn: 0 for directory order, else 1..11.
+int List(const std::string& folder, bool json, int sortColumn, bool descending, std::ostream& out, std::ostream& err);
+// A column number 1..11 or a column title (letter case ignored); 0 when it is neither.
+int ParseListColumn(const std::string& text);
 int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream& out, std::ostream& err);
 int Strip(const std::vector<std::string>& files, std::ostream& out, std::ostream& err);
 

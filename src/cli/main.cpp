@@ -40,6 +40,12 @@ int main(int argc, char** argv)
     auto* list = app.add_subcommand("list", "List the MP3 files of FOLDER as the window's file list shows them.");
     list->add_flag("--json", listJson, "A JSON array of rows keyed by the column titles");
     list->add_option("FOLDER", folder, "Folder to scan (subfolders are not entered)")->required();
+    std::string sortColumn;
+    bool descending = false;
+    list->add_option("--sort", sortColumn,
+                     "COLUMN: sort the rows as the window does, by column number (1 to 11) or title (\"Title\", "
+                     "\"Duration\", ...)");
+    list->add_flag("--descending", descending, "With --sort: largest first");
 
     std::vector<std::string> sets, adds, clears, setFiles;
     auto* set = app.add_subcommand("set", "Change tag fields of each FILE, applying the options in the order given.");
@@ -73,8 +79,15 @@ int main(int argc, char** argv)
 
     if (*show)
         return brindle::cli::Show(showFiles, showJson, std::cout, std::cerr);
-    if (*list)
-        return brindle::cli::List(folder, listJson, std::cout, std::cerr);
+    if (*list) {
+        int column = 0;
+        if (!sortColumn.empty() && (column = brindle::cli::ParseListColumn(sortColumn)) == 0) {
+            std::cerr << "brindle-cli: --sort needs a column number from 1 to 11 or a column title, not \"" << sortColumn
+                      << "\"\n";
+            return 2;
+        }
+        return brindle::cli::List(folder, listJson, column, descending, std::cout, std::cerr);
+    }
     if (*strip)
         return brindle::cli::Strip(stripFiles, std::cout, std::cerr);
     if (*art)

@@ -2,7 +2,7 @@
 // The rows of the file list: one per file, eleven cell texts each (file name first).
 // Every cell's tool tip is its text, so tool tips never go stale.
 
-#include "RowCompare.h"
+#include "tag/RowCompare.h"
 
 #include <QAbstractTableModel>
 

@@ -153,3 +153,35 @@ TEST(CliList, FilterAndCells)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(Json::parse(r.out), Json::array());
 }
+
+TEST(CliList, SortsAsTheWindowDoes)
+{
+    TempDir dir;
+    std::string audio = MpegFrames(20);
+    auto file = [&](const char* name, const char* title, const char* track) {
+        WriteFile(dir.file(name), Tag(3, Frame(3, "TIT2", Latin1(title)) + Frame(3, "TRCK", Latin1(track))) + audio);
+    };
+    file("x.mp3", "beta", "10");
+    file("y.mp3", "Alpha", "2");
+    file("z.mp3", "gamma", "1");
+    auto column = [](const std::string& out, std::size_t index) {
+        std::vector<std::string> values;
+        std::istringstream in(out);
+        std::string line;
+        std::getline(in, line); // header
+        while (std::getline(in, line)) {
+            std::istringstream cells(line);
+            std::string cell;
+            for (std::size_t i = 0; i <= index; ++i)
+                std::getline(cells, cell, '\t');
+            values.push_back(cell);
+        }
+        return values;
+    };
+    CliResult r = RunCli({"list", "--sort", "Title", dir.path().string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(column(r.out, 1), (std::vector<std::string>{"Alpha", "beta", "gamma"})); // letter case ignored
+    r = RunCli({"list", "--sort", "6", "--descending", dir.path().string()});
+    EXPECT_EQ(column(r.out, 5), (std::vector<std::string>{"10", "2", "1"})); // numbers, not text
+    EXPECT_EQ(RunCli({"list", "--sort", "12", dir.path().string()}).status, 2);
+}

@@ -1,4 +1,4 @@
-#include "RowCompare.h"
+#include "tag/RowCompare.h"
 
 #include <gtest/gtest.h>
 
