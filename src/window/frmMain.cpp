@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,6 +36,7 @@
 #include <QUrlQuery>
 
 #include <algorithm>
+#include <cmath>
 
 #ifndef BRINDLE_VERSION
 #define BRINDLE_VERSION "0.0.0"
@@ -378,7 +380,12 @@ QWidget* frmMain::buildFieldPage(const char* const (*fields)[3], int count)
             w = new QLineEdit(page);
         }
         w->setObjectName(control);
-        grid->addWidget(w, row, col + 1);
+        QWidget* cell = w;
+        if (control == QLatin1String("txtArtistURL"))
+            cell = buildUrlEditorRow(page, w, "ArtistURL");
+        else if (control == QLatin1String("txtCommercialInfo"))
+            cell = buildUrlEditorRow(page, w, "CommercialInfo");
+        grid->addWidget(cell, row, col + 1);
     }
     grid->setRowStretch(perColumn, 1);
     return page;
@@ -415,11 +422,16 @@ void frmMain::buildEditorPages()
     advancedScroll->setObjectName(QStringLiteral("VScroll1"));
     advancedScroll->setWidgetResizable(true);
     advancedScroll->setFrameShape(QFrame::NoFrame);
-    advancedScroll->setWidget(buildFieldPage(kAdvancedFields, static_cast<int>(std::size(kAdvancedFields))));
+    auto* advanced = new QWidget;
+    auto* advancedLayout = new QVBoxLayout(advanced);
+    advancedLayout->setContentsMargins(0, 0, 0, 0);
+    advancedLayout->addWidget(buildFieldPage(kAdvancedFields, static_cast<int>(std::size(kAdvancedFields))));
+    advancedLayout->addWidget(buildAudioLabels());
+    advancedScroll->setWidget(advanced);
     TabStrip1->addTab(advancedScroll, QStringLiteral("Advanced"));
 
-    TabStrip1->addTab(new QWidget, QStringLiteral("Album Art"));
-    TabStrip1->addTab(new QWidget, QStringLiteral("Filename"));
+    TabStrip1->addTab(buildAlbumArtPage(), QStringLiteral("Album Art"));
+    TabStrip1->addTab(buildFilenamePage(), QStringLiteral("Filename"));
 
     auto* urlScroll = new QScrollArea;
     urlScroll->setWidgetResizable(true);
@@ -442,8 +454,194 @@ void frmMain::buildEditorPages()
         "Press F1 or the Help link for the full guide."), about);
     blurb->setWordWrap(true);
     aboutLayout->addWidget(blurb);
+    auto* helpLink = new QLabel(QStringLiteral("<a href=\"help\">Open the help</a> (F1) &nbsp; "
+                                               "<a href=\"lyrics\">Look up lyrics</a> &nbsp; "
+                                               "<a href=\"cddb\">Look up the album</a>"),
+                                about);
+    helpLink->setObjectName(QStringLiteral("lblHelpLinks"));
+    helpLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(helpLink, &QLabel::linkActivated, this, [this](const QString& link) {
+        if (link == QLatin1String("help"))
+            OpenHelp();
+        else if (link == QLatin1String("lyrics"))
+            OpenLyrics();
+        else
+            OpenFreedb();
+    });
+    aboutLayout->addWidget(helpLink);
     aboutLayout->addStretch(1);
     TabStrip1->addTab(about, QStringLiteral("Help/About"));
+}
+
+QWidget* frmMain::buildUrlEditorRow(QWidget* page, QWidget* edit, const char* field)
+{
+    auto* row = new QWidget(page);
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->setSpacing(2);
+    h->addWidget(edit, 1);
+    const QString f = QLatin1String(field);
+    auto button = [&](const char* prefix) {
+        auto* b = new ImageButton(row);
+        b->setObjectName(QLatin1String(prefix) + f);
+        b->setFixedSize(20, 20);
+        return b;
+    };
+    ImageButton* prev = button("prev");
+    auto* counter = new QLabel(QStringLiteral("0/0"), row);
+    counter->setObjectName(QStringLiteral("count") + f);
+    counter->setAlignment(Qt::AlignCenter);
+    counter->setMinimumWidth(counter->fontMetrics().horizontalAdvance(QStringLiteral("88/88")) + 4);
+    ImageButton* next = button("next");
+    ImageButton* del = button("del");
+    for (QWidget* w : std::initializer_list<QWidget*>{prev, counter, next, del})
+        h->addWidget(w);
+    const bool artist = f == QLatin1String("ArtistURL");
+    auto editor = std::make_unique<MultiValueEditor>(MultiValueEditor::Kind::Url,
+                                                     artist ? QStringLiteral("Artist URL")
+                                                            : QStringLiteral("Commercial Info URL"),
+                                                     counter, prev, next, del);
+    editor->setUrlBox(static_cast<QLineEdit*>(edit));
+    (artist ? artistUrlEditor_ : commercialEditor_) = std::move(editor);
+    return row;
+}
+
+QWidget* frmMain::buildAlbumArtPage()
+{
+    auto* page = new QWidget;
+    auto* h = new QHBoxLayout(page);
+    h->setContentsMargins(6, 6, 6, 6);
+
+    auto* picArt = new ArtView(page);
+    picArt->setObjectName(QStringLiteral("picArt"));
+    picArt->setMinimumSize(120, 120);
+    picArt->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto* artLayout = new QVBoxLayout(picArt);
+    auto* lblBrowse = new QLabel(QStringLiteral("Click here to browse..."), picArt);
+    lblBrowse->setObjectName(QStringLiteral("lblBrowse"));
+    lblBrowse->setAlignment(Qt::AlignCenter);
+    lblBrowse->setWordWrap(true);
+    QPalette light = lblBrowse->palette();
+    light.setColor(QPalette::WindowText, Qt::white);
+    lblBrowse->setPalette(light);
+    artLayout->addWidget(lblBrowse);
+    h->addWidget(picArt, 3);
+
+    auto* side = new QVBoxLayout;
+    auto* nav = new QHBoxLayout;
+    auto button = [page](const char* name) {
+        auto* b = new ImageButton(page);
+        b->setObjectName(QLatin1String(name));
+        b->setFixedSize(24, 24);
+        return b;
+    };
+    ImageButton* prevArt = button("prevArt");
+    auto* countArt = new QLabel(QStringLiteral("0/0"), page);
+    countArt->setObjectName(QStringLiteral("countArt"));
+    countArt->setAlignment(Qt::AlignCenter);
+    countArt->setMinimumWidth(countArt->fontMetrics().horizontalAdvance(QStringLiteral("88/88")) + 8);
+    ImageButton* nextArt = button("nextArt");
+    ImageButton* delArt = button("delArt");
+    nav->addWidget(prevArt);
+    nav->addWidget(countArt);
+    nav->addWidget(nextArt);
+    nav->addSpacing(12);
+    nav->addWidget(delArt);
+    nav->addStretch(1);
+    side->addLayout(nav);
+
+    auto* types = new QGridLayout;
+    auto* cmbImageType = new QComboBox(page);
+    cmbImageType->setObjectName(QStringLiteral("cmbImageType"));
+    cmbImageType->addItems({QStringLiteral("BMP"), QStringLiteral("GIF"), QStringLiteral("JPEG"), QStringLiteral("PNG")});
+    auto* cmbPictureType = new QComboBox(page);
+    cmbPictureType->setObjectName(QStringLiteral("cmbPictureType"));
+    cmbPictureType->addItems(PictureTypeEntries());
+    auto* lblImageType = new QLabel(QStringLiteral("Image type:"), page);
+    lblImageType->setObjectName(QStringLiteral("lblImageType"));
+    auto* lblPictureType = new QLabel(QStringLiteral("Picture type:"), page);
+    lblPictureType->setObjectName(QStringLiteral("lblPictureType"));
+    types->addWidget(lblImageType, 0, 0);
+    types->addWidget(cmbImageType, 0, 1);
+    types->addWidget(lblPictureType, 1, 0);
+    types->addWidget(cmbPictureType, 1, 1);
+    types->setColumnStretch(1, 1);
+    side->addLayout(types);
+    side->addStretch(1);
+    h->addLayout(side, 2);
+
+    artEditor_ = std::make_unique<MultiValueEditor>(MultiValueEditor::Kind::Art, QStringLiteral("Album Art"), countArt,
+                                                    prevArt, nextArt, delArt);
+    artEditor_->setArtControls(picArt, lblBrowse, cmbImageType, cmbPictureType);
+    connect(cmbPictureType, &QComboBox::activated, this, [this](int index) { artEditor_->SetCurrentPictureType(index); });
+    return page;
+}
+
+QWidget* frmMain::buildFilenamePage()
+{
+    static const char* const tools[][3] = {
+        {"cmdRenFile", "&Use Title For Filename", "Use the MP3 Tag Title for the filename of selected files"},
+        {"cmdRenTitle", "Use &Filename For Title", "Use the filename for the MP3 Tag Title of selected files"},
+        {"cmdEditFilename", "&Edit Filename of File", "Edit the selected filename"},
+        {"cmdClean", "&Clean Filename", "Remove %20, _,excess spaces and capitalize the first letter of each word"},
+        {"Command4", "&Remove Leading Numbers", "Remove leading numbers and most special characters"},
+        {"Command6", "Auto &Number Filenames",
+         "Add numbering to the beginning of all files in the format 01 -, 02 - , 03 -"},
+    };
+    auto* content = new QWidget;
+    auto* grid = new QGridLayout(content);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setVerticalSpacing(4);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    int i = 0;
+    for (const auto& t : tools) {
+        auto* b = new QPushButton(QString::fromLatin1(t[1]), content);
+        b->setObjectName(QLatin1String(t[0]));
+        // The tools themselves arrive with the batch operations.
+        b->setEnabled(false);
+        auto* d = new QLabel(QString::fromLatin1(t[2]), content);
+        d->setObjectName(QStringLiteral("lbl") + QLatin1String(t[0]));
+        d->setWordWrap(true);
+        const int row = i % 3, col = (i / 3) * 2;
+        grid->addWidget(b, row, col);
+        grid->addWidget(d, row, col + 1);
+        ++i;
+    }
+    grid->setRowStretch(3, 1);
+    auto* scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(content);
+    return scroll;
+}
+
+QWidget* frmMain::buildAudioLabels()
+{
+    static const char* const labels[][2] = {
+        {"jblMPGv", "Version: "},           {"jblChannel", "Channel Mode: "}, {"jblBitrate", "Bit Rate: "},
+        {"jblType", "Type: "},              {"jblSamplingRate", "Sampling Rate: "},
+        {"jblFrameSamp", "Frame Samples: "}, {"jblFrameSz", "Frame Size: "}, {"jblGenre", "Genre: "},
+        {"jblGenreID", "Genre ID: "},       {"jblSize", "File Size: "},       {"jblPath", "File Path: "},
+    };
+    auto* box = new QGroupBox(QStringLiteral("Audio Information"));
+    box->setObjectName(QStringLiteral("fraAudio"));
+    auto* grid = new QGridLayout(box);
+    grid->setVerticalSpacing(2);
+    int i = 0;
+    for (const auto& l : labels) {
+        auto* label = new QLabel(QString::fromLatin1(l[1]), box);
+        label->setObjectName(QLatin1String(l[0]));
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        if (i == 10) { // the path takes the whole width
+            label->setWordWrap(true);
+            grid->addWidget(label, 5, 0, 1, 2);
+        } else {
+            grid->addWidget(label, i / 2, i % 2);
+        }
+        ++i;
+    }
+    return box;
 }
 
 void frmMain::buildPopupMenu()
@@ -500,6 +698,29 @@ void frmMain::connectSignals()
                 }
             });
     connect(ListView1->header(), &QHeaderView::sectionClicked, this, &frmMain::SortByColumnClick);
+
+    for (auto [editor, field] : {std::pair{artEditor_.get(), "Art"}, std::pair{artistUrlEditor_.get(), "ArtistURL"},
+                                 std::pair{commercialEditor_.get(), "CommercialInfo"}}) {
+        const QString f = QLatin1String(field);
+        MultiValueEditor* e = editor;
+        connect(findChild<ImageButton*>(QStringLiteral("prev") + f), &QAbstractButton::clicked, this,
+                [e] { e->StepBack(); });
+        connect(findChild<ImageButton*>(QStringLiteral("next") + f), &QAbstractButton::clicked, this,
+                [e] { e->StepForward(); });
+        connect(findChild<ImageButton*>(QStringLiteral("del") + f), &QAbstractButton::clicked, this,
+                [e] { e->DeleteCurrentValue(); });
+    }
+    auto* artistUrl = findChild<QLineEdit*>(QStringLiteral("txtArtistURL"));
+    connect(artistUrl, &QLineEdit::textChanged, this, [this](const QString& t) { artistUrlEditor_->StoreTypedUrl(t); });
+    auto* commercial = findChild<QLineEdit*>(QStringLiteral("txtCommercialInfo"));
+    connect(commercial, &QLineEdit::textChanged, this, [this](const QString& t) { commercialEditor_->StoreTypedUrl(t); });
+    for (const char* name : {"txtArtistURL", "txtCommercialInfo", "txtCopyrightInfo", "txtAudioURL",
+                             "txtAudioSourceURL", "txtInternetRadioStationURL", "txtPaymentURL", "txtPublisherURL"}) {
+        auto* box = findChild<QLineEdit*>(QLatin1String(name));
+        box->setMouseTracking(true);
+        box->installEventFilter(this);
+        urlBoxes_ << box;
+    }
 }
 
 // ---------------------------------------------------------------- start-up and shutdown
@@ -749,6 +970,7 @@ void frmMain::ScanFolder(const QString& folder)
     model_->clear();
     currentTagRevision_ = 3;
     clearEditorFields();
+    resetMultiValueEditors();
     SetEditorEnabled(false);
 
     std::vector<FileListModel::Row> rows;
@@ -782,6 +1004,13 @@ void frmMain::ScanFolder(const QString& folder)
     ListView1->viewport()->update();
     ListView1->selectionModel()->clearSelection();
     setTotalLabel();
+}
+
+void frmMain::resetMultiValueEditors()
+{
+    artistUrlEditor_->LoadMultiValueEditor(nullptr, currentTagRevision_);
+    commercialEditor_->LoadMultiValueEditor(nullptr, currentTagRevision_);
+    artEditor_->LoadMultiValueEditor(nullptr, currentTagRevision_);
 }
 
 void frmMain::setTotalLabel()
@@ -875,8 +1104,42 @@ void frmMain::ListView1_MouseUp(Qt::MouseButton button, const QPoint& globalPos)
         mnuPopup->popup(globalPos);
 }
 
+namespace {
+// Web addresses the URL boxes open; "https://" as well, since most sites use it now.
+bool isWebAddress(const QString& text)
+{
+    return text.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+           text.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+}
+} // namespace
+
+bool frmMain::urlBoxEvent(QLineEdit* box, QEvent* e)
+{
+    const QString text = box->text();
+    if (e->type() == QEvent::MouseButtonDblClick) {
+        if (isWebAddress(text)) {
+            platform_.shell->open(text);
+            return true;
+        }
+    } else if (e->type() == QEvent::MouseMove) {
+        // The pointer and tip follow the text, so a box no longer holding an address
+        // stops offering to open it.
+        if (isWebAddress(text)) {
+            box->setCursor(Qt::PointingHandCursor);
+            box->setToolTip(QStringLiteral("Doubleclick to go to ") + text);
+        } else if (!box->toolTip().isEmpty()) {
+            box->setCursor(Qt::IBeamCursor);
+            box->setToolTip(QString());
+        }
+    }
+    return false;
+}
+
 bool frmMain::eventFilter(QObject* watched, QEvent* e)
 {
+    if (auto* box = qobject_cast<QLineEdit*>(watched); box && urlBoxes_.contains(box))
+        if (urlBoxEvent(box, e))
+            return true;
     if (watched == ListView1->viewport()) {
         if (e->type() == QEvent::MouseButtonPress) {
             loadedOnPress_ = false;
@@ -912,11 +1175,21 @@ void frmMain::LoadSelectedFile()
     tag.SetFileName(QFile::encodeName(path).toStdString());
     currentTagRevision_ = tag.ID3RevisionV2();
 
-    for (const TextField& f : kTextFields)
+    // The fields in page order; the genre box shows the genre as the list does.
+    for (const TextField& f : kTextFields) {
         if (QWidget* w = field(f.control))
             setControlText(w, FileListModel::toQString(tag.*(f.property)));
-    cmbGenre->setEditText(FileListModel::toQString(FormatGenre(tag)));
-    cmbKey->setEditText(FileListModel::toQString(tag.InitialKey));
+        if (f.property == &clsID3::Album)
+            cmbGenre->setEditText(FileListModel::toQString(FormatGenre(tag)));
+        else if (f.property == &clsID3::Languages)
+            artistUrlEditor_->LoadMultiValueEditor(tag.ArtistURL, currentTagRevision_);
+        else if (f.property == &clsID3::AudioURL)
+            commercialEditor_->LoadMultiValueEditor(tag.CommercialInfo, currentTagRevision_);
+        else if (f.property == &clsID3::BeatsPerMinute)
+            cmbKey->setEditText(FileListModel::toQString(tag.InitialKey));
+    }
+    artEditor_->LoadMultiValueEditor(tag.AttachedPictures, currentTagRevision_);
+    setAudioLabels(tag, path);
 
     // Bring the row up to date with the file; re-sort when the sort column changed.
     const std::vector<std::u16string> cells = ListRowCells(FileListModel::toU16(name), tag);
@@ -936,8 +1209,61 @@ void frmMain::LoadSelectedFile()
         SortList(sortKey_ + 1);
         resorting_ = false;
     }
-    if (changed)
+    if (changed) {
         ListView1->scrollTo(ListView1->selectionModel()->currentIndex());
+        ListView1->viewport()->update();
+    }
+}
+
+QString FormatFileSize(double size)
+{
+    static const char* const units[] = {"KB", "MB", "GB", "TB", "PB", "EB", "ZB", "YB"};
+    if (size < 1024)
+        return QString::number(size, 'g', 15) + QStringLiteral(" bytes");
+    int u = 0;
+    double scaled = size / 1024;
+    while (u < 7 && scaled >= 1024) {
+        scaled /= 1024;
+        ++u;
+    }
+    return QString::number(scaled, 'f', 2) + QLatin1Char(' ') + QLatin1String(units[u]);
+}
+
+void frmMain::setAudioLabels(const clsID3& tag, const QString& path)
+{
+    auto label = [this](const char* name) { return findChild<QLabel*>(QLatin1String(name)); };
+    label("jblFrameSamp")->setText(QStringLiteral("Frame Samples: %1").arg(tag.FrameSamples()));
+    const double frameSize = std::nearbyint(tag.FrameSize());
+    label("jblFrameSz")->setText(QStringLiteral("Frame Size: ") +
+                                 (frameSize == 0 ? QString() : QString::number(frameSize, 'f', 0)));
+    label("jblSamplingRate")->setText(QStringLiteral("Sampling Rate: %1").arg(tag.SamplingRateFrequency()));
+    // The label rounds (halves to even) where the list cell truncates.
+    const auto kbps = static_cast<long long>(std::nearbyint(tag.BitRate())) / 1000;
+    label("jblBitrate")->setText(QStringLiteral("Bit Rate: %1 kbps").arg(kbps));
+    label("jblPath")->setText(QStringLiteral("File Path: ") + path);
+    label("jblGenre")->setText(QStringLiteral("Genre: ") + FileListModel::toQString(tag.Genre));
+    label("jblGenreID")->setText(QStringLiteral("Genre ID: %1").arg(tag.GenreID));
+    if (tag.Encoding() == 0)
+        label("jblType")->setText(QStringLiteral("Type: Constant Bit Rate"));
+    else if (tag.Encoding() == 1)
+        label("jblType")->setText(QStringLiteral("Type: Variable Bit Rate"));
+    QLabel* version = label("jblMPGv");
+    switch (tag.MPEGVersion()) {
+    case 0: version->setText(QStringLiteral("Version: MPEG 2.5 ")); break;
+    case 1: version->setText(QStringLiteral("Unknown")); break;
+    case 2: version->setText(QStringLiteral("Version: MPEG 1 ")); break;
+    case 3: version->setText(QStringLiteral("Version: MPEG 2 ")); break;
+    default: break;
+    }
+    static const char* const layers[] = {"Layer Unknown", "Layer 3", "Layer 2", "Layer 1"};
+    if (tag.Layer() >= 0 && tag.Layer() <= 3)
+        version->setText(version->text() + QLatin1String(layers[tag.Layer()]));
+    static const char* const modes[] = {"Stereo", "Joint Stereo", "Dual Channel", "Single Channel"};
+    if (tag.ChannelMode() >= 0 && tag.ChannelMode() <= 3)
+        label("jblChannel")->setText(QStringLiteral("Channel Mode: ") + QLatin1String(modes[tag.ChannelMode()]));
+    const std::optional<std::int64_t> length = platform_.files->length(path);
+    label("jblSize")->setText(QStringLiteral("File Size: ") +
+                              (length ? FormatFileSize(static_cast<double>(*length)) : QString()));
 }
 
 // ---------------------------------------------------------------- sorting

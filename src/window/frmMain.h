@@ -4,6 +4,7 @@
 // fakes.
 
 #include "FileListModel.h"
+#include "modMultidata.h"
 #include "platform/Platform.h"
 
 #include <QString>
@@ -11,6 +12,7 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 
 class QAbstractButton;
 class QCheckBox;
@@ -28,6 +30,7 @@ class QTreeView;
 namespace brindle {
 
 class XP_ProgressBar;
+class clsID3;
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -64,6 +67,10 @@ public:
     QString CurrentFilePath() const { return currentFilePath_; }
     int CurrentTagRevision() const { return currentTagRevision_; }
     FileListModel* ListModel() const { return model_; }
+    // The multi-value editors: album art, artist URLs, commercial-information URLs.
+    MultiValueEditor& ArtEditor() { return *artEditor_; }
+    MultiValueEditor& ArtistURLEditor() { return *artistUrlEditor_; }
+    MultiValueEditor& CommercialInfoEditor() { return *commercialEditor_; }
     Platform& platform() { return platform_; }
 
     // Where the help page is looked for, in order.
@@ -82,6 +89,13 @@ private:
     void buildWidgets();
     void buildEditorPages();
     QWidget* buildFieldPage(const char* const (*fields)[3], int count);
+    QWidget* buildAlbumArtPage();
+    QWidget* buildFilenamePage();
+    QWidget* buildAudioLabels();
+    QWidget* buildUrlEditorRow(QWidget* page, QWidget* edit, const char* field);
+    void setAudioLabels(const clsID3& tag, const QString& path);
+    void resetMultiValueEditors();
+    bool urlBoxEvent(QLineEdit* box, QEvent* e);
     void buildPopupMenu();
     void connectSignals();
     void Timer1_Timer();
@@ -139,11 +153,17 @@ private:
     QComboBox* cmbGenre = nullptr;
     QComboBox* cmbKey = nullptr;
     QMenu* mnuPopup = nullptr;
+    std::unique_ptr<MultiValueEditor> artEditor_;
+    std::unique_ptr<MultiValueEditor> artistUrlEditor_;
+    std::unique_ptr<MultiValueEditor> commercialEditor_;
+    QList<QLineEdit*> urlBoxes_;
     QTimer* Timer1 = nullptr;
 };
 
 // The fixed entries of the genre and key drop-down lists.
 QStringList GenreListEntries();
 QStringList KeyListEntries();
+// A file length for people: bytes below 1 KB, then KB, MB ... with two decimals.
+QString FormatFileSize(double size);
 
 } // namespace brindle

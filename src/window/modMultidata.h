@@ -1,0 +1,137 @@
+#pragma once
+// Editors for the fields that hold several values (album art, artist URLs, commercial
+// URLs): one value shown at a time, a "position/count" counter and image buttons for
+// previous, next (add at the end) and delete.
+
+#include "tag/MultiFrameData.h"
+
+#include <QAbstractButton>
+#include <QByteArray>
+#include <QFrame>
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+namespace brindle {
+
+// A flat button that draws its image by key: "prev", "previ", "next", "add", "addi",
+// "del", "deli"; a key ending in "i" is drawn greyed. Clicks come on the release of
+// the left button inside the button, as for every QAbstractButton.
+class ImageButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit ImageButton(QWidget* parent = nullptr);
+    void setImageKey(const QString& key);
+    QString imageKey() const { return key_; }
+    QSize sizeHint() const override;
+
+    // The image of a key at a size, as the button draws it.
+    static QImage drawImage(const QString& key, int size);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QString key_ = QStringLiteral("previ");
+};
+
+// The album-art display: the picture fitted and centred on black, the workspace
+// colour while empty. The picture itself is the child label imgArt.
+class ArtView : public QFrame {
+    Q_OBJECT
+public:
+    explicit ArtView(QWidget* parent = nullptr);
+    void showImage(const QImage& image);
+    void clearImage();
+    QLabel* imageLabel() const { return imgArt_; }
+    const QImage& image() const { return image_; }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void fit();
+    QLabel* imgArt_ = nullptr;
+    QImage image_;
+};
+
+class MultiValueEditor {
+public:
+    enum class Kind { Url, Art };
+
+    // Url editor: display is the text box. Art editor: call setArtControls as well.
+    MultiValueEditor(Kind kind, QString fieldName, QLabel* counter, ImageButton* prev, ImageButton* next,
+                     ImageButton* del);
+    void setUrlBox(QLineEdit* box) { urlBox_ = box; }
+    void setArtControls(ArtView* picArt, QLabel* lblBrowse, QComboBox* cmbImageType, QComboBox* cmbPictureType);
+
+    // Fills the editor from a tag's list. For album art the list is kept: deleting a
+    // picture removes it from that list too.
+    void LoadMultiValueEditor(const std::shared_ptr<MultiFrameData>& source, int tagRevision);
+    // internalForm: acts whenever the position is at least 1 (used by delete).
+    void StepBack(bool internalForm = false);
+    void StepForward();
+    void DeleteCurrentValue();
+    // Text typed into the URL box goes into the current entry, so that it is saved.
+    void StoreTypedUrl(const QString& text);
+
+    Kind kind() const { return kind_; }
+    int Position() const { return position_; }
+    int Count() const { return count_; }
+    bool Adding() const { return adding_; }
+    const QStringList& Urls() const { return urls_; }
+    const QList<QByteArray>& ImageData() const { return images_; }
+    const QStringList& ImageTypes() const { return imageTypes_; }
+    const QList<int>& PictureTypes() const { return pictureTypes_; }
+    const QList<int>& SourceIndexes() const { return sourceIndexes_; }
+    const std::shared_ptr<MultiFrameData>& PictureList() const { return pictureList_; }
+    int TagRevision() const { return tagRevision_; }
+    // The user picked another picture type for the shown picture.
+    void SetCurrentPictureType(int pictureType);
+
+private:
+    int valueCount() const;
+    bool valueEmpty(int position) const;
+    void setButton(ImageButton* b, const char* key);
+    void showPosition(int p);
+    void showEmptySlot();
+    void updateCounter();
+    void fitImageTypeCombo();
+    int jpegEntry() const;
+
+    Kind kind_;
+    QString name_;
+    QLabel* counter_;
+    ImageButton* prev_;
+    ImageButton* next_;
+    ImageButton* del_;
+    QLineEdit* urlBox_ = nullptr;
+    ArtView* picArt_ = nullptr;
+    QLabel* lblBrowse_ = nullptr;
+    QComboBox* cmbImageType_ = nullptr;
+    QComboBox* cmbPictureType_ = nullptr;
+
+    int position_ = 0;
+    int count_ = 0;
+    bool adding_ = true;
+    bool showing_ = false; // set while the editor writes into the URL box itself
+    QStringList urls_;
+    QList<QByteArray> images_;
+    QStringList imageTypes_;
+    QList<int> pictureTypes_;
+    QList<int> sourceIndexes_;
+    std::shared_ptr<MultiFrameData> pictureList_;
+    int tagRevision_ = 3;
+};
+
+// The 21 picture-type captions in their standard order.
+QStringList PictureTypeEntries();
+
+} // namespace brindle
