@@ -14,16 +14,17 @@ PictureModule* PictureModule::get(std::string& error)
         tried = true;
         std::error_code ec;
         std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-        std::filesystem::path path = self.parent_path() / "brindle-cli-pictures.so";
+        std::filesystem::path path = self.parent_path() / "brindle-cli-extras.so";
         void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             const char* why = ::dlerror();
-            loadError = "picture support is not available (" + std::string(why ? why : path.string()) + ")";
+            loadError = "this command needs brindle-cli-extras.so, which could not be loaded (" + std::string(why ? why : path.string()) + ")";
         } else {
             module.build_ = reinterpret_cast<BuildFn>(::dlsym(handle, "brindle_cli_build_picture_entry"));
             module.describe_ = reinterpret_cast<DescribeFn>(::dlsym(handle, "brindle_cli_describe_picture_entry"));
-            if (!module.build_ || !module.describe_)
-                loadError = "picture support is incomplete: " + path.string();
+            module.fileTool_ = reinterpret_cast<FileToolFn>(::dlsym(handle, "brindle_cli_file_tool"));
+            if (!module.build_ || !module.describe_ || !module.fileTool_)
+                loadError = "brindle-cli-extras.so is incomplete: " + path.string();
         }
     }
     if (!loadError.empty()) {
@@ -43,6 +44,12 @@ bool PictureModule::describeEntry(const std::string& entry, int revision, int in
                                   std::string& image) const
 {
     return describe_(&entry, revision, index, &fileName, &image) == 0;
+}
+
+int PictureModule::fileTool(const std::string& tool, const std::vector<std::string>& files, bool dryRun,
+                            std::ostream& out, std::ostream& err) const
+{
+    return fileTool_(&tool, &files, dryRun, &out, &err);
 }
 
 } // namespace brindle::cli

@@ -1,9 +1,11 @@
 #pragma once
-// The picture commands need Qt's image codecs, which cost tens of milliseconds to
+// The picture and file-name commands need Qt, which costs tens of milliseconds to
 // load. They live in a module next to brindle-cli that is loaded only when a
 // command touches images, so that show, list, set and strip start fast.
 
+#include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace brindle::cli {
 
@@ -19,12 +21,17 @@ public:
     // "NN-<picture type name>.<ext>" for entry number index, and its image bytes.
     bool describeEntry(const std::string& entry, int revision, int index, std::string& fileName,
                        std::string& image) const;
+    // Runs one of the file-name tools over files; the exit status.
+    int fileTool(const std::string& tool, const std::vector<std::string>& files, bool dryRun, std::ostream& out,
+                 std::ostream& err) const;
 
 private:
     using BuildFn = int (*)(const std::string*, int, int, std::string*, std::string*);
     using DescribeFn = int (*)(const std::string*, int, int, std::string*, std::string*);
+    using FileToolFn = int (*)(const std::string*, const std::vector<std::string>*, bool, std::ostream*, std::ostream*);
     BuildFn build_ = nullptr;
     DescribeFn describe_ = nullptr;
+    FileToolFn fileTool_ = nullptr;
 };
 
 } // namespace brindle::cli
@@ -35,4 +42,6 @@ int brindle_cli_build_picture_entry(const std::string* image, int pictureType, i
                                     std::string* error);
 int brindle_cli_describe_picture_entry(const std::string* entry, int revision, int index, std::string* fileName,
                                        std::string* image);
+int brindle_cli_file_tool(const std::string* tool, const std::vector<std::string>* files, bool dryRun,
+                          std::ostream* out, std::ostream* err);
 }

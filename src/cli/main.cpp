@@ -1,5 +1,6 @@
 // brindle-cli: the tag engine from the command line.
 #include "Commands.h"
+#include "PictureModule.h"
 
 #include <CLI/CLI.hpp>
 
@@ -64,6 +65,30 @@ int main(int argc, char** argv)
     art->add_option("--extract", artFolder, "DIR: write each picture as NN-<picture type>.<ext>, never replacing a file")
         ->required();
 
+    // File-name tools: the same code as the window's, with --dry-run to look first.
+    struct FileTool {
+        const char* name;
+        const char* help;
+        CLI::App* command = nullptr;
+        std::vector<std::string> files;
+        bool dryRun = false;
+    };
+    std::vector<FileTool> fileTools;
+    for (auto [name, help] : {std::pair{"rename", "Rename each FILE after its title (needs --from-title)."},
+                              {"title-from-filename", "Write each FILE's name, without its extension, into its title."},
+                              {"clean-names", "Clean the names of the FILEs: blanks, underscores, %20 and letter case."},
+                              {"number-files", "Number the FILEs in the order given: \"01 - \", \"02 - \", ..."},
+                              {"remove-leading-numbers", "Remove leading track numbers from the names of the FILEs."}})
+        fileTools.push_back(FileTool{name, help, nullptr, {}, false});
+    bool fromTitle = false;
+    for (auto& tool : fileTools) {
+        tool.command = app.add_subcommand(tool.name, tool.help);
+        tool.command->add_option("FILE", tool.files, "MP3 files")->required();
+        tool.command->add_flag("--dry-run", tool.dryRun, "Print \"old -> new\" for each file and change nothing");
+        if (std::string_view(tool.name) == "rename")
+            tool.command->add_flag("--from-title", fromTitle, "Use the title of each file's tag")->required();
+    }
+
     std::vector<std::string> stripFiles;
     auto* strip = app.add_subcommand("strip", "Remove every tag (ID3v2, Lyrics3, ID3v1) from each FILE.");
     strip->add_option("FILE", stripFiles, "MP3 files to strip")->required();
@@ -92,6 +117,17 @@ int main(int argc, char** argv)
         return brindle::cli::Strip(stripFiles, std::cout, std::cerr);
     if (*art)
         return brindle::cli::ExtractArt(artFile, artFolder, std::cout, std::cerr);
+    for (const auto& tool : fileTools) {
+        if (!*tool.command)
+            continue;
+        std::string error;
+        auto* module = brindle::cli::PictureModule::get(error);
+        if (!module) {
+            std::cerr << "brindle-cli: " << error << "\n";
+            return 1;
+        }
+        return module->fileTool(tool.name, tool.files, tool.dryRun, std::cout, std::cerr);
+    }
 
     // The edits in command-line order, whatever their option.
     std::vector<Edit> edits;
