@@ -352,14 +352,24 @@ QWidget* frmMain::buildFieldPage(const char* const (*fields)[3], int count)
     grid->setVerticalSpacing(3);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(4, 1);
-    // Two columns of fields side by side.
-    const int perColumn = (count + 1) / 2;
+    // The URL list editors take a whole row each at the top; the other fields follow
+    // in two columns side by side.
+    auto isList = [](const char* control) {
+        return qstrcmp(control, "txtArtistURL") == 0 || qstrcmp(control, "txtCommercialInfo") == 0;
+    };
+    int wide = 0;
+    for (int i = 0; i < count; ++i)
+        wide += isList(fields[i][2]) ? 1 : 0;
+    const int perColumn = (count - wide + 1) / 2;
+    int placedWide = 0, placed = 0;
     for (int i = 0; i < count; ++i) {
         const char* chk = fields[i][0];
         const QString caption = QString::fromLatin1(fields[i][1]);
         const QString control = QString::fromLatin1(fields[i][2]);
-        const int row = i % perColumn;
-        const int col = i < perColumn ? 0 : 3;
+        const bool fullRow = isList(fields[i][2]);
+        const int slot = fullRow ? 0 : placed++;
+        const int row = fullRow ? placedWide++ : wide + slot % perColumn;
+        const int col = fullRow || slot < perColumn ? 0 : 3;
         if (*chk) {
             auto* box = new QCheckBox(caption, page);
             box->setObjectName(QLatin1String(chk));
@@ -385,9 +395,12 @@ QWidget* frmMain::buildFieldPage(const char* const (*fields)[3], int count)
             cell = buildUrlEditorRow(page, w, "ArtistURL");
         else if (control == QLatin1String("txtCommercialInfo"))
             cell = buildUrlEditorRow(page, w, "CommercialInfo");
-        grid->addWidget(cell, row, col + 1);
+        if (fullRow)
+            grid->addWidget(cell, row, 1, 1, 4);
+        else
+            grid->addWidget(cell, row, col + 1);
     }
-    grid->setRowStretch(perColumn, 1);
+    grid->setRowStretch(wide + perColumn, 1);
     return page;
 }
 

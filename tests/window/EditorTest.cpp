@@ -8,6 +8,8 @@
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 
 using namespace brindle;
@@ -461,4 +463,28 @@ TEST(ImageButtonTest, InactiveImagesAreGreyAndActiveOnesAreNot)
         EXPECT_EQ(colourful(inactive), 0) << k;
         EXPECT_NE(active, ImageButton::drawImage(k == std::string("prev") ? "next" : "prev", 24)) << k;
     }
+}
+
+// Pictures of every page at the design size, for a look by eye:
+//   BRINDLE_SHOTS=/some/dir brindle_window_tests --gtest_also_run_disabled_tests
+//   --gtest_filter='*Screenshots*'
+TEST_F(EditorTest, DISABLED_Screenshots)
+{
+    const QString out = qEnvironmentVariable("BRINDLE_SHOTS");
+    if (out.isEmpty())
+        GTEST_SKIP() << "BRINDLE_SHOTS not set";
+    write("01 - full.mp3", FullTag(Apic(3, Png(300, 300, QColor(200, 120, 40))) + Apic(4, Png(120, 200, Qt::darkCyan))));
+    open(dir.path());
+    w->show();
+    auto* tabs = find<QTabWidget>("TabStrip1");
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        QApplication::processEvents();
+        EXPECT_TRUE(w->grab().save(QStringLiteral("%1/page%2.png").arg(out).arg(i)));
+    }
+    tabs->setCurrentIndex(1);
+    auto* advanced = find<QAbstractScrollArea>("VScroll1");
+    advanced->verticalScrollBar()->setValue(advanced->verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    EXPECT_TRUE(w->grab().save(out + QStringLiteral("/page1-end.png")));
 }
