@@ -21,14 +21,25 @@ bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b)
     return true;
 }
 
-// Hash of the key with ASCII letters folded, matching equalsIgnoreAsciiCase.
+// Hash of the key with ASCII letters folded, matching equalsIgnoreAsciiCase. Keys of
+// pictures are whole images, so only the length and both ends are hashed: equal keys
+// still hash alike, and reading a cover costs no pass over its bytes.
 std::size_t foldedHash(std::string_view key)
 {
-    std::size_t h = 0xcbf29ce484222325ULL;
-    for (unsigned char c : key) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<unsigned char>(c + 32);
-        h = (h ^ c) * 0x100000001b3ULL;
+    constexpr std::size_t kEnds = 64;
+    std::size_t h = 0xcbf29ce484222325ULL ^ key.size();
+    auto mix = [&h](std::string_view part) {
+        for (unsigned char c : part) {
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<unsigned char>(c + 32);
+            h = (h ^ c) * 0x100000001b3ULL;
+        }
+    };
+    if (key.size() <= 2 * kEnds) {
+        mix(key);
+    } else {
+        mix(key.substr(0, kEnds));
+        mix(key.substr(key.size() - kEnds));
     }
     return h;
 }
