@@ -244,6 +244,15 @@ TEST_F(EditorTest, AudioInformationLabels)
     EXPECT_EQ(FormatFileSize(std::ldexp(1.0, 90)), "1024.00 YB");
 }
 
+TEST_F(EditorTest, FreeTextGenreShowsAsStored)
+{
+    WriteMp3(dir.filePath("g.mp3"), {.genre = "Chillwave"});
+    open(dir.path());
+    EXPECT_EQ(text("cmbGenre"), "Chillwave");
+    EXPECT_EQ(text("jblGenre"), "Genre: Chillwave");
+    EXPECT_EQ(text("jblGenreID"), "Genre ID: 255");
+}
+
 TEST_F(EditorTest, ThreeRowsSelectedShowTheFocusedOne)
 {
     WriteMp3(dir.filePath("a.mp3"), {.title = "First"});
@@ -355,6 +364,10 @@ TEST_F(EditorTest, AlbumArtShowsPicturesAndDeletesThemFromTheTagList)
     EXPECT_EQ(imgArt->toolTip(), "Click here to browse... (this will change the current image)");
     EXPECT_TRUE(find<QComboBox>("cmbImageType")->isEnabled());
 
+    // A picture type the user picks stays with its picture.
+    auto* pictureType = find<QComboBox>("cmbPictureType");
+    pictureType->activated(7);
+    EXPECT_EQ(w->ArtEditor().PictureTypes().front(), 7);
     click("nextArt");
     EXPECT_EQ(text("countArt"), "2/3");
     EXPECT_EQ(imgArt->pixmap().toImage().pixelColor(1, 1), QColor(Qt::green));
