@@ -423,6 +423,7 @@ void frmMain::buildEditorPages()
         auto* box = new QCheckBox(QString::fromLatin1(caption), basic);
         box->setObjectName(QLatin1String(chk));
         auto* edit = new QPlainTextEdit(basic);
+        edit->setMinimumHeight(edit->fontMetrics().lineSpacing() * 2 + 12); // two lines at least, then the rest of the page
         edit->setObjectName(QLatin1String(name));
         col->addWidget(box);
         col->addWidget(edit, 1);

@@ -172,6 +172,18 @@ TEST_F(EditorTest, EveryPageHoldsItsControlsWithTheirCaptions)
             EXPECT_GE(b->width(), b->minimumSizeHint().width()) << b->objectName().toStdString();
             EXPECT_GT(b->height(), 0) << b->objectName().toStdString();
         }
+        // A page whose layout needs more room than the tab strip gives would be cut off
+        // (pages that need more scroll instead).
+        QWidget* page = tabs->widget(i);
+        if (!qobject_cast<QScrollArea*>(page)) {
+            EXPECT_LE(page->minimumSizeHint().height(), page->height()) << i;
+            EXPECT_LE(page->minimumSizeHint().width(), page->width()) << i;
+        }
+        for (QLabel* l : tabs->widget(i)->findChildren<QLabel*>()) {
+            if (!l->isVisible() || l->wordWrap() || l->objectName() == "imgArt")
+                continue;
+            EXPECT_GE(l->width(), l->minimumSizeHint().width()) << l->objectName().toStdString() << " " << l->text().toStdString();
+        }
     }
 }
 
