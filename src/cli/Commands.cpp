@@ -318,7 +318,12 @@ std::string PrepareEdits(std::vector<Edit>& edits)
     return {};
 }
 
-int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream& out, std::ostream& err)
+namespace {
+
+// Reads each file, lets change edit the tag object and write it; every file that
+// cannot be read or written is named on stderr.
+template <typename Change>
+int rewriteEach(const std::vector<std::string>& files, std::ostream& err, Change change)
 {
     int status = 0;
     clsID3 tag;
@@ -328,54 +333,52 @@ int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, s
             status = 1;
             continue;
         }
-        for (const auto& e : edits) {
-            switch (e.kind) {
-            case Edit::Kind::Set:
-                if (e.name == "GenreID")
-                    tag.GenreID = *parseGenreId(e.value);
-                else
-                    tag.*(FindTextProperty(e.name)->member) = FromUtf8(e.value);
-                break;
-            case Edit::Kind::Add:
-                if (e.name == "AttachedPictures") {
-                    // The entry depends on the file's tag revision (2.2 names formats, not MIME types).
-                    std::string entry, error;
-                    PictureModule* pictures = PictureModule::get(error);
-                    if (pictures && pictures->buildEntry(e.image, e.pictureType, tag.ID3RevisionV2(), entry, error))
-                        tag.AttachedPictures->Add(std::move(entry), std::nullopt, std::nullopt, true);
-                } else {
-                    listOf(tag, e.name)->Add(ToUtf8(FromUtf8(e.value)));
-                }
-                break;
-            case Edit::Kind::Clear: listOf(tag, e.name)->Clear(); break;
-            }
-        }
-        if (!tag.UpdateID3Tags()) {
+        if (!change(tag)) {
             err << "brindle-cli: " << printablePath(file) << ": " << tag.LastError() << "\n";
             status = 1;
         }
     }
-    (void)out;
     return status;
 }
 
-int Strip(const std::vector<std::string>& files, std::ostream& out, std::ostream& err)
+void applyEdit(clsID3& tag, const Edit& e)
 {
-    int status = 0;
-    clsID3 tag;
-    for (const auto& file : files) {
-        tag.SetFileName(file);
-        if (!readable(tag, file, err)) {
-            status = 1;
-            continue;
+    switch (e.kind) {
+    case Edit::Kind::Set:
+        if (e.name == "GenreID")
+            tag.GenreID = *parseGenreId(e.value);
+        else
+            tag.*(FindTextProperty(e.name)->member) = FromUtf8(e.value);
+        break;
+    case Edit::Kind::Add:
+        if (e.name == "AttachedPictures") {
+            // The entry depends on the file's tag revision (2.2 names formats, not MIME types).
+            std::string entry, error;
+            PictureModule* pictures = PictureModule::get(error);
+            if (pictures && pictures->buildEntry(e.image, e.pictureType, tag.ID3RevisionV2(), entry, error))
+                tag.AttachedPictures->Add(std::move(entry), std::nullopt, std::nullopt, true);
+        } else {
+            listOf(tag, e.name)->Add(ToUtf8(FromUtf8(e.value)));
         }
-        if (!tag.DeleteID3Tags()) {
-            err << "brindle-cli: " << printablePath(file) << ": " << tag.LastError() << "\n";
-            status = 1;
-        }
+        break;
+    case Edit::Kind::Clear: listOf(tag, e.name)->Clear(); break;
     }
-    (void)out;
-    return status;
+}
+
+} // namespace
+
+int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream&, std::ostream& err)
+{
+    return rewriteEach(files, err, [&](clsID3& tag) {
+        for (const auto& e : edits)
+            applyEdit(tag, e);
+        return tag.UpdateID3Tags();
+    });
+}
+
+int Strip(const std::vector<std::string>& files, std::ostream&, std::ostream& err)
+{
+    return rewriteEach(files, err, [](clsID3& tag) { return tag.DeleteID3Tags(); });
 }
 
 int ExtractArt(const std::string& file, const std::string& folder, std::ostream& out, std::ostream& err)
