@@ -1243,6 +1243,14 @@ QString FormatFileSize(double size)
     return QString::number(scaled, 'f', 2) + QLatin1Char(' ') + QLatin1String(units[u]);
 }
 
+QString BitRateLabel(double bitsPerSecond)
+{
+    // Rounded to whole bits (halves to even) before the division, where the list cell
+    // truncates: 127999.6 bit/s reads 128 here and 127 in the list.
+    const auto kbps = static_cast<long long>(std::nearbyint(bitsPerSecond)) / 1000;
+    return QStringLiteral("Bit Rate: %1 kbps").arg(kbps);
+}
+
 void frmMain::setAudioLabels(const clsID3& tag, const QString& path)
 {
     auto label = [this](const char* name) { return findChild<QLabel*>(QLatin1String(name)); };
@@ -1251,9 +1259,7 @@ void frmMain::setAudioLabels(const clsID3& tag, const QString& path)
     label("jblFrameSz")->setText(QStringLiteral("Frame Size: ") +
                                  (frameSize == 0 ? QString() : QString::number(frameSize, 'f', 0)));
     label("jblSamplingRate")->setText(QStringLiteral("Sampling Rate: %1").arg(tag.SamplingRateFrequency()));
-    // The label rounds (halves to even) where the list cell truncates.
-    const auto kbps = static_cast<long long>(std::nearbyint(tag.BitRate())) / 1000;
-    label("jblBitrate")->setText(QStringLiteral("Bit Rate: %1 kbps").arg(kbps));
+    label("jblBitrate")->setText(BitRateLabel(tag.BitRate()));
     label("jblPath")->setText(QStringLiteral("File Path: ") + path);
     label("jblGenre")->setText(QStringLiteral("Genre: ") + FileListModel::toQString(tag.Genre));
     label("jblGenreID")->setText(QStringLiteral("Genre ID: %1").arg(tag.GenreID));

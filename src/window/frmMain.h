@@ -165,5 +165,7 @@ QStringList GenreListEntries();
 QStringList KeyListEntries();
 // A file length for people: bytes below 1 KB, then KB, MB ... with two decimals.
 QString FormatFileSize(double size);
+// "Bit Rate: " and the rate in whole kbit/s, " kbps".
+QString BitRateLabel(double bitsPerSecond);
 
 } // namespace brindle

@@ -2,6 +2,7 @@
 // editors for album art and URL lists.
 #include "WindowTestSupport.h"
 
+#include "tag/FolderScan.h"
 #include "tag/MultiFrameData.h"
 
 #include <QBuffer>
@@ -249,6 +250,9 @@ TEST_F(EditorTest, AudioInformationLabels)
     EXPECT_EQ(text("jblGenreID"), "Genre ID: 255");
     EXPECT_EQ(text("jblGenre"), "Genre: ");
 
+    EXPECT_EQ(BitRateLabel(127999.6), "Bit Rate: 128 kbps");
+    EXPECT_EQ(FileListModel::toQString(FormatBitRate(127999.6, 0)).left(3), "127");
+    EXPECT_EQ(BitRateLabel(999.4), "Bit Rate: 0 kbps");
     EXPECT_EQ(FormatFileSize(1023), "1023 bytes");
     EXPECT_EQ(FormatFileSize(1536), "1.50 KB");
     EXPECT_EQ(FormatFileSize(5242880), "5.00 MB");
