@@ -535,9 +535,6 @@ QWidget* frmMain::buildAlbumArtPage()
     lblBrowse->setObjectName(QStringLiteral("lblBrowse"));
     lblBrowse->setAlignment(Qt::AlignCenter);
     lblBrowse->setWordWrap(true);
-    QPalette light = lblBrowse->palette();
-    light.setColor(QPalette::WindowText, Qt::white);
-    lblBrowse->setPalette(light);
     artLayout->addWidget(lblBrowse);
     h->addWidget(picArt, 3);
 

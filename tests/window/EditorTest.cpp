@@ -503,6 +503,7 @@ TEST_F(EditorTest, DISABLED_Screenshots)
     if (out.isEmpty())
         GTEST_SKIP() << "BRINDLE_SHOTS not set";
     write("01 - full.mp3", FullTag(Apic(3, Png(300, 300, QColor(200, 120, 40))) + Apic(4, Png(120, 200, Qt::darkCyan))));
+    write("02 - bare.mp3", MpegFrames(20));
     open(dir.path());
     w->show();
     auto* tabs = find<QTabWidget>("TabStrip1");
@@ -516,4 +517,8 @@ TEST_F(EditorTest, DISABLED_Screenshots)
     advanced->verticalScrollBar()->setValue(advanced->verticalScrollBar()->maximum());
     QApplication::processEvents();
     EXPECT_TRUE(w->grab().save(out + QStringLiteral("/page1-end.png")));
+    tabs->setCurrentIndex(2);
+    list()->selectionModel()->setCurrentIndex(w->ListModel()->index(1, 0), QItemSelectionModel::ClearAndSelect);
+    QApplication::processEvents();
+    EXPECT_TRUE(w->grab().save(out + QStringLiteral("/page2-empty.png")));
 }
