@@ -24,17 +24,27 @@ bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b)
 // Hash of the key with ASCII letters folded, matching equalsIgnoreAsciiCase. Keys of
 // pictures are whole images, so only the length and both ends are hashed: equal keys
 // still hash alike, and reading a cover costs no pass over its bytes.
+void mixFolded(std::size_t& h, std::string_view part)
+{
+    for (unsigned char c : part) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<unsigned char>(c + 32);
+        h = (h ^ c) * 0x100000001b3ULL;
+    }
+}
+
+std::size_t fullFoldedHash(std::string_view key)
+{
+    std::size_t h = 0xcbf29ce484222325ULL;
+    mixFolded(h, key);
+    return h;
+}
+
 std::size_t foldedHash(std::string_view key)
 {
     constexpr std::size_t kEnds = 64;
     std::size_t h = 0xcbf29ce484222325ULL ^ key.size();
-    auto mix = [&h](std::string_view part) {
-        for (unsigned char c : part) {
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<unsigned char>(c + 32);
-            h = (h ^ c) * 0x100000001b3ULL;
-        }
-    };
+    auto mix = [&h](std::string_view part) { mixFolded(h, part); };
     if (key.size() <= 2 * kEnds) {
         mix(key);
     } else {
@@ -106,10 +116,19 @@ void MultiFrameData::Add(std::string item, std::optional<std::int32_t> before,
 
     std::string_view key = keyOf(entry);
     entry.keyHash = foldedHash(key);
-    if (keyCounts_.count(entry.keyHash))
-        for (const auto& e : entries_)
-            if (e.kind != KeyKind::None && e.keyHash == entry.keyHash && equalsIgnoreAsciiCase(keyOf(e), key))
+    // A cheap-hash hit compares full hashes, each computed once per entry, so keys that
+    // share their length and ends (crafted or not) do not make reading quadratic in bytes.
+    if (keyCounts_.count(entry.keyHash)) {
+        entry.fullHash = fullFoldedHash(key);
+        for (const auto& e : entries_) {
+            if (e.kind == KeyKind::None || e.keyHash != entry.keyHash)
+                continue;
+            if (!e.fullHash)
+                e.fullHash = fullFoldedHash(keyOf(e));
+            if (*e.fullHash == *entry.fullHash && equalsIgnoreAsciiCase(keyOf(e), key))
                 return;
+        }
+    }
 
     std::size_t n = entries_.size();
     std::size_t at = n;
