@@ -245,30 +245,30 @@ void Id3Reader::applyFrame(std::string_view data, std::size_t pos, int version, 
                            std::optional<std::vector<std::u16string>>& track,
                            std::optional<std::vector<std::u16string>>& disc)
 {
-    const FrameSpec* spec = FindFrame(data.substr(pos, static_cast<std::size_t>(FrameIdLength(version))));
-    if (!spec)
+    const FrameSpec* def = FindFrame(data.substr(pos, static_cast<std::size_t>(FrameIdLength(version))));
+    if (!def)
         return;
-    if (spec->kind == FrameKind::Picture) {
+    if (def->kind == FrameKind::Picture) {
         tag.AttachedPictures->Add(ReadFramePicture(data, pos, version), std::nullopt, std::nullopt, true);
         return;
     }
-    bool language = spec->kind == FrameKind::Comment || spec->kind == FrameKind::Lyrics;
+    bool language = def->kind == FrameKind::Comment || def->kind == FrameKind::Lyrics;
     FrameText content = ReadFrameText(data, pos, version, language, true);
-    switch (spec->kind) {
+    switch (def->kind) {
     case FrameKind::Comment:
     case FrameKind::Lyrics:
         if (!content.hasDescription)
-            tag.*(spec->member) = std::move(content.text);
+            tag.*(def->member) = std::move(content.text);
         break;
     case FrameKind::Genre: genreText = std::move(content.text); break;
     case FrameKind::Track: track = splitParts(content.text); break;
     case FrameKind::Disc: disc = splitParts(content.text); break;
     case FrameKind::DateYear:
-    case FrameKind::DateOrigYear: tag.*(spec->member) = beforeDash(content.text); break;
+    case FrameKind::DateOrigYear: tag.*(def->member) = beforeDash(content.text); break;
     case FrameKind::CommercialUrl: tag.CommercialInfo->Add(ToUtf8(content.text)); break;
     case FrameKind::ArtistUrl: tag.ArtistURL->Add(ToUtf8(content.text)); break;
     case FrameKind::Text:
-    case FrameKind::Url: tag.*(spec->member) = std::move(content.text); break;
+    case FrameKind::Url: tag.*(def->member) = std::move(content.text); break;
     case FrameKind::Picture: break;
     }
 }

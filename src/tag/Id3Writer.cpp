@@ -245,25 +245,25 @@ struct Id3Writer {
         for (auto& c : upper)
             if (c >= 'a' && c <= 'z')
                 c = static_cast<char>(c - 32);
-        const FrameSpec* spec = FindFrame(upper);
-        if (!spec)
+        const FrameSpec* def = FindFrame(upper);
+        if (!def)
             return v;
         auto entry = [](const std::shared_ptr<MultiFrameData>& l, std::int32_t counter) {
             return l && counter >= 1 && counter <= l->Count() ? l->Item(counter) : std::string();
         };
-        switch (spec->kind) {
+        switch (def->kind) {
         case FrameKind::Comment:
-        case FrameKind::Lyrics: v.kind = ValueKind::Comment; v.text = tag.*(spec->member); break;
+        case FrameKind::Lyrics: v.kind = ValueKind::Comment; v.text = tag.*(def->member); break;
         case FrameKind::Genre: v.kind = ValueKind::Text; v.text = genreText(); break;
         case FrameKind::Track: v.kind = ValueKind::Text; v.text = partOfSet(tag.TrackNumber, tag.TracksTotal); break;
         case FrameKind::Disc: v.kind = ValueKind::Text; v.text = partOfSet(tag.DiscNumber, tag.DiscsTotal); break;
         case FrameKind::Picture: v.kind = ValueKind::Picture; v.bytes = entry(tag.AttachedPictures, tag.counterPictures_); break;
         case FrameKind::CommercialUrl: v.kind = ValueKind::Url; v.bytes = entry(tag.CommercialInfo, tag.counterCommercial_); break;
         case FrameKind::ArtistUrl: v.kind = ValueKind::Url; v.bytes = entry(tag.ArtistURL, tag.counterArtistURL_); break;
-        case FrameKind::Url: v.kind = ValueKind::Url; v.text = tag.*(spec->member); break;
+        case FrameKind::Url: v.kind = ValueKind::Url; v.text = tag.*(def->member); break;
         case FrameKind::Text:
         case FrameKind::DateYear:
-        case FrameKind::DateOrigYear: v.kind = ValueKind::Text; v.text = tag.*(spec->member); break;
+        case FrameKind::DateOrigYear: v.kind = ValueKind::Text; v.text = tag.*(def->member); break;
         }
         return v;
     }
@@ -338,8 +338,8 @@ struct Id3Writer {
         }
         std::string content = contentOf(value);
         std::string oldId = upperId(body.substr(pos, static_cast<std::size_t>(FrameIdLength(version))));
-        if (const FrameSpec* spec = FindFrame(oldId);
-            spec && (spec->kind == FrameKind::DateYear || spec->kind == FrameKind::DateOrigYear)) {
+        if (const FrameSpec* def = FindFrame(oldId);
+            def && (def->kind == FrameKind::DateYear || def->kind == FrameKind::DateOrigYear)) {
             // Year holds only the text before the first "-": a date whose year did not
             // change keeps its month, day and time.
             std::u16string old = ReadFrameText(body, pos, version, false, true).text;
@@ -429,9 +429,9 @@ struct Id3Writer {
             if (!total)
                 break;
             std::string id = upperId(body.substr(pos, idLen));
-            const FrameSpec* spec = FindFrame(id);
-            FrameKind kind = spec ? spec->kind : FrameKind::Text;
-            if (spec && (kind == FrameKind::Comment || kind == FrameKind::Lyrics)) {
+            const FrameSpec* def = FindFrame(id);
+            FrameKind kind = def ? def->kind : FrameKind::Text;
+            if (def && (kind == FrameKind::Comment || kind == FrameKind::Lyrics)) {
                 FrameText content = ReadFrameText(body, pos, version, true, true);
                 if (content.hasDescription) {
                     pos = skipFrame(pos);
@@ -441,7 +441,7 @@ struct Id3Writer {
                 } else {
                     cutFrame(pos);
                 }
-            } else if (spec && counterFor(kind)) {
+            } else if (def && counterFor(kind)) {
                 std::int32_t* counter = counterFor(kind);
                 const MultiFrameData* l = listFor(kind);
                 std::int32_t count = l ? l->Count() : 0;
@@ -481,10 +481,10 @@ struct Id3Writer {
     void appendPending()
     {
         for (std::string_view id : std::vector<std::string_view>(pending)) {
-            const FrameSpec* spec = FindFrame(id);
-            if (spec && counterFor(spec->kind)) {
-                std::int32_t* counter = counterFor(spec->kind);
-                const MultiFrameData* l = listFor(spec->kind);
+            const FrameSpec* def = FindFrame(id);
+            if (def && counterFor(def->kind)) {
+                std::int32_t* counter = counterFor(def->kind);
+                const MultiFrameData* l = listFor(def->kind);
                 for (; l && *counter <= l->Count(); ++*counter)
                     putFrame(id, 0, valueOf(id), true);
             } else {

@@ -23,7 +23,7 @@ struct MpegSpec {
     int emphasis = 0;
 };
 std::string MpegHeader(const MpegSpec& s = {});
-// Frame length in bytes for the spec (header included).
+// Frame length in bytes for these header fields (header included).
 std::size_t MpegFrameLength(const MpegSpec& s = {});
 // One frame: header and a zero body.
 std::string MpegFrame(const MpegSpec& s = {});
