@@ -508,7 +508,11 @@ void Socket::Bind(const std::optional<SocketValue>& localPort, const std::option
         if (!localIP->trimmed().isEmpty() && !parseDotted(*localIP, a)) raise(modSocket::sckInvalidArg, src);
         bindAddress_ = localIP->trimmed();
     }
-    if (!createSocket(src)) return;
+    openBound(src);
+}
+
+bool Socket::openBound(const QString& src) {
+    if (!createSocket(src)) return false;
     try {
         bindHandle(src);
     } catch (...) {
@@ -517,6 +521,7 @@ void Socket::Bind(const std::optional<SocketValue>& localPort, const std::option
     }
     state_ = sckOpen;
     updateNotifications();
+    return true;
 }
 
 void Socket::Listen() {
@@ -571,17 +576,7 @@ void Socket::SendData(const SocketValue& data) {
         return;
     }
 
-    if (handle_ < 0) {
-        if (!createSocket(src)) return;
-        try {
-            bindHandle(src);
-        } catch (...) {
-            destroySocket(false);
-            throw;
-        }
-        state_ = sckOpen;
-        updateNotifications();
-    }
+    if (handle_ < 0 && !openBound(src)) return;
     if (state_ != sckOpen) raise(modSocket::sckBadState, src);
     sendBuffer_.append(bytes);
     if (sendBuffer_.isEmpty()) return;

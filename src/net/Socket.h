@@ -105,6 +105,8 @@ private:
     bool createSocket(const QString& source);
     void readSizes();
     void bindHandle(const QString& source);
+    // Creates and binds a handle and opens the socket; a failed bind leaves no handle.
+    bool openBound(const QString& source);
     void connectTo(std::uint32_t addressNetOrder, bool raiseToCaller);
     void onHostResolved(int lookupId, const QHostInfo& info);
     void cancelLookup();
