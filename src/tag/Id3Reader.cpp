@@ -7,6 +7,7 @@
 #include "Id3v2Layout.h"
 #include "MpegHeader.h"
 #include "TextCodec.h"
+#include "TrailingTags.h"
 #include "clsID3.h"
 
 #include <algorithm>
@@ -291,17 +292,11 @@ void Id3Reader::readLyrics3()
     std::string_view marker = file.read(audioEnd - 9, 9);
     if (marker == "LYRICS200") {
         tag.lyrics3v2Exists_ = true;
-        if (audioEnd < 15)
+        auto blockSize = Lyrics3v2BlockSize(file, audioEnd);
+        if (!blockSize)
             return;
-        std::string_view sizeField = file.read(audioEnd - 15, 6);
-        if (!allDigits(sizeField) || sizeField.size() != 6)
-            return;
-        std::int64_t size = digitsValue(sizeField);
-        if (size < 11 || size > audioEnd - 15)
-            return;
+        std::int64_t size = *blockSize;
         std::string_view b = file.readInto(buffers.chunk, audioEnd - 15 - size, static_cast<std::size_t>(size));
-        if (b.substr(0, 11) != "LYRICSBEGIN")
-            return;
         audioEnd -= size + 15;
         std::size_t pos = 11;
         while (pos < b.size()) {

@@ -82,6 +82,21 @@ int trackByte(const std::u16string& text)
 
 } // namespace
 
+std::optional<std::int64_t> Lyrics3v2BlockSize(FileReader& file, std::int64_t end)
+{
+    if (end < 15)
+        return std::nullopt;
+    std::string_view sizeField = file.read(end - 15, 6);
+    if (sizeField.size() != 6 || !allDigits(sizeField))
+        return std::nullopt;
+    std::int64_t size = 0;
+    for (char c : sizeField)
+        size = size * 10 + (c - '0');
+    if (size < 11 || size > end - 15 || file.read(end - 15 - size, 11) != "LYRICSBEGIN")
+        return std::nullopt;
+    return size;
+}
+
 std::int64_t FindAudioEndForWrite(FileReader& file)
 {
     const std::int64_t length = file.length();
@@ -92,17 +107,8 @@ std::int64_t FindAudioEndForWrite(FileReader& file)
         return e;
     std::string marker(file.read(e - 9, 9));
     if (marker == "LYRICS200") {
-        if (e < 15)
-            return e;
-        std::string sizeField(file.read(e - 15, 6));
-        if (sizeField.size() != 6 || !allDigits(sizeField))
-            return e;
-        std::int64_t s = std::stoll(sizeField);
-        if (s > e - 15)
-            return e;
-        if (file.read(e - 15 - s, 11) == "LYRICSBEGIN" && s >= 11)
-            return e - 15 - s;
-        return e;
+        auto size = Lyrics3v2BlockSize(file, e);
+        return size ? e - 15 - *size : e;
     }
     if (marker == "LYRICSEND") {
         std::int64_t from = std::max<std::int64_t>(0, e - 5120);

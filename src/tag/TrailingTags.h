@@ -3,12 +3,18 @@
 // block) and the trailing tags the writer rebuilds from the properties.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace brindle {
 
 class FileReader;
 class clsID3;
+
+// Length of the Lyrics3 v2 block (start marker and fields) whose "LYRICS200" marker
+// ends at end (0-based, exclusive): nothing when its size field is not six digits,
+// reaches before the file or does not lead to "LYRICSBEGIN".
+std::optional<std::int64_t> Lyrics3v2BlockSize(FileReader& file, std::int64_t end);
 
 // 0-based offset just past the last audio byte, with the writer's rules.
 std::int64_t FindAudioEndForWrite(FileReader& file);
