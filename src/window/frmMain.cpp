@@ -732,6 +732,8 @@ void frmMain::connectSignals()
         box->installEventFilter(this);
         urlBoxes_ << box;
     }
+    connectSaving();
+    connectListTools();
 }
 
 // ---------------------------------------------------------------- start-up and shutdown
@@ -1148,6 +1150,8 @@ bool frmMain::urlBoxEvent(QLineEdit* box, QEvent* e)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* e)
 {
+    if (savingEvent(watched, e) || listToolsEvent(watched, e))
+        return true;
     if (auto* box = qobject_cast<QLineEdit*>(watched); box && urlBoxes_.contains(box))
         if (urlBoxEvent(box, e))
             return true;

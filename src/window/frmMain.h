@@ -51,6 +51,18 @@ public:
     void SetEditorEnabled(bool enabled);
     void LoadSelectedFile();
 
+    // Saving: the apply pass over the selected rows and the "&Apply Tags" command.
+    void ApplyCheckedFields();
+    void ApplyTags();
+    void chkAllTags_Click();
+    // Files the last passes could not write, with the reason; shown and cleared by
+    // reportWriteFailures() once a command ends.
+    const QStringList& WriteFailures() const { return writeFailures_; }
+    void reportWriteFailures();
+    // The progress bar after `done` files: done x (100 / all rows), as the apply pass
+    // and "Use Filename For Title" show it.
+    void advanceProgress(int done);
+
     // Sorting.
     void ShowSortIcon();
     void SortList(int columnNumber); // 1-based
@@ -86,6 +98,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    // Wiring and events of the saving commands and album-art input (frmMainSaving.cpp).
+    void connectSaving();
+    bool savingEvent(QObject* watched, QEvent* e);
+    // Wiring and events of the list operations and file-name tools (frmMainListTools.cpp).
+    void connectListTools();
+    bool listToolsEvent(QObject* watched, QEvent* e);
+
     void buildWidgets();
     void buildEditorPages();
     QWidget* buildFieldPage(const char* const (*fields)[3], int count);
@@ -158,6 +177,8 @@ private:
     std::unique_ptr<MultiValueEditor> commercialEditor_;
     QList<QLineEdit*> urlBoxes_;
     QTimer* Timer1 = nullptr;
+
+    QStringList writeFailures_;
 };
 
 // The fixed entries of the genre and key drop-down lists.
