@@ -68,6 +68,16 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     return {};
 }
 
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+    if (index.column() == 0)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
 void FileListModel::clear() { setRows({}); }
 
 void FileListModel::setRows(std::vector<Row> rows)
@@ -95,6 +105,26 @@ void FileListModel::removeRowAt(int row)
     beginRemoveRows({}, row, row);
     rows_.erase(rows_.begin() + row);
     endRemoveRows();
+}
+
+void FileListModel::moveRowBefore(int from, int before)
+{
+    const int n = rowCount();
+    if (from < 0 || from >= n || before < 0 || before > n || before == from || before == from + 1)
+        return;
+    beginMoveRows({}, from, from, {}, before);
+    Row moving = std::move(rows_[static_cast<std::size_t>(from)]);
+    rows_.erase(rows_.begin() + from);
+    const int to = before > from ? before - 1 : before;
+    rows_.insert(rows_.begin() + to, std::move(moving));
+    endMoveRows();
+}
+
+void FileListModel::refreshAll()
+{
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, kListColumnCount - 1),
+                         {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
 QString FileListModel::cell(int row, int column) const

@@ -29,12 +29,19 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // The file name (column 0) can be edited in place; the view decides when.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void clear();
     // Replaces every row at once (one reset instead of a signal per row).
     void setRows(std::vector<Row> rows);
     void appendRow(Row row);
     void removeRowAt(int row);
+    // Moves row `from` so that it ends up in front of the row now at `before`
+    // (rowCount() for the end). Selection and current row follow the moved row.
+    void moveRowBefore(int from, int before);
+    // Asks the views to show every cell's text (and tool tip) afresh.
+    void refreshAll();
     const Row& row(int r) const { return rows_[static_cast<std::size_t>(r)]; }
     QString cell(int row, int column) const;
     void setCell(int row, int column, const QString& text);

@@ -609,8 +609,6 @@ QWidget* frmMain::buildFilenamePage()
     for (const auto& t : tools) {
         auto* b = new QPushButton(QString::fromLatin1(t[1]), content);
         b->setObjectName(QLatin1String(t[0]));
-        // The tools themselves arrive with the batch operations.
-        b->setEnabled(false);
         auto* d = new QLabel(QString::fromLatin1(t[2]), content);
         d->setObjectName(QStringLiteral("lbl") + QLatin1String(t[0]));
         d->setWordWrap(true);
@@ -619,7 +617,27 @@ QWidget* frmMain::buildFilenamePage()
         grid->addWidget(d, row, col + 1);
         ++i;
     }
-    grid->setRowStretch(3, 1);
+    // The list's own housekeeping, in a row under the tools.
+    auto* listBox = new QGroupBox(QStringLiteral("File List"), content);
+    listBox->setObjectName(QStringLiteral("fraList"));
+    auto* listRow = new QHBoxLayout(listBox);
+    static const char* const listTools[][3] = {
+        {"cmdUp", "&Move Up", "Move the current file up the list"},
+        {"cmdDown", "Move &Down", "Move the current file down the list"},
+        {"cmdCopy", "&Copy", "Copy the information of every file in the list to the clipboard"},
+        {"cmdDelTags", "&Delete Tags", "Delete all tags from the current file"},
+    };
+    for (std::size_t k = 0; k < std::size(listTools); ++k) {
+        auto* b = new QPushButton(QString::fromLatin1(listTools[k][1]), listBox);
+        b->setObjectName(QLatin1String(listTools[k][0]));
+        b->setToolTip(QString::fromLatin1(listTools[k][2]));
+        listRow->addWidget(b);
+        if (k == 1) // moving apart from copying and deleting
+            listRow->addSpacing(12);
+    }
+    listRow->addStretch(1);
+    grid->addWidget(listBox, 3, 0, 1, 4);
+    grid->setRowStretch(4, 1);
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -667,21 +685,20 @@ void frmMain::buildPopupMenu()
     auto separator = [this](const char* name) { mnuPopup->addSeparator()->setObjectName(QLatin1String(name)); };
     QAction* play = add("mnuPlay", "Play Track");
     connect(play, &QAction::triggered, this, &frmMain::ListView1_DblClick);
-    // The list operations behind these items arrive with the batch tools; until then
-    // they are shown but unavailable.
+    // The list operations behind the other items are connected with the list tools.
     for (auto [name, caption] : {std::pair{"mnuMoveUp", "Move Up"}, std::pair{"mnuMoveDown", "Move Down"}})
-        add(name, caption)->setEnabled(false);
+        add(name, caption);
     separator("sep1");
     for (auto [name, caption] :
          {std::pair{"mnuRename", "Edit Filename"}, std::pair{"mnuClean", "Clean Filename"},
           std::pair{"mnuTitle4File", "Use Title For Filename"}, std::pair{"mnuFile4Title", "Use Filename For Title"}})
-        add(name, caption)->setEnabled(false);
+        add(name, caption);
     separator("sep2");
     for (auto [name, caption] : {std::pair{"mnuCopy1", "Copy Selected Tag"}, std::pair{"mnuCopy", "Copy All Tags"}})
-        add(name, caption)->setEnabled(false);
+        add(name, caption);
     separator("sep3");
     for (auto [name, caption] : {std::pair{"mnuRemove", "Remove From List"}, std::pair{"mnuDelete", "Delete File"}})
-        add(name, caption)->setEnabled(false);
+        add(name, caption);
 }
 
 void frmMain::connectSignals()

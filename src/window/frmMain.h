@@ -75,6 +75,29 @@ public:
     void OpenLyrics();
     void OpenFreedb();
 
+    // List operations (frmMainListTools.cpp). Each works on the list as the user sees
+    // it; files that could not be changed are reported in one notice after the run.
+    void cmdUp_Click();
+    void cmdDown_Click();
+    void mnuRemove_Click();
+    void mnuDelete_Click();
+    void cmdDelTags_Click();
+    void mnuCopy1_Click(); // the current row's information, to the clipboard
+    void cmdCopy_Click();  // every row's information and the total
+    void SetCellTooltips();
+    // Drag and drop of rows: row `source` goes in front of row `target`, or to the end
+    // when `target` is the row count.
+    void DropRow(int source, int target);
+    // File-name tools.
+    void cmdRenFile_Click();  // "Use Title For Filename"
+    void cmdRenTitle_Click(); // "Use Filename For Title"
+    void cmdEditFilename_Click();
+    // The end of an in-place edit of a row's file name with the text typed.
+    void ListView1_AfterLabelEdit(int row, const QString& text);
+    void cmdClean_Click();
+    void Command4_Click(); // "Remove Leading Numbers"
+    void Command6_Click(); // "Auto Number Filenames"
+
     QString CurrentFolder() const;
     QString CurrentFilePath() const { return currentFilePath_; }
     int CurrentTagRevision() const { return currentTagRevision_; }
@@ -104,6 +127,23 @@ private:
     // Wiring and events of the list operations and file-name tools (frmMainListTools.cpp).
     void connectListTools();
     bool listToolsEvent(QObject* watched, QEvent* e);
+    bool listIsEmptyAskFolder();
+    QList<int> selectedRowsInOrder() const;
+    void moveCurrentRow(int step);
+    void afterRowsRemoved();
+    void finishRenames(const QStringList& failures);
+    void showDropMarker(int target);
+    void endRowDrag();
+    int dropTargetAt(const QPoint& viewportPos) const;
+    void dragAutoScroll();
+    // Row dragging: the source row, where the press was, and whether the pointer has
+    // moved far enough to be a drag.
+    QPersistentModelIndex dragSource_;
+    QPoint dragStart_;
+    bool dragging_ = false;
+    QPoint dragPos_;
+    QWidget* dropMarker_ = nullptr;
+    QTimer* dragScrollTimer_ = nullptr;
 
     void buildWidgets();
     void buildEditorPages();

@@ -1,12 +1,641 @@
 // List operations and the file-name tools of the main window.
 #include "frmMain.h"
 
+#include "controls/XP_ProgressBar.h"
+#include "platform/Desktop.h"
+#include "platform/FileOps.h"
+#include "tag/clsID3.h"
+#include "tools/FileTools.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QTreeView>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace brindle {
 
-void frmMain::connectListTools() {}
+namespace {
 
-bool frmMain::listToolsEvent(QObject*, QEvent*) { return false; }
+const QString kNoFolder = QStringLiteral("Please select a Music Folder     ");
+const QString kSelectFiles = QStringLiteral("Please select files to process     ");
+const QString kSelectFileToEdit = QStringLiteral("Please select file to edit     ");
+const QString kSelectFilenameToEdit = QStringLiteral("Please select a filename to edit     ");
+const QString kSelectFileToProcess = QStringLiteral("Please select a file to process     ");
+const QString kDeleteTagsQuestion = QStringLiteral(
+    "This will delete all editable tags from the selected file.  Are you sure you want to do this?     ");
+
+// A question about many files lists this many names and counts the rest.
+constexpr int kNamesListed = 10;
+
+QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+// The in-place editor of a row's file name. The typed text never goes into the model
+// by itself: once the editor has closed, the window decides whether it becomes the
+// file's name (a message box cannot safely open while the editor is committing).
+class FileNameDelegate : public QStyledItemDelegate {
+public:
+    FileNameDelegate(frmMain* window, QObject* parent)
+        : QStyledItemDelegate(parent)
+        , window_(window)
+    {
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
+    {
+        const auto* edit = qobject_cast<QLineEdit*>(editor);
+        if (!edit || !index.isValid())
+            return;
+        const QPersistentModelIndex row(index);
+        const QString text = edit->text();
+        frmMain* window = window_;
+        QTimer::singleShot(0, window, [window, row, text] {
+            if (row.isValid())
+                window->ListView1_AfterLabelEdit(row.row(), text);
+        });
+    }
+
+private:
+    frmMain* window_;
+};
+
+// The clipboard block of one row: nine labelled cells and an empty line.
+QString informationBlock(const FileListModel& m, int row)
+{
+    static const std::pair<const char*, int> lines[] = {
+        {"Name: ", 0},  {"Title: ", 1}, {"Artist: ", 2}, {"Album: ", 3},   {"Genre: ", 4},
+        {"Track: ", 5}, {"Year: ", 7},  {"Time: ", 8},   {"Bitrate: ", 9},
+    };
+    QString block;
+    for (const auto& [label, column] : lines)
+        block += QLatin1String(label) + m.cell(row, column) + QStringLiteral("\r\n");
+    return block + QStringLiteral("\r\n");
+}
+
+} // namespace
+
+void frmMain::connectListTools()
+{
+    auto action = [this](const char* name) { return findChild<QAction*>(QLatin1String(name)); };
+    auto button = [this](const char* name) { return findChild<QPushButton*>(QLatin1String(name)); };
+    connect(action("mnuMoveUp"), &QAction::triggered, this, &frmMain::cmdUp_Click);
+    connect(action("mnuMoveDown"), &QAction::triggered, this, &frmMain::cmdDown_Click);
+    connect(action("mnuRename"), &QAction::triggered, this, &frmMain::cmdEditFilename_Click);
+    connect(action("mnuClean"), &QAction::triggered, this, &frmMain::cmdClean_Click);
+    connect(action("mnuTitle4File"), &QAction::triggered, this, &frmMain::cmdRenFile_Click);
+    connect(action("mnuFile4Title"), &QAction::triggered, this, &frmMain::cmdRenTitle_Click);
+    connect(action("mnuCopy1"), &QAction::triggered, this, &frmMain::mnuCopy1_Click);
+    connect(action("mnuCopy"), &QAction::triggered, this, &frmMain::cmdCopy_Click);
+    connect(action("mnuRemove"), &QAction::triggered, this, &frmMain::mnuRemove_Click);
+    connect(action("mnuDelete"), &QAction::triggered, this, &frmMain::mnuDelete_Click);
+
+    connect(button("cmdUp"), &QPushButton::clicked, this, &frmMain::cmdUp_Click);
+    connect(button("cmdDown"), &QPushButton::clicked, this, &frmMain::cmdDown_Click);
+    connect(button("cmdCopy"), &QPushButton::clicked, this, &frmMain::cmdCopy_Click);
+    connect(button("cmdDelTags"), &QPushButton::clicked, this, &frmMain::cmdDelTags_Click);
+    connect(button("cmdRenFile"), &QPushButton::clicked, this, &frmMain::cmdRenFile_Click);
+    connect(button("cmdRenTitle"), &QPushButton::clicked, this, &frmMain::cmdRenTitle_Click);
+    connect(button("cmdEditFilename"), &QPushButton::clicked, this, &frmMain::cmdEditFilename_Click);
+    connect(button("cmdClean"), &QPushButton::clicked, this, &frmMain::cmdClean_Click);
+    connect(button("Command4"), &QPushButton::clicked, this, &frmMain::Command4_Click);
+    connect(button("Command6"), &QPushButton::clicked, this, &frmMain::Command6_Click);
+
+    ListView1->setItemDelegateForColumn(0, new FileNameDelegate(this, ListView1));
+
+    // The line that shows where a dragged row will land.
+    dropMarker_ = new QWidget(ListView1->viewport());
+    dropMarker_->setObjectName(QStringLiteral("dropMarker"));
+    dropMarker_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    dropMarker_->setAutoFillBackground(true);
+    QPalette marker = dropMarker_->palette();
+    marker.setColor(QPalette::Window, marker.color(QPalette::Active, QPalette::Highlight));
+    dropMarker_->setPalette(marker);
+    dropMarker_->hide();
+    dragScrollTimer_ = new QTimer(this);
+    dragScrollTimer_->setObjectName(QStringLiteral("dragScrollTimer"));
+    dragScrollTimer_->setInterval(60);
+    connect(dragScrollTimer_, &QTimer::timeout, this, &frmMain::dragAutoScroll);
+}
+
+// ---------------------------------------------------------------- dragging rows
+
+bool frmMain::listToolsEvent(QObject* watched, QEvent* e)
+{
+    if (!ListView1 || watched != ListView1->viewport())
+        return false;
+    switch (e->type()) {
+    case QEvent::MouseButtonPress: {
+        endRowDrag();
+        const auto* me = static_cast<QMouseEvent*>(e);
+        const QPoint pos = me->position().toPoint();
+        const QModelIndex at = ListView1->indexAt(pos);
+        // Clicks with Shift or Ctrl shape the selection; a plain press on a row may
+        // become a drag of that row.
+        if (me->button() == Qt::LeftButton && me->modifiers() == Qt::NoModifier && at.isValid()) {
+            dragSource_ = model_->index(at.row(), 0);
+            dragStart_ = pos;
+        }
+        return false;
+    }
+    case QEvent::MouseMove: {
+        if (!dragSource_.isValid())
+            return false;
+        const auto* me = static_cast<QMouseEvent*>(e);
+        if (!(me->buttons() & Qt::LeftButton)) {
+            endRowDrag();
+            return false;
+        }
+        const QPoint pos = me->position().toPoint();
+        // Rows are moved by dragging them, so the view's own drag-selection stays off.
+        if (!dragging_ && (pos - dragStart_).manhattanLength() < QApplication::startDragDistance())
+            return true;
+        if (!dragging_) {
+            dragging_ = true;
+            ListView1->viewport()->setCursor(Qt::DragMoveCursor);
+        }
+        dragPos_ = pos;
+        showDropMarker(dropTargetAt(pos));
+        if (!dragScrollTimer_->isActive()) {
+            const int margin = std::max(1, twipsToPixelsY(100));
+            if (pos.y() <= margin || pos.y() > ListView1->viewport()->height() - margin) {
+                dragAutoScroll();
+                dragScrollTimer_->start();
+            }
+        }
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        if (!dragging_) {
+            dragSource_ = QPersistentModelIndex();
+            return false;
+        }
+        const auto* me = static_cast<QMouseEvent*>(e);
+        const int source = dragSource_.isValid() ? dragSource_.row() : -1;
+        const int target = dropTargetAt(me->position().toPoint());
+        endRowDrag();
+        if (source >= 0)
+            DropRow(source, target);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// The row a drop at `pos` would go in front of; the row count for the space below the
+// last row; -1 where a drop moves nothing.
+int frmMain::dropTargetAt(const QPoint& pos) const
+{
+    const QWidget* viewport = ListView1->viewport();
+    if (pos.y() < 0 || pos.y() >= viewport->height() || pos.x() < 0 || pos.x() >= viewport->width())
+        return -1;
+    const int n = model_->rowCount();
+    if (n == 0)
+        return -1;
+    // The row under the pointer, even right of the last column.
+    const QModelIndex at = ListView1->indexAt(QPoint(1, pos.y()));
+    if (at.isValid())
+        return at.row();
+    return pos.y() > ListView1->visualRect(model_->index(n - 1, 0)).bottom() ? n : -1;
+}
+
+void frmMain::showDropMarker(int target)
+{
+    const int source = dragSource_.isValid() ? dragSource_.row() : -1;
+    const int n = model_->rowCount();
+    if (target < 0 || target == source || n == 0) {
+        dropMarker_->hide();
+        return;
+    }
+    const int y = target < n ? ListView1->visualRect(model_->index(target, 0)).top()
+                             : ListView1->visualRect(model_->index(n - 1, 0)).bottom() + 1;
+    dropMarker_->setGeometry(0, std::max(0, y - 1), ListView1->viewport()->width(), 2);
+    dropMarker_->show();
+    dropMarker_->raise();
+}
+
+void frmMain::dragAutoScroll()
+{
+    if (!dragging_) {
+        dragScrollTimer_->stop();
+        return;
+    }
+    const int margin = std::max(1, twipsToPixelsY(100));
+    QScrollBar* bar = ListView1->verticalScrollBar();
+    if (dragPos_.y() <= margin) {
+        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    } else if (dragPos_.y() > ListView1->viewport()->height() - margin) {
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    } else {
+        dragScrollTimer_->stop();
+        return;
+    }
+    showDropMarker(dropTargetAt(dragPos_));
+}
+
+void frmMain::endRowDrag()
+{
+    if (dragging_)
+        ListView1->viewport()->unsetCursor();
+    dragging_ = false;
+    dragSource_ = QPersistentModelIndex();
+    if (dropMarker_)
+        dropMarker_->hide();
+    if (dragScrollTimer_)
+        dragScrollTimer_->stop();
+}
+
+void frmMain::DropRow(int source, int target)
+{
+    const int n = model_->rowCount();
+    if (n == 0)
+        return;
+    if (source >= 0 && source < n && target >= 0 && target <= n && target != source) {
+        loadingSelection_ = true;
+        model_->moveRowBefore(source, target);
+        const QModelIndex moved = model_->index(target > source ? target - 1 : target, 0);
+        ListView1->selectionModel()->setCurrentIndex(moved, QItemSelectionModel::ClearAndSelect |
+                                                                QItemSelectionModel::Rows);
+        loadingSelection_ = false;
+        ListView1->scrollTo(moved);
+    }
+    if (currentRow() >= 0)
+        LoadSelectedFile();
+}
+
+// ---------------------------------------------------------------- moving and removing rows
+
+bool frmMain::listIsEmptyAskFolder()
+{
+    if (model_->rowCount() > 0)
+        return false;
+    platform_.messages->information(this, kNoFolder);
+    Command1_Click();
+    return true;
+}
+
+QList<int> frmMain::selectedRowsInOrder() const
+{
+    QList<int> rows;
+    for (const QModelIndex& i : ListView1->selectionModel()->selectedRows())
+        rows.append(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void frmMain::cmdUp_Click() { moveCurrentRow(-1); }
+void frmMain::cmdDown_Click() { moveCurrentRow(1); }
+
+void frmMain::moveCurrentRow(int step)
+{
+    if (listIsEmptyAskFolder())
+        return;
+    const int row = currentRow();
+    const int to = row + step;
+    if (row < 0 || to < 0 || to >= model_->rowCount())
+        return;
+    loadingSelection_ = true;
+    model_->moveRowBefore(row, step < 0 ? to : to + 1);
+    // The row keeps its selection as it moves; it is current and selected afterwards.
+    const QModelIndex moved = model_->index(to, 0);
+    ListView1->selectionModel()->setCurrentIndex(moved, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    loadingSelection_ = false;
+    ListView1->scrollTo(moved);
+    LoadSelectedFile();
+    ListView1->setFocus();
+}
+
+// After rows left the list: the editor follows the current row, or empties when no
+// row is left.
+void frmMain::afterRowsRemoved()
+{
+    setTotalLabel();
+    if (model_->rowCount() == 0) {
+        clearEditorFields();
+        resetMultiValueEditors();
+        SetEditorEnabled(false);
+        currentFilePath_.clear();
+        return;
+    }
+    if (currentRow() >= 0)
+        LoadSelectedFile();
+}
+
+void frmMain::mnuRemove_Click()
+{
+    const QList<int> rows = selectedRowsInOrder();
+    if (rows.isEmpty())
+        return;
+    const bool currentGone = rows.contains(currentRow());
+    loadingSelection_ = true;
+    for (auto r = rows.crbegin(); r != rows.crend(); ++r)
+        model_->removeRowAt(*r);
+    loadingSelection_ = false;
+    if (currentGone || model_->rowCount() == 0)
+        afterRowsRemoved();
+    else
+        setTotalLabel();
+}
+
+void frmMain::mnuDelete_Click()
+{
+    const QList<int> rows = selectedRowsInOrder();
+    if (rows.isEmpty()) {
+        platform_.messages->information(this, kSelectFileToProcess);
+        return;
+    }
+    // The question names every file it is about.
+    QString question;
+    if (rows.size() == 1) {
+        question = QStringLiteral("This will delete ") + model_->cell(rows.front(), 0) +
+                   QStringLiteral(" permanently from your computer.  Are you sure you want to do this?     ");
+    } else {
+        question = QStringLiteral("This will delete these %1 files permanently from your computer:\n\n").arg(rows.size());
+        for (qsizetype i = 0; i < rows.size() && i < kNamesListed; ++i)
+            question += QLatin1Char(' ') + model_->cell(rows[i], 0) + QLatin1Char('\n');
+        if (rows.size() > kNamesListed)
+            question += QStringLiteral(" and %1 more\n").arg(rows.size() - kNamesListed);
+        question += QStringLiteral("\nAre you sure you want to do this?     ");
+    }
+    if (!platform_.messages->askYesNo(this, question))
+        return;
+
+    const QString folder = CurrentFolder();
+    const int current = currentRow();
+    bool currentGone = false;
+    QStringList failures;
+    loadingSelection_ = true;
+    for (auto r = rows.crbegin(); r != rows.crend(); ++r) {
+        const QString name = model_->cell(*r, 0);
+        errno = 0;
+        const bool removed = platform_.files->remove(joinPath(folder, name));
+        const int err = errno;
+        // A file already gone from the disk is where the user wanted it.
+        if (removed || (err == ENOENT && !platform_.files->exists(joinPath(folder, name)))) {
+            model_->removeRowAt(*r);
+            currentGone = currentGone || *r == current;
+        } else {
+            failures.prepend(name + QStringLiteral(": ") +
+                             (err ? errnoText(err) : QStringLiteral("the file could not be deleted")));
+        }
+    }
+    loadingSelection_ = false;
+    if (currentGone || model_->rowCount() == 0)
+        afterRowsRemoved();
+    else
+        setTotalLabel();
+    if (!failures.isEmpty())
+        platform_.messages->exclamation(this, QStringLiteral("These files could not be deleted:\n\n") +
+                                                  failures.join(QLatin1Char('\n')));
+}
+
+void frmMain::cmdDelTags_Click()
+{
+    const QList<int> rows = selectedRowsInOrder();
+    if (rows.isEmpty()) {
+        platform_.messages->information(this, kSelectFileToProcess);
+        return;
+    }
+    if (!platform_.messages->askYesNo(this, kDeleteTagsQuestion))
+        return;
+    // Only the current row's file, as the question says "the selected file".
+    int row = currentRow();
+    if (row < 0) {
+        row = rows.front();
+        loadingSelection_ = true;
+        ListView1->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
+        loadingSelection_ = false;
+    }
+    const QString name = model_->cell(row, 0);
+    clsID3 tag;
+    tag.SetFileName(QFile::encodeName(joinPath(CurrentFolder(), name)).toStdString());
+    QString problem;
+    if (tag.ReadError() != 0)
+        problem = errnoText(tag.ReadError());
+    else if (!tag.DeleteID3Tags())
+        problem = QString::fromStdString(tag.LastError());
+    LoadSelectedFile();
+    if (!problem.isEmpty())
+        platform_.messages->exclamation(this, QStringLiteral("The tags of this file could not be deleted:\n\n") +
+                                                  name + QStringLiteral(": ") + problem);
+}
+
+// ---------------------------------------------------------------- clipboard and tool tips
+
+void frmMain::mnuCopy1_Click()
+{
+    const int row = currentRow();
+    if (row < 0)
+        return;
+    platform_.clipboard->clear();
+    platform_.clipboard->setText(informationBlock(*model_, row));
+}
+
+void frmMain::cmdCopy_Click()
+{
+    QString text;
+    const int n = model_->rowCount();
+    for (int r = 0; r < n; ++r)
+        text += informationBlock(*model_, r);
+    text += QStringLiteral("Total Tracks: %1\r\n").arg(n);
+    platform_.clipboard->clear();
+    platform_.clipboard->setText(text);
+}
+
+void frmMain::SetCellTooltips()
+{
+    // Tool tips are the cells' own texts; the views only need to fetch them again.
+    model_->refreshAll();
+}
+
+// ---------------------------------------------------------------- renaming
+
+void frmMain::finishRenames(const QStringList& failures)
+{
+    if (!failures.isEmpty())
+        platform_.messages->exclamation(this, QStringLiteral("These files could not be renamed:\n\n") +
+                                                  failures.join(QLatin1Char('\n')));
+}
+
+void frmMain::cmdRenFile_Click()
+{
+    if (listIsEmptyAskFolder())
+        return;
+    const QList<int> rows = selectedRowsInOrder();
+    if (rows.isEmpty()) {
+        platform_.messages->information(this, kSelectFileToEdit);
+        return;
+    }
+    QList<PlannedRename> plan;
+    for (int r : rows)
+        if (const QString title = model_->cell(r, 1); !title.isEmpty())
+            plan.append(brindle::PlanTitleForFilename(model_->cell(r, 0), title));
+    freezeRedraw(ListView1);
+    const QStringList failures = DescribeFailures(brindle::RenameInFolder(CurrentFolder(), plan));
+    setCheck(chkSelAll, false);
+    ScanFolder(CurrentFolder());
+    unfreezeRedraw(ListView1);
+    finishRenames(failures);
+}
+
+void frmMain::cmdRenTitle_Click()
+{
+    if (listIsEmptyAskFolder())
+        return;
+    const bool everyRow = chkSelAll->isChecked();
+    QStringList names;
+    if (everyRow) {
+        for (int r = 0; r < model_->rowCount(); ++r)
+            names << model_->cell(r, 0);
+    } else {
+        for (int r : selectedRowsInOrder())
+            names << model_->cell(r, 0);
+    }
+    if (names.isEmpty()) {
+        platform_.messages->information(this, kSelectFiles);
+        return;
+    }
+    freezeRedraw(ListView1);
+    if (everyRow) {
+        setCheck(chkSelAll, false);
+        XP_ProgressBarOlive->setMin(0);
+        XP_ProgressBarOlive->setValue(0);
+        XP_ProgressBarOlive->setMax(static_cast<int>(names.size()));
+    }
+    auto* chkTitle = findChild<QCheckBox*>(QStringLiteral("chkTitle"));
+    auto* txtTitle = findChild<QLineEdit*>(QStringLiteral("txtTitle"));
+    int done = 0;
+    // Rows are found by name each time: the pass works on the list as it is now.
+    for (const QString& name : names) {
+        int row = -1;
+        for (int r = 0; r < model_->rowCount() && row < 0; ++r)
+            if (model_->cell(r, 0) == name)
+                row = r;
+        if (row < 0)
+            continue;
+        // Selecting the row does not load it: the editor's other ticked fields are
+        // written to every file as they stand.
+        loadingSelection_ = true;
+        ListView1->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::ClearAndSelect |
+                                                                               QItemSelectionModel::Rows);
+        loadingSelection_ = false;
+        const QString title = TitleFromFileName(name);
+        model_->setCell(row, 1, title);
+        txtTitle->setText(title);
+        setCheck(chkTitle, true);
+        ApplyCheckedFields();
+        ++done;
+        if (everyRow)
+            advanceProgress(done);
+    }
+    XP_ProgressBarOlive->hide();
+    XP_ProgressBarOlive->setValue(0);
+    lblTotal->show();
+    ScanFolder(CurrentFolder());
+    unfreezeRedraw(ListView1);
+    setCheck(chkTitle, false);
+    reportWriteFailures();
+}
+
+void frmMain::cmdEditFilename_Click()
+{
+    if (listIsEmptyAskFolder())
+        return;
+    const int row = currentRow();
+    if (row < 0 || !ListView1->selectionModel()->isRowSelected(row, {})) {
+        platform_.messages->exclamation(this, kSelectFilenameToEdit);
+        restoreNormalCursor();
+        return;
+    }
+    ListView1->setFocus();
+    ListView1->edit(model_->index(row, 0));
+}
+
+void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
+{
+    if (row < 0 || row >= model_->rowCount())
+        return;
+    if (!EditedNameAccepted(text)) {
+        platform_.messages->exclamation(this, QString::fromLatin1(kEditedNameRefused));
+        return;
+    }
+    // The edited row's own file is renamed, and the row shows the name the file has
+    // afterwards, whether or not the rename went through.
+    const QString oldName = model_->cell(row, 0);
+    const RenameResult result = brindle::EditFilename(CurrentFolder(), oldName, text);
+    const QString now = result.currentName();
+    if (now != oldName)
+        model_->setCell(row, 0, now);
+    SetCellTooltips();
+    if (row == currentRow()) {
+        currentFilePath_ = joinPath(CurrentFolder(), now);
+        if (result.outcome == RenameOutcome::Renamed)
+            LoadSelectedFile();
+    }
+    finishRenames(DescribeFailures({result}));
+}
+
+void frmMain::cmdClean_Click()
+{
+    if (listIsEmptyAskFolder())
+        return;
+    const QList<int> rows = selectedRowsInOrder();
+    if (rows.isEmpty()) {
+        platform_.messages->information(this, kSelectFiles);
+        return;
+    }
+    showBusyCursor();
+    freezeRedraw(ListView1);
+    QList<PlannedRename> plan;
+    for (int r : rows)
+        plan.append(brindle::PlanCleanFilename(model_->cell(r, 0)));
+    const QStringList failures = DescribeFailures(brindle::RenameInFolder(CurrentFolder(), plan));
+    setCheck(chkSelAll, false);
+    ScanFolder(CurrentFolder());
+    restoreNormalCursor();
+    unfreezeRedraw(ListView1);
+    finishRenames(failures);
+}
+
+void frmMain::Command4_Click()
+{
+    if (listIsEmptyAskFolder())
+        return;
+    freezeRedraw(ListView1);
+    QList<PlannedRename> plan;
+    for (int r = 0; r < model_->rowCount(); ++r)
+        plan.append(brindle::PlanRemoveLeadingNumbers(model_->cell(r, 0)));
+    const QStringList failures = DescribeFailures(brindle::RenameInFolder(CurrentFolder(), plan));
+    ScanFolder(CurrentFolder());
+    unfreezeRedraw(ListView1);
+    finishRenames(failures);
+}
+
+void frmMain::Command6_Click()
+{
+    if (listIsEmptyAskFolder())
+        return;
+    freezeRedraw(ListView1);
+    QStringList names;
+    for (int r = 0; r < model_->rowCount(); ++r)
+        names << model_->cell(r, 0);
+    const QStringList failures =
+        DescribeFailures(brindle::RenameInFolder(CurrentFolder(), brindle::PlanAutoNumberFilenames(names)));
+    ScanFolder(CurrentFolder());
+    unfreezeRedraw(ListView1);
+    finishRenames(failures);
+}
 
 } // namespace brindle
