@@ -294,6 +294,17 @@ void frmMain::buildWidgets()
         columnTwips_[static_cast<std::size_t>(c)] = twips;
     }
     ListView1->viewport()->installEventFilter(this);
+    // Housekeeping of the list, in a column beside it.
+    auto listButton = [this](const char* name, const char* caption, const char* tip) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setObjectName(QLatin1String(name));
+        b->setToolTip(QString::fromLatin1(tip));
+        return b;
+    };
+    cmdUp = listButton("cmdUp", "&Move Up", "Move the current file up the list");
+    cmdDown = listButton("cmdDown", "Move &Down", "Move the current file down the list");
+    cmdCopy = listButton("cmdCopy", "&Copy", "Copy the information of every file in the list to the clipboard");
+    cmdDelTags = listButton("cmdDelTags", "&Delete Tags", "Delete all tags from the current file");
 
     Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -617,27 +628,7 @@ QWidget* frmMain::buildFilenamePage()
         grid->addWidget(d, row, col + 1);
         ++i;
     }
-    // The list's own housekeeping, in a row under the tools.
-    auto* listBox = new QGroupBox(QStringLiteral("File List"), content);
-    listBox->setObjectName(QStringLiteral("fraList"));
-    auto* listRow = new QHBoxLayout(listBox);
-    static const char* const listTools[][3] = {
-        {"cmdUp", "&Move Up", "Move the current file up the list"},
-        {"cmdDown", "Move &Down", "Move the current file down the list"},
-        {"cmdCopy", "&Copy", "Copy the information of every file in the list to the clipboard"},
-        {"cmdDelTags", "&Delete Tags", "Delete all tags from the current file"},
-    };
-    for (std::size_t k = 0; k < std::size(listTools); ++k) {
-        auto* b = new QPushButton(QString::fromLatin1(listTools[k][1]), listBox);
-        b->setObjectName(QLatin1String(listTools[k][0]));
-        b->setToolTip(QString::fromLatin1(listTools[k][2]));
-        listRow->addWidget(b);
-        if (k == 1) // moving apart from copying and deleting
-            listRow->addSpacing(12);
-    }
-    listRow->addStretch(1);
-    grid->addWidget(listBox, 3, 0, 1, 4);
-    grid->setRowStretch(4, 1);
+    grid->setRowStretch(3, 1);
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -929,7 +920,15 @@ void frmMain::Form_Resize()
     place(Text1, 120, 120, W - 1560 - extra, 330);
     place(Command1, W - 1335 - extra, 105, 450, 360);
     place(Command5, W - 840 - extra, 105, 735 + extra, 360);
-    place(ListView1, 120, 540, W - 225, (4 * H) / 5 - 2961);
+    // The list's own buttons stand in a column at its right.
+    const int sideW = std::max({1200, hint(cmdUp), hint(cmdDown), hint(cmdCopy), hint(cmdDelTags)});
+    const int sideLeft = W - 105 - sideW;
+    const int listH = (4 * H) / 5 - 2961;
+    place(ListView1, 120, 540, sideLeft - 90 - 120, listH);
+    place(cmdUp, sideLeft, 540, sideW, 360);
+    place(cmdDown, sideLeft, 540 + 405, sideW, 360);
+    place(cmdCopy, sideLeft, 540 + 3 * 405, sideW, 360);
+    place(cmdDelTags, sideLeft, 540 + 4 * 405, sideW, 360);
 
     const int frameW = W - 225;
     const int frameH = H / 5 + 2271;

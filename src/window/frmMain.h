@@ -144,6 +144,10 @@ private:
     QPoint dragPos_;
     QWidget* dropMarker_ = nullptr;
     QTimer* dragScrollTimer_ = nullptr;
+    QPushButton* cmdUp = nullptr;
+    QPushButton* cmdDown = nullptr;
+    QPushButton* cmdCopy = nullptr;
+    QPushButton* cmdDelTags = nullptr;
 
     void buildWidgets();
     void buildEditorPages();
