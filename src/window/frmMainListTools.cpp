@@ -119,9 +119,7 @@ void frmMain::connectListTools()
     dropMarker_->setObjectName(QStringLiteral("dropMarker"));
     dropMarker_->setAttribute(Qt::WA_TransparentForMouseEvents);
     dropMarker_->setAutoFillBackground(true);
-    QPalette marker = dropMarker_->palette();
-    marker.setColor(QPalette::Window, marker.color(QPalette::Active, QPalette::Highlight));
-    dropMarker_->setPalette(marker);
+    dropMarker_->setBackgroundRole(QPalette::Highlight);
     dropMarker_->hide();
     dragScrollTimer_ = new QTimer(this);
     dragScrollTimer_->setObjectName(QStringLiteral("dragScrollTimer"));

@@ -120,6 +120,8 @@ TEST_F(ListToolsTest, DraggingARowPutsItInFrontOfTheDropRow)
     QTest::mouseMove(vp, rowCenter(2));
     EXPECT_TRUE(marker->isVisible());
     EXPECT_NEAR(marker->geometry().center().y(), list()->visualRect(w->ListModel()->index(2, 0)).top(), 2);
+    const QImage drawn = vp->grab().toImage();
+    EXPECT_EQ(drawn.pixel(vp->width() / 2, marker->geometry().top()), list()->palette().color(QPalette::Highlight).rgb());
     QTest::mouseRelease(vp, Qt::LeftButton, {}, rowCenter(2));
     EXPECT_FALSE(marker->isVisible());
     EXPECT_EQ(names(), QStringList({"B.mp3", "A.mp3", "C.mp3", "D.mp3"}));
@@ -442,4 +444,48 @@ TEST_F(ListToolsTest, EditFilenameInPlaceRefusesBadNamesAndShowsTheRealName)
     EXPECT_EQ(w->ListModel()->index(0, 0).data(Qt::ToolTipRole).toString(), "Opening.MP3");
     EXPECT_EQ(w->CurrentFilePath(), dir.filePath("Opening.MP3"));
     EXPECT_EQ(titleOf("Opening.MP3"), "A");
+}
+
+TEST_F(ListToolsTest, ListButtonsStandBesideTheListAtEverySize)
+{
+    open();
+    w->show();
+    for (QSize size : {QSize(664, 610), QSize(1000, 800), QSize(568, 445)}) {
+        w->resize(size);
+        QTest::qWait(1);
+        auto* refresh = find<QWidget>("Command5");
+        const QRect listRect = list()->geometry();
+        int lastBottom = listRect.top() - 1;
+        for (const char* name : {"cmdUp", "cmdDown", "cmdCopy", "cmdDelTags"}) {
+            auto* b = find<QPushButton>(name);
+            EXPECT_TRUE(b->isVisible()) << name;
+            EXPECT_GT(b->x(), listRect.right()) << name << " at " << size.width();
+            EXPECT_EQ(b->geometry().right(), refresh->geometry().right()) << name;
+            EXPECT_GE(b->width(), b->sizeHint().width() - 1) << name;
+            EXPECT_GT(b->y(), lastBottom) << name;
+            EXPECT_LE(b->geometry().bottom(), listRect.bottom()) << name;
+            lastBottom = b->geometry().bottom();
+        }
+    }
+}
+
+// Pictures of the list while a row is dragged, for looking at by eye:
+//   BRINDLE_SHOTS=/tmp/shots xvfb-run -a brindle_window_tests --gtest_also_run_disabled_tests
+//   --gtest_filter='*DragScreenshot*'
+TEST_F(ListToolsTest, DISABLED_DragScreenshot)
+{
+    const QString out = qEnvironmentVariable("BRINDLE_SHOTS");
+    if (out.isEmpty())
+        GTEST_SKIP() << "BRINDLE_SHOTS not set";
+    for (const char* n : {"A.mp3", "B.mp3", "C.mp3", "D.mp3"})
+        WriteMp3(dir.filePath(n), {.title = std::string("Title ") + n[0]});
+    open(dir.path());
+    showWindow();
+    QWidget* vp = list()->viewport();
+    QTest::mousePress(vp, Qt::LeftButton, {}, rowCenter(0));
+    QTest::mouseMove(vp, rowCenter(0) + QPoint(0, 4));
+    QTest::mouseMove(vp, rowCenter(2));
+    QApplication::processEvents();
+    EXPECT_TRUE(w->grab().save(out + QStringLiteral("/dragging.png")));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, rowCenter(2));
 }
