@@ -228,10 +228,16 @@ bool frmMain::savingEvent(QObject* watched, QEvent* e)
         const QPoint inPicArt = static_cast<QWidget*>(watched)->mapTo(picArt, me->position().toPoint());
         if (!picArt->rect().contains(inPicArt))
             return false;
-        if (me->button() == Qt::LeftButton)
+        // Handled here, so that the release does not reach picArt a second time through
+        // its child labels.
+        if (me->button() == Qt::LeftButton) {
             BrowseForImage();
-        else if (me->button() == Qt::RightButton)
+            return true;
+        }
+        if (me->button() == Qt::RightButton) {
             showArtMenu(me->globalPosition().toPoint());
+            return true;
+        }
         return false;
     }
     if (e->type() == QEvent::DragEnter || e->type() == QEvent::DragMove) {
