@@ -31,6 +31,7 @@
 #include <cmath>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace brindle {
 
@@ -281,6 +282,17 @@ void frmMain::applyToSelectedRows(const std::function<void()>& beforeWrite, cons
     const QStringList commercialUrls = listOf(commercialEditor_->Urls());
     const QStringList artistUrls = listOf(artistUrlEditor_->Urls());
 
+    // The boxes and texts are taken once: they are the same for every file.
+    struct Ticked {
+        const CheckedField* field;
+        std::u16string text;
+    };
+    std::vector<Ticked> fields;
+    for (const CheckedField& f : kCheckedFields)
+        if (ticked(f.box))
+            fields.push_back({&f, *f.control ? toU16(controlText(field(f.control))) : std::u16string()});
+    const std::u16string discsTotal = toU16(controlText(field("txtDiscsTotal")));
+
     const QString folder = withTrailingSlash(CurrentFolder());
     const QItemSelectionModel* selection = ListView1->selectionModel();
     int counter = 1;
@@ -296,32 +308,29 @@ void frmMain::applyToSelectedRows(const std::function<void()>& beforeWrite, cons
         // A file that cannot be read is not written: its own values would be lost.
         const int readError = tag.ReadError();
 
-        for (const CheckedField& f : kCheckedFields) {
-            if (!ticked(f.box))
-                continue;
-            const QString text = *f.control ? controlText(field(f.control)) : QString();
-            switch (f.how) {
+        for (const auto& [f, text] : fields) {
+            switch (f->how) {
             case Apply::Text:
-            case Apply::TracksTotal: tag.*(f.property) = toU16(text); break;
+            case Apply::TracksTotal: tag.*(f->property) = text; break;
             case Apply::Genre:
-                tag.Genre = toU16(text);
+                tag.Genre = text;
                 tag.GenreID = clsID3::ToGenreID(tag.Genre);
                 break;
             case Apply::Track:
                 if (byText)
-                    tag.TrackNumber = toU16(text);
+                    tag.TrackNumber = text;
                 break;
             case Apply::CommercialUrls:
             case Apply::ArtistUrls: {
-                MultiFrameData& list = f.how == Apply::CommercialUrls ? *tag.CommercialInfo : *tag.ArtistURL;
+                MultiFrameData& list = f->how == Apply::CommercialUrls ? *tag.CommercialInfo : *tag.ArtistURL;
                 list.Clear();
-                for (const QString& url : f.how == Apply::CommercialUrls ? commercialUrls : artistUrls)
+                for (const QString& url : f->how == Apply::CommercialUrls ? commercialUrls : artistUrls)
                     list.Add(url.toUtf8().toStdString());
                 break;
             }
             case Apply::Disc:
-                tag.DiscNumber = toU16(text);
-                tag.DiscsTotal = toU16(controlText(field("txtDiscsTotal")));
+                tag.DiscNumber = text;
+                tag.DiscsTotal = discsTotal;
                 break;
             }
         }
