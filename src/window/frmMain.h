@@ -113,6 +113,8 @@ private:
     void copyArt();
     void pasteArt();
     QMenu* mnuArt = nullptr;
+    QList<QObject*> enterFields_; // where Enter applies the tags
+    QList<QObject*> artControls_; // picArt, imgArt, lblBrowse
     // Wiring and events of the list operations and file-name tools (frmMainListTools.cpp).
     void connectListTools();
     bool listToolsEvent(QObject* watched, QEvent* e);

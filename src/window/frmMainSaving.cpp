@@ -178,16 +178,15 @@ void frmMain::connectSaving()
 
     for (const char* name : kEnterFields) {
         QWidget* w = field(name);
-        w->installEventFilter(this);
+        enterFields_ << w;
         if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->lineEdit())
-            combo->lineEdit()->installEventFilter(this);
+            enterFields_ << combo->lineEdit();
     }
-
     auto* picArt = findChild<ArtView*>(QStringLiteral("picArt"));
     picArt->setAcceptDrops(true);
-    for (QWidget* w : {static_cast<QWidget*>(picArt), static_cast<QWidget*>(picArt->imageLabel()),
-                       field("lblBrowse")})
-        w->installEventFilter(this);
+    artControls_ = {picArt, picArt->imageLabel(), field("lblBrowse")};
+    for (QObject* o : enterFields_ + artControls_)
+        o->installEventFilter(this);
     auto* cmbImageType = findChild<QComboBox*>(QStringLiteral("cmbImageType"));
     connect(cmbImageType, &QComboBox::activated, this, [this](int index) { artEditor_->SetCurrentImageType(index); });
 
@@ -205,24 +204,15 @@ bool frmMain::savingEvent(QObject* watched, QEvent* e)
 {
     if (e->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(e)->key();
-        if (key != Qt::Key_Return && key != Qt::Key_Enter)
-            return false;
-        for (const char* name : kEnterFields) {
-            QWidget* w = field(name);
-            auto* combo = qobject_cast<QComboBox*>(w);
-            if (watched == w || (combo && watched == combo->lineEdit())) {
-                ApplyTags();
-                return true; // nothing is inserted into the box
-            }
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && enterFields_.contains(watched)) {
+            ApplyTags();
+            return true; // nothing is inserted into the box
         }
         return false;
     }
-
-    auto* picArt = findChild<ArtView*>(QStringLiteral("picArt"));
-    QWidget* lblBrowse = field("lblBrowse");
-    const bool artControl = watched == picArt || watched == picArt->imageLabel() || watched == lblBrowse;
-    if (!artControl)
+    if (!artControls_.contains(watched))
         return false;
+    auto* picArt = static_cast<QWidget*>(artControls_.front());
     if (e->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(e);
         // Released outside the control: the press is abandoned, as for a button.
