@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAbstractButton;
@@ -124,6 +125,19 @@ private:
     // Wiring and events of the saving commands and album-art input (frmMainSaving.cpp).
     void connectSaving();
     bool savingEvent(QObject* watched, QEvent* e);
+    // The per-file part of the apply pass over the selected rows in list order. The
+    // hooks run around each file's write (afterWrite gets the files done so far).
+    void applyToSelectedRows(const std::function<void()>& beforeWrite,
+                             const std::function<void(int)>& afterWrite);
+    void BrowseForImage();
+    // An image file for the album art, chosen in the dialog or dropped on the page.
+    void takeImageFile(const QString& path);
+    void showArtMenu(const QPoint& globalPos);
+    void copyArt();
+    void pasteArt();
+    QMenu* mnuArt = nullptr;
+    QList<QObject*> enterFields_; // where Enter applies the tags
+    QList<QObject*> artControls_; // picArt, imgArt, lblBrowse
     // Wiring and events of the list operations and file-name tools (frmMainListTools.cpp).
     void connectListTools();
     bool listToolsEvent(QObject* watched, QEvent* e);

@@ -3,6 +3,7 @@
 #include "pictures/APicDecoder.h"
 #include "pictures/GDIPlusCandy.h"
 #include "pictures/modImageType.h"
+#include "pictures/Picture.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -418,11 +419,12 @@ void MultiValueEditor::DeleteCurrentValue()
         imageTypes_.removeAt(i);
         pictureTypes_.removeAt(i);
         sourceIndexes_.removeAt(i);
-        if (pictureList_ && source >= 1 && source <= pictureList_->Count())
+        if (pictureList_ && source >= 1 && source <= pictureList_->Count()) {
             pictureList_->Remove(source);
-        for (int& s : sourceIndexes_)
-            if (s > source)
-                --s;
+            for (int& s : sourceIndexes_)
+                if (s > source)
+                    --s;
+        }
     }
     count_ = valueCount();
     if (position_ > count_)
@@ -464,12 +466,202 @@ void MultiValueEditor::StoreTypedUrl(const QString& text)
     updateCounter();
 }
 
+bool MultiValueEditor::ShowsPicture() const
+{
+    return kind_ == Kind::Art && picArt_ && picArt_->imageLabel()->isVisibleTo(picArt_);
+}
+
+int MultiValueEditor::pngEntry() const { return cmbImageType_ ? (cmbImageType_->count() / 4) * 2 + 1 : 1; }
+
+QString MultiValueEditor::imageTypeForEntry(int index) const
+{
+    static const char* const mime[] = {"image/bmp", "image/gif", "image/jpeg", "image/png"};
+    static const char* const rev2[] = {"JPG", "PNG"};
+    if (cmbImageType_ && cmbImageType_->count() == 2)
+        return index >= 0 && index < 2 ? QLatin1String(rev2[index]) : QString();
+    return index >= 0 && index < 4 ? QLatin1String(mime[index]) : QString();
+}
+
 void MultiValueEditor::SetCurrentPictureType(int pictureType)
 {
     if (kind_ != Kind::Art || adding_ || position_ < 1 || position_ > pictureTypes_.size())
         return;
-    if (pictureType >= 0 && pictureType <= 20)
+    if (pictureType < 0 || pictureType > 20)
+        return;
+    if (pictureType == 1) {
+        // The file icon is a 32 x 32 PNG by definition; anything else is just an icon.
+        const Picture shown(picArt_->image());
+        const bool icon = shown.pixelWidth() == 32 && shown.pixelHeight() == 32 &&
+                          cmbImageType_->currentIndex() == pngEntry();
+        if (!icon) {
+            pictureType = 2;
+            cmbPictureType_->setCurrentIndex(2);
+        }
+    }
+    pictureTypes_[position_ - 1] = pictureType;
+}
+
+void MultiValueEditor::SetCurrentImageType(int index)
+{
+    if (kind_ != Kind::Art || !cmbImageType_->isEnabled() || position_ < 1 || position_ > imageTypes_.size())
+        return;
+    imageTypes_[position_ - 1] = imageTypeForEntry(index);
+    if (index != pngEntry() && pictureTypes_[position_ - 1] == 1) {
+        cmbPictureType_->setCurrentIndex(2);
+        pictureTypes_[position_ - 1] = 2;
+    }
+}
+
+void MultiValueEditor::StorePicture(const QString& typeText, const QImage& image, const QByteArray& data)
+{
+    if (kind_ != Kind::Art)
+        return;
+    picArt_->setToolTip(kArtTooltip);
+    picArt_->imageLabel()->setToolTip(kArtTooltip);
+    picArt_->showImage(image);
+    lblBrowse_->hide();
+    int pictureType = cmbPictureType_->currentIndex();
+    if (pictureType == 1) {
+        const Picture shown(image);
+        if (shown.pixelWidth() != 32 || shown.pixelHeight() != 32 ||
+            modImageType::DetectImageKind(data) != ImageKind::PNG) {
+            pictureType = 2;
+            cmbPictureType_->setCurrentIndex(2);
+        }
+    }
+    if (position_ == count_ && adding_) {
+        adding_ = false;
+        AppendPicture(typeText, pictureType, data);
+        ++position_;
+        count_ = valueCount();
+        setButton(next_, "add");
+        setButton(del_, "del");
+    } else if (position_ > 0 && position_ <= images_.size()) {
+        images_[position_ - 1] = data;
+        imageTypes_[position_ - 1] = typeText;
         pictureTypes_[position_ - 1] = pictureType;
+    }
+    updateCounter();
+}
+
+void MultiValueEditor::AppendPicture(const QString& typeText, int pictureType, const QByteArray& data)
+{
+    imageTypes_ << (data.isEmpty() ? QString() : typeText);
+    pictureTypes_ << (data.isEmpty() ? 0 : pictureType);
+    images_ << data;
+    sourceIndexes_ << addEntry(typeText, pictureType, data);
+}
+
+std::int32_t MultiValueEditor::addEntry(const QString& typeText, int pictureType, const QByteArray& data)
+{
+    if (!pictureList_)
+        pictureList_ = std::make_shared<MultiFrameData>();
+    // A picture that is not an image has no entry; the list keeps one entry per
+    // distinct picture, as a tag may hold each picture only once.
+    const auto entry = APicDecoder::BuildImageDataEntry(typeText, pictureType, data, tagRevision_);
+    if (!entry)
+        return 0;
+    const std::int32_t before = pictureList_->Count();
+    pictureList_->Add(*entry, std::nullopt, std::nullopt, true);
+    if (pictureList_->Count() > before)
+        return pictureList_->Count();
+    for (std::int32_t i = 1; i <= before; ++i)
+        if (pictureList_->Item(i) == *entry)
+            return i;
+    return 0;
+}
+
+void MultiValueEditor::RebuildPictureList()
+{
+    if (kind_ != Kind::Art)
+        return;
+    if (!pictureList_)
+        pictureList_ = std::make_shared<MultiFrameData>();
+    for (int i = 0; i < images_.size(); ++i) {
+        const int source = sourceIndexes_[i];
+        if (images_[i].isEmpty())
+            continue;
+        if (source < 1 || source > pictureList_->Count()) {
+            sourceIndexes_[i] = addEntry(imageTypes_[i], pictureTypes_[i], images_[i]);
+            continue;
+        }
+        const auto held = APicDecoder::DecodeImage(*pictureList_, source, tagRevision_);
+        const QString heldType = held ? held->MIMEType : QString();
+        if (heldType.compare(imageTypes_[i], Qt::CaseInsensitive) != 0) {
+            const QByteArray converted = codecs().ImageToData(
+                codecs().DataToImage(images_[i]), modImageType::FormatToMime(imageTypes_[i], tagRevision_));
+            // The converted bytes become the held data, so that the next file of the
+            // pass gets the same format instead of the original bytes again.
+            if (!converted.isEmpty())
+                images_[i] = converted;
+        }
+        APicDecoder::InsertImageData(*pictureList_, source, imageTypes_[i], pictureTypes_[i], images_[i],
+                                     tagRevision_);
+    }
+}
+
+namespace {
+
+// An entry of one revision family rewritten for the other: three-letter formats in
+// revision 2 tags, MIME types from revision 3 on. nullopt when the picture has no name
+// in the target form.
+std::optional<std::string> convertEntry(std::string_view entry, int fromRevision, int toRevision)
+{
+    const auto parsed = APicDecoder::ParsePictureEntry(entry, fromRevision);
+    if (!parsed)
+        return std::nullopt;
+    QByteArray data = parsed->ImageData;
+    QString name;
+    if (parsed->IsLink) {
+        name = QStringLiteral("-->");
+    } else {
+        ImageKind kind = modImageType::DetectImageKind(data);
+        if (kind == ImageKind::Unsupported)
+            kind = modImageType::MimeToImageKind(modImageType::FormatToMime(parsed->Format, fromRevision));
+        if (modImageType::IsRevision2(toRevision)) {
+            if (kind == ImageKind::BMP || kind == ImageKind::GIF) {
+                data = codecs().ImageToData(codecs().DataToImage(data), QStringLiteral("image/png"));
+                kind = data.isEmpty() ? ImageKind::Unsupported : ImageKind::PNG;
+            }
+            if (kind == ImageKind::Unsupported)
+                return std::nullopt;
+        }
+        name = modImageType::ImageTypeName(kind, toRevision);
+        if (kind == ImageKind::Unsupported)
+            name = modImageType::FormatToMime(parsed->Format, fromRevision);
+        if (name.isEmpty())
+            return std::nullopt;
+    }
+    std::string out = name.toStdString();
+    if (!modImageType::IsRevision2(toRevision))
+        out.push_back('\0');
+    out.push_back(static_cast<char>(parsed->PictureType));
+    out.append(parsed->Description.constData(), static_cast<std::size_t>(parsed->Description.size()));
+    const bool utf16 = parsed->Description.startsWith("\xFF\xFE") || parsed->Description.startsWith("\xFE\xFF");
+    out.append(utf16 ? 2 : 1, '\0');
+    out.append(data.constData(), static_cast<std::size_t>(data.size()));
+    return out;
+}
+
+} // namespace
+
+std::shared_ptr<MultiFrameData> MultiValueEditor::PictureListFor(int tagRevision) const
+{
+    auto list = std::make_shared<MultiFrameData>();
+    if (!pictureList_)
+        return list;
+    if (modImageType::IsRevision2(tagRevision) == modImageType::IsRevision2(tagRevision_)) {
+        *list = *pictureList_;
+        return list;
+    }
+    for (std::int32_t i = 1; i <= pictureList_->Count(); ++i) {
+        const std::string& entry = pictureList_->Item(i);
+        if (entry.empty() || onlyNuls(entry))
+            continue;
+        if (auto converted = convertEntry(entry, tagRevision_, tagRevision))
+            list->Add(std::move(*converted), std::nullopt, std::nullopt, true);
+    }
+    return list;
 }
 
 } // namespace brindle

@@ -93,8 +93,27 @@ public:
     const QList<int>& SourceIndexes() const { return sourceIndexes_; }
     const std::shared_ptr<MultiFrameData>& PictureList() const { return pictureList_; }
     int TagRevision() const { return tagRevision_; }
-    // The user picked another picture type for the shown picture.
+    // The user picked another picture type for the shown picture. Type 1 (32 x 32 file
+    // icon) stays only for a 32 x 32 picture held as PNG; otherwise it becomes 2.
     void SetCurrentPictureType(int pictureType);
+    // The user picked another image type (an entry of cmbImageType) for the shown
+    // picture; it is converted when the files are written.
+    void SetCurrentImageType(int index);
+
+    // A new image for the editor's current place: appended while the empty slot is
+    // shown, otherwise it replaces the shown picture. typeText names the image data's
+    // format for the editor's tag revision.
+    void StorePicture(const QString& typeText, const QImage& image, const QByteArray& data);
+    void AppendPicture(const QString& typeText, int pictureType, const QByteArray& data);
+    // Brings every picture into the picture list in its chosen image and picture type.
+    // A picture whose type was changed is converted once; later calls reuse the result.
+    void RebuildPictureList();
+    // The rebuilt pictures as a list for a tag of another revision: a copy of the
+    // picture list, with entries rewritten where revision 2's three-letter formats and
+    // MIME types differ. Entries that cannot be given in that form are left out.
+    std::shared_ptr<MultiFrameData> PictureListFor(int tagRevision) const;
+    // Whether a picture is shown (not the empty slot).
+    bool ShowsPicture() const;
 
 private:
     int valueCount() const;
@@ -105,6 +124,10 @@ private:
     void updateCounter();
     void fitImageTypeCombo();
     int jpegEntry() const;
+    int pngEntry() const;
+    QString imageTypeForEntry(int index) const;
+    // Adds a picture's entry to the picture list; its index, or 0 when it has none.
+    std::int32_t addEntry(const QString& typeText, int pictureType, const QByteArray& data);
 
     Kind kind_;
     QString name_;

@@ -1,10 +1,15 @@
 // Time of the window's folder scan (from ScanFolder to the track count), off-screen,
-// on the folder named by BRINDLE_SCAN_FOLDER (default /tmp/brindle-scan). Compare with
-// `brindle-cli list` on the same folder.
+// on the folder named by BRINDLE_SCAN_FOLDER (default /tmp/brindle-scan), to compare
+// with `brindle-cli list`; and of "&Apply Tags" writing the album into every file of
+// BRINDLE_WRITE_FOLDER (default /tmp/brindle-write, a copy you can spare), to compare
+// with `brindle-cli set --set Album=... *.mp3`.
 #include "frmMain.h"
 #include "platform/FakePlatform.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTreeView>
 #include <QLabel>
 #include <benchmark/benchmark.h>
 
@@ -12,11 +17,13 @@
 
 namespace {
 
-QString scanFolder()
+QString folderFrom(const char* variable, const char* fallback)
 {
-    const char* env = std::getenv("BRINDLE_SCAN_FOLDER");
-    return QString::fromLocal8Bit(env && *env ? env : "/tmp/brindle-scan");
+    const char* env = std::getenv(variable);
+    return QString::fromLocal8Bit(env && *env ? env : fallback);
 }
+
+QString scanFolder() { return folderFrom("BRINDLE_SCAN_FOLDER", "/tmp/brindle-scan"); }
 
 void WindowScan(benchmark::State& state)
 {
@@ -34,6 +41,28 @@ void WindowScan(benchmark::State& state)
                                                    benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(WindowScan)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void WindowApplyTags(benchmark::State& state)
+{
+    const QString folder = folderFrom("BRINDLE_WRITE_FOLDER", "/tmp/brindle-write");
+    brindle::FakePlatform fakes;
+    fakes.folders->music = folder;
+    brindle::frmMain window(std::move(fakes.platform), folder);
+    window.ScanFolder(folder);
+    window.findChild<QCheckBox*>(QStringLiteral("chkAlbum"))->setChecked(true);
+    auto* album = window.findChild<QLineEdit*>(QStringLiteral("txtAlbum"));
+    auto* list = window.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    int round = 0;
+    for (auto _ : state) {
+        album->setText(QStringLiteral("Bench album %1").arg(++round));
+        list->selectAll();
+        window.ApplyTags();
+    }
+    state.counters["files"] = window.ListModel()->rowCount();
+    state.counters["files/s"] = benchmark::Counter(static_cast<double>(window.ListModel()->rowCount()),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(WindowApplyTags)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 } // namespace
 
