@@ -529,14 +529,23 @@ void frmMain::cmdRenTitle_Click()
         ListView1->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::ClearAndSelect |
                                                                                QItemSelectionModel::Rows);
         loadingSelection_ = false;
+        // The pass gives every file the pictures of the album-art page; here each file
+        // keeps its own, as a tool for titles must not replace anyone's album art.
+        {
+            clsID3 own;
+            own.SetFileName(QFile::encodeName(joinPath(CurrentFolder(), name)).toStdString());
+            artEditor_->LoadMultiValueEditor(own.AttachedPictures, own.ID3RevisionV2());
+        }
         const QString title = TitleFromFileName(name);
         model_->setCell(row, 1, title);
         txtTitle->setText(title);
         setCheck(chkTitle, true);
         ApplyCheckedFields();
         ++done;
-        if (everyRow)
+        if (everyRow) {
+            lblTotal->hide();
             advanceProgress(done);
+        }
     }
     XP_ProgressBarOlive->hide();
     XP_ProgressBarOlive->setValue(0);

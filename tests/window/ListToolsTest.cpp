@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QItemSelectionModel>
 #include <QScrollBar>
 
@@ -12,6 +13,17 @@ using namespace brindle;
 using namespace brindle::test;
 
 namespace {
+
+std::string PngApic(QColor colour)
+{
+    QImage img(8, 8, QImage::Format_RGB32);
+    img.fill(colour);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "PNG");
+    return Frame(3, "APIC", std::string("\0image/png\0", 11) + char(3) + std::string(1, '\0') + png.toStdString());
+}
 
 class ListToolsTest : public WindowTest {
 protected:
@@ -444,6 +456,66 @@ TEST_F(ListToolsTest, EditFilenameInPlaceRefusesBadNamesAndShowsTheRealName)
     EXPECT_EQ(w->ListModel()->index(0, 0).data(Qt::ToolTipRole).toString(), "Opening.MP3");
     EXPECT_EQ(w->CurrentFilePath(), dir.filePath("Opening.MP3"));
     EXPECT_EQ(titleOf("Opening.MP3"), "A");
+}
+
+TEST_F(ListToolsTest, UseFilenameForTitleWritesTheSelectedFilesOnly)
+{
+    auto withArt = [&](const char* name, QColor colour) {
+        WriteFile(QFile::encodeName(dir.filePath(name)).toStdString(),
+                  Tag(3, Frame(3, "TIT2", Latin1("old")) + PngApic(colour), 16) + MpegFrames(5));
+    };
+    withArt("a.mp3", Qt::red);
+    withArt("b.MP3", Qt::green);
+    WriteMp3(dir.filePath("c.mp3.x.mp3"), {.title = "old", .album = "Mine"});
+    WriteMp3(dir.filePath("d.mp3"), {.title = "old"});
+    withArt("e.mp3", Qt::blue);
+    open(dir.path());
+    auto picture = [&](const char* name) {
+        clsID3 tag;
+        tag.SetFileName(QFile::encodeName(dir.filePath(name)).toStdString());
+        return tag.AttachedPictures->Count() == 1 ? tag.AttachedPictures->Item(1) : std::string("none");
+    };
+    const std::string artB = picture("b.MP3");
+    const QByteArray a = bytes("a.mp3"), d = bytes("d.mp3");
+    select({1, 2, 4});
+    find<QCheckBox>("chkAlbum")->setChecked(true);
+    find<QLineEdit>("txtAlbum")->setText("Shared");
+    click("cmdRenTitle");
+
+    EXPECT_EQ(titleOf("b.MP3"), "b");
+    EXPECT_EQ(titleOf("c.mp3.x.mp3"), "c.x");
+    EXPECT_EQ(titleOf("e.mp3"), "e");
+    clsID3 c;
+    c.SetFileName(QFile::encodeName(dir.filePath("c.mp3.x.mp3")).toStdString());
+    EXPECT_EQ(QString::fromStdU16String(c.Album), "Shared"); // other ticked fields go along
+    EXPECT_EQ(bytes("a.mp3"), a);
+    EXPECT_EQ(bytes("d.mp3"), d);
+    // Each file keeps its own picture, though the page showed a's.
+    EXPECT_EQ(picture("b.MP3"), artB);
+    EXPECT_EQ(picture("c.mp3.x.mp3"), "none");
+    EXPECT_NE(picture("e.mp3"), artB);
+    EXPECT_FALSE(find<QCheckBox>("chkTitle")->isChecked());
+    EXPECT_EQ(column(1), QStringList({"old", "b", "c.x", "old", "e"})); // rescanned
+    EXPECT_TRUE(fakes->messages->shown.isEmpty());
+
+    // Every row, with a file gone since the scan: the others are written, the gone one
+    // is reported once, and the progress bar is put away.
+    find<QCheckBox>("chkAlbum")->setChecked(false);
+    QFile::remove(dir.filePath("d.mp3"));
+    find<QCheckBox>("chkSelAll")->click();
+    trigger("mnuFile4Title");
+    EXPECT_EQ(titleOf("a.mp3"), "a");
+    EXPECT_FALSE(find<QCheckBox>("chkSelAll")->isChecked());
+    EXPECT_FALSE(find<XP_ProgressBar>("XP_ProgressBarOlive")->isVisibleTo(w.get()));
+    EXPECT_TRUE(find<QLabel>("lblTotal")->isVisibleTo(w.get()));
+    EXPECT_EQ(find<QLabel>("lblTotal")->text(), "Total Tracks: 4");
+    ASSERT_EQ(fakes->messages->shown.size(), 1);
+    EXPECT_TRUE(fakes->messages->shown[0].text.startsWith("This file could not be written:\n\nd.mp3: "))
+        << fakes->messages->shown[0].text.toStdString();
+
+    fakes->messages->shown.clear();
+    click("cmdRenTitle");
+    EXPECT_EQ(shownTexts(), QStringList({"Please select files to process     "}));
 }
 
 TEST_F(ListToolsTest, ListButtonsStandBesideTheListAtEverySize)
