@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -125,13 +126,22 @@ void frmMain::connectListTools()
     dragScrollTimer_->setObjectName(QStringLiteral("dragScrollTimer"));
     dragScrollTimer_->setInterval(60);
     connect(dragScrollTimer_, &QTimer::timeout, this, &frmMain::dragAutoScroll);
+    ListView1->installEventFilter(this);
 }
 
 // ---------------------------------------------------------------- dragging rows
 
 bool frmMain::listToolsEvent(QObject* watched, QEvent* e)
 {
-    if (!ListView1 || watched != ListView1->viewport())
+    if (!ListView1)
+        return false;
+    // Escape calls a drag off; the row stays where it was.
+    if (watched == ListView1 && e->type() == QEvent::KeyPress && dragging_ &&
+        static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
+        endRowDrag();
+        return true;
+    }
+    if (watched != ListView1->viewport())
         return false;
     switch (e->type()) {
     case QEvent::MouseButtonPress: {
@@ -269,8 +279,10 @@ void frmMain::DropRow(int source, int target)
         loadingSelection_ = false;
         ListView1->scrollTo(moved);
     }
-    if (currentRow() >= 0)
+    if (const int row = currentRow(); row >= 0) {
+        currentFilePath_ = joinPath(CurrentFolder(), model_->cell(row, 0));
         LoadSelectedFile();
+    }
 }
 
 // ---------------------------------------------------------------- moving and removing rows

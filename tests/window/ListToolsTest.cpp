@@ -141,6 +141,7 @@ TEST_F(ListToolsTest, DraggingARowPutsItInFrontOfTheDropRow)
     EXPECT_EQ(list()->currentIndex().row(), 1);
     EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 1);
     EXPECT_EQ(find<QLineEdit>("txtTitle")->text(), "Title A");
+    EXPECT_EQ(w->CurrentFilePath(), dir.filePath("A.mp3"));
 
     click("Command5"); // A, B, C, D again
     drag(3, rowCenter(1));
@@ -152,6 +153,16 @@ TEST_F(ListToolsTest, DraggingARowPutsItInFrontOfTheDropRow)
     EXPECT_EQ(names(), QStringList({"D.mp3", "B.mp3", "C.mp3", "A.mp3"}));
     drag(1, rowCenter(1) + QPoint(40, 0));
     EXPECT_EQ(names(), QStringList({"D.mp3", "B.mp3", "C.mp3", "A.mp3"}));
+    // Escape calls a drag off.
+    QTest::mousePress(vp, Qt::LeftButton, {}, rowCenter(0));
+    QTest::mouseMove(vp, rowCenter(0) + QPoint(0, 4));
+    QTest::mouseMove(vp, rowCenter(3));
+    EXPECT_TRUE(marker->isVisible());
+    QTest::keyClick(list(), Qt::Key_Escape);
+    EXPECT_FALSE(marker->isVisible());
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, rowCenter(3));
+    EXPECT_EQ(names(), QStringList({"D.mp3", "B.mp3", "C.mp3", "A.mp3"}));
+    EXPECT_EQ(list()->currentIndex().row(), 0);
     EXPECT_EQ(onDisk(), QStringList({"A.mp3", "B.mp3", "C.mp3", "D.mp3"}));
 }
 
