@@ -102,10 +102,10 @@ void frmMain::connectListTools()
     connect(action("mnuRemove"), &QAction::triggered, this, &frmMain::mnuRemove_Click);
     connect(action("mnuDelete"), &QAction::triggered, this, &frmMain::mnuDelete_Click);
 
-    connect(button("cmdUp"), &QPushButton::clicked, this, &frmMain::cmdUp_Click);
-    connect(button("cmdDown"), &QPushButton::clicked, this, &frmMain::cmdDown_Click);
-    connect(button("cmdCopy"), &QPushButton::clicked, this, &frmMain::cmdCopy_Click);
-    connect(button("cmdDelTags"), &QPushButton::clicked, this, &frmMain::cmdDelTags_Click);
+    connect(cmdUp, &QPushButton::clicked, this, &frmMain::cmdUp_Click);
+    connect(cmdDown, &QPushButton::clicked, this, &frmMain::cmdDown_Click);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmMain::cmdCopy_Click);
+    connect(cmdDelTags, &QPushButton::clicked, this, &frmMain::cmdDelTags_Click);
     connect(button("cmdRenFile"), &QPushButton::clicked, this, &frmMain::cmdRenFile_Click);
     connect(button("cmdRenTitle"), &QPushButton::clicked, this, &frmMain::cmdRenTitle_Click);
     connect(button("cmdEditFilename"), &QPushButton::clicked, this, &frmMain::cmdEditFilename_Click);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QScrollBar>
 
 using namespace brindle;
@@ -114,6 +115,13 @@ TEST_F(ListToolsTest, MoveUpAndDownFollowTheCurrentRowAndStopAtTheEnds)
     click("cmdUp");
     EXPECT_EQ(shownTexts(), QStringList({"Please select a Music Folder     "}));
     EXPECT_EQ(fakes->dialogs->folderRequests.size(), 1);
+
+    // Every item of the list's menu and every tool button is available.
+    for (QAction* a : w->findChild<QMenu*>("mnuPopup")->actions())
+        EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+    for (const char* b : {"cmdRenFile", "cmdRenTitle", "cmdEditFilename", "cmdClean", "Command4", "Command6", "cmdUp",
+                          "cmdDown", "cmdCopy", "cmdDelTags"})
+        EXPECT_TRUE(find<QPushButton>(b)->isEnabled()) << b;
 }
 
 TEST_F(ListToolsTest, DraggingARowPutsItInFrontOfTheDropRow)
