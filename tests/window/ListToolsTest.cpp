@@ -1,6 +1,7 @@
 // The list operations and the file-name tools, driven through the window on real files.
 #include "WindowTestSupport.h"
 
+#include "platform/Desktop.h"
 #include "tag/clsID3.h"
 
 #include <QAction>
@@ -546,6 +547,8 @@ TEST_F(ListToolsTest, ListButtonsStandBesideTheListAtEverySize)
         QTest::qWait(1);
         auto* refresh = find<QWidget>("Command5");
         const QRect listRect = list()->geometry();
+        // 90 twips between the list and its buttons.
+        EXPECT_EQ(listRect.x() + listRect.width() + twipsToPixelsX(90), find<QWidget>("cmdUp")->x());
         int lastBottom = listRect.top() - 1;
         for (const char* name : {"cmdUp", "cmdDown", "cmdCopy", "cmdDelTags"}) {
             auto* b = find<QPushButton>(name);
