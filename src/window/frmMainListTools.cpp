@@ -43,6 +43,15 @@ constexpr int kNamesListed = 10;
 
 QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
+// "This file could not be <done>:" or "These N files ...", then one line per file.
+QString failureNotice(const QStringList& failures, const char* done)
+{
+    const QString intro = failures.size() == 1
+                              ? QStringLiteral("This file could not be %1:\n\n").arg(QLatin1String(done))
+                              : QStringLiteral("These %1 files could not be %2:\n\n").arg(failures.size()).arg(QLatin1String(done));
+    return intro + failures.join(QLatin1Char('\n'));
+}
+
 // The in-place editor of a row's file name. The typed text never goes into the model
 // by itself: once the editor has closed, the window decides whether it becomes the
 // file's name (a message box cannot safely open while the editor is committing).
@@ -407,8 +416,7 @@ void frmMain::mnuDelete_Click()
     else
         setTotalLabel();
     if (!failures.isEmpty())
-        platform_.messages->exclamation(this, QStringLiteral("These files could not be deleted:\n\n") +
-                                                  failures.join(QLatin1Char('\n')));
+        platform_.messages->exclamation(this, failureNotice(failures, "deleted"));
 }
 
 void frmMain::cmdDelTags_Click()
@@ -475,8 +483,7 @@ void frmMain::SetCellTooltips()
 void frmMain::finishRenames(const QStringList& failures)
 {
     if (!failures.isEmpty())
-        platform_.messages->exclamation(this, QStringLiteral("These files could not be renamed:\n\n") +
-                                                  failures.join(QLatin1Char('\n')));
+        platform_.messages->exclamation(this, failureNotice(failures, "renamed"));
 }
 
 void frmMain::cmdRenFile_Click()

@@ -273,7 +273,7 @@ TEST_F(ListToolsTest, DeleteFileListsTenNamesAndReportsWhatItCouldNotDelete)
     EXPECT_FALSE(QFile::exists(dir.filePath("01.mp3")));
     ASSERT_EQ(fakes->messages->shown.size(), 2);
     EXPECT_EQ(fakes->messages->shown[1].kind, Kind::Exclamation);
-    EXPECT_TRUE(fakes->messages->shown[1].text.startsWith("These files could not be deleted:\n\nzz.mp3: "))
+    EXPECT_TRUE(fakes->messages->shown[1].text.startsWith("This file could not be deleted:\n\nzz.mp3: "))
         << fakes->messages->shown[1].text.toStdString();
 }
 
@@ -348,7 +348,7 @@ TEST_F(ListToolsTest, UseTitleForFilenameNeverReplacesOrMovesAFile)
     ASSERT_EQ(fakes->messages->shown.size(), 1);
     const QString notice = fakes->messages->shown[0].text;
     EXPECT_EQ(fakes->messages->shown[0].kind, Kind::Exclamation);
-    EXPECT_TRUE(notice.startsWith("These files could not be renamed:\n\n")) << notice.toStdString();
+    EXPECT_TRUE(notice.startsWith("These 3 files could not be renamed:\n\n")) << notice.toStdString();
     EXPECT_TRUE(notice.contains("\na.mp3: ")) << notice.toStdString();
     EXPECT_TRUE(notice.contains("\nc.mp3: ")) << notice.toStdString();
     EXPECT_TRUE(notice.contains("\nf.mp3: ")) << notice.toStdString();
@@ -383,7 +383,7 @@ TEST_F(ListToolsTest, CleanFilenameChangesLetterCaseAndRefusesATakenName)
     EXPECT_EQ(bytes("Song.mp3"), song);
     EXPECT_EQ(bytes("a_b.mp3"), ab);
     ASSERT_EQ(fakes->messages->shown.size(), 1);
-    EXPECT_TRUE(fakes->messages->shown[0].text.startsWith("These files could not be renamed:\n\na_b.mp3: "));
+    EXPECT_TRUE(fakes->messages->shown[0].text.startsWith("This file could not be renamed:\n\na_b.mp3: "));
     EXPECT_TRUE(names().contains("Song.mp3"));
 
     fakes->messages->shown.clear();
@@ -466,7 +466,14 @@ TEST_F(ListToolsTest, EditFilenameInPlaceRefusesBadNamesAndShowsTheRealName)
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3"}));
     EXPECT_EQ(w->ListModel()->cell(0, 0), "a.mp3");
     ASSERT_EQ(fakes->messages->shown.size(), 1);
-    EXPECT_TRUE(fakes->messages->shown[0].text.startsWith("These files could not be renamed:\n\na.mp3: "));
+    EXPECT_TRUE(fakes->messages->shown[0].text.startsWith("This file could not be renamed:\n\na.mp3: "));
+    fakes->messages->shown.clear();
+
+    editTo("AC/DC.mp3"); // would leave the folder
+    EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3"}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+    EXPECT_EQ(w->ListModel()->cell(0, 0), "a.mp3");
+    EXPECT_EQ(fakes->messages->shown.size(), 1);
     fakes->messages->shown.clear();
 
     editTo("Opening.MP3");
