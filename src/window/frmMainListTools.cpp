@@ -167,8 +167,11 @@ bool frmMain::listToolsEvent(QObject* watched, QEvent* e)
         return false;
     }
     case QEvent::MouseMove: {
-        if (!dragSource_.isValid())
+        if (!dragSource_.isValid()) {
+            if (dragging_) // the list was rebuilt under the drag
+                endRowDrag();
             return false;
+        }
         const auto* me = static_cast<QMouseEvent*>(e);
         if (!(me->buttons() & Qt::LeftButton)) {
             endRowDrag();
