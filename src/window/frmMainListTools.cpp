@@ -431,9 +431,10 @@ void frmMain::cmdDelTags_Click()
     }
     if (!platform_.messages->askYesNo(this, kDeleteTagsQuestion))
         return;
-    // Only the current row's file, as the question says "the selected file".
+    // One file, as the question says: the current row's, or, when the current row is
+    // not among the selected ones, the first selected row's (never an unselected file).
     int row = currentRow();
-    if (row < 0) {
+    if (!rows.contains(row)) {
         row = rows.front();
         loadingSelection_ = true;
         ListView1->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);

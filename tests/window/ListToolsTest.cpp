@@ -299,6 +299,15 @@ TEST_F(ListToolsTest, DeleteTagsStripsOnlyTheCurrentFile)
     EXPECT_EQ(w->ListModel()->cell(1, 1), ""); // the row was reloaded
     EXPECT_EQ(find<QLineEdit>("txtArtist")->text(), "");
 
+    // The current row not selected: the file of a selected row, never the unselected one.
+    select({0, 2}, 1);
+    const QByteArray b = bytes("b.mp3");
+    click("cmdDelTags");
+    EXPECT_EQ(titleOf("a.mp3"), "");
+    EXPECT_EQ(bytes("b.mp3"), b);
+    EXPECT_EQ(bytes("c.mp3"), c);
+    EXPECT_EQ(list()->currentIndex().row(), 0);
+
     fakes->messages->shown.clear();
     list()->selectionModel()->clearSelection();
     click("cmdDelTags");
@@ -589,4 +598,8 @@ TEST_F(ListToolsTest, DISABLED_DragScreenshot)
     QApplication::processEvents();
     EXPECT_TRUE(w->grab().save(out + QStringLiteral("/dragging.png")));
     QTest::mouseRelease(vp, Qt::LeftButton, {}, rowCenter(2));
+    select({0});
+    click("cmdEditFilename");
+    QApplication::processEvents();
+    EXPECT_TRUE(w->grab().save(out + QStringLiteral("/editing.png")));
 }
