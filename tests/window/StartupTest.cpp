@@ -190,7 +190,11 @@ TEST_F(WindowTest, LayoutStretchesWithTheWindow)
         EXPECT_EQ(find<QWidget>("Command1")->x(), twipsToPixelsX(W - 1335 - extra));
         EXPECT_EQ(refresh->x(), twipsToPixelsX(W - 840 - extra));
         EXPECT_GE(refresh->width(), refresh->sizeHint().width() - 1);
-        EXPECT_EQ(list()->width(), twipsToPixelsX(W - 225));
+        // The list takes the width its button column leaves, up to 105 twips from the edge.
+        auto* up = find<QWidget>("cmdUp");
+        EXPECT_NEAR(up->geometry().right() + 1, twipsToPixelsX(W - 105), 1);
+        EXPECT_NEAR(list()->geometry().right() + 1 + twipsToPixelsX(90), up->x(), 1);
+        EXPECT_EQ(find<QWidget>("cmdDelTags")->x(), up->x());
         EXPECT_EQ(list()->height(), twipsToPixelsY(4 * H / 5 - 2961));
         auto* frame = find<QWidget>("Frame1");
         EXPECT_EQ(frame->y(), twipsToPixelsY(4 * H / 5 - 2376));
