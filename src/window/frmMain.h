@@ -31,6 +31,7 @@ class QTreeView;
 namespace brindle {
 
 class XP_ProgressBar;
+struct PlannedRename;
 class clsID3;
 
 class frmMain : public QWidget {
@@ -146,6 +147,7 @@ private:
     void moveCurrentRow(int step);
     void afterRowsRemoved();
     void finishRenames(const QStringList& failures);
+    void renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll);
     void showDropMarker(int target);
     void endRowDrag();
     int dropTargetAt(const QPoint& viewportPos) const;

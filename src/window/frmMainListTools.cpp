@@ -490,6 +490,21 @@ void frmMain::finishRenames(const QStringList& failures)
         platform_.messages->exclamation(this, failureNotice(failures, "renamed"));
 }
 
+// Carries out a planned batch with the list frozen, then shows the folder as it is now
+// and names what could not be renamed.
+void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll)
+{
+    freezeRedraw(ListView1);
+    const QStringList failures = DescribeFailures(brindle::RenameInFolder(CurrentFolder(), plan));
+    if (clearSelectAll)
+        setCheck(chkSelAll, false);
+    ScanFolder(CurrentFolder());
+    if (isBusyCursor())
+        restoreNormalCursor();
+    unfreezeRedraw(ListView1);
+    finishRenames(failures);
+}
+
 void frmMain::cmdRenFile_Click()
 {
     if (listIsEmptyAskFolder())
@@ -503,12 +518,7 @@ void frmMain::cmdRenFile_Click()
     for (int r : rows)
         if (const QString title = model_->cell(r, 1); !title.isEmpty())
             plan.append(brindle::PlanTitleForFilename(model_->cell(r, 0), title));
-    freezeRedraw(ListView1);
-    const QStringList failures = DescribeFailures(brindle::RenameInFolder(CurrentFolder(), plan));
-    setCheck(chkSelAll, false);
-    ScanFolder(CurrentFolder());
-    unfreezeRedraw(ListView1);
-    finishRenames(failures);
+    renameAndRescan(plan, true);
 }
 
 void frmMain::cmdRenTitle_Click()
@@ -627,45 +637,30 @@ void frmMain::cmdClean_Click()
         return;
     }
     showBusyCursor();
-    freezeRedraw(ListView1);
     QList<PlannedRename> plan;
     for (int r : rows)
         plan.append(brindle::PlanCleanFilename(model_->cell(r, 0)));
-    const QStringList failures = DescribeFailures(brindle::RenameInFolder(CurrentFolder(), plan));
-    setCheck(chkSelAll, false);
-    ScanFolder(CurrentFolder());
-    restoreNormalCursor();
-    unfreezeRedraw(ListView1);
-    finishRenames(failures);
+    renameAndRescan(plan, true);
 }
 
 void frmMain::Command4_Click()
 {
     if (listIsEmptyAskFolder())
         return;
-    freezeRedraw(ListView1);
     QList<PlannedRename> plan;
     for (int r = 0; r < model_->rowCount(); ++r)
         plan.append(brindle::PlanRemoveLeadingNumbers(model_->cell(r, 0)));
-    const QStringList failures = DescribeFailures(brindle::RenameInFolder(CurrentFolder(), plan));
-    ScanFolder(CurrentFolder());
-    unfreezeRedraw(ListView1);
-    finishRenames(failures);
+    renameAndRescan(plan, false);
 }
 
 void frmMain::Command6_Click()
 {
     if (listIsEmptyAskFolder())
         return;
-    freezeRedraw(ListView1);
     QStringList names;
     for (int r = 0; r < model_->rowCount(); ++r)
         names << model_->cell(r, 0);
-    const QStringList failures =
-        DescribeFailures(brindle::RenameInFolder(CurrentFolder(), brindle::PlanAutoNumberFilenames(names)));
-    ScanFolder(CurrentFolder());
-    unfreezeRedraw(ListView1);
-    finishRenames(failures);
+    renameAndRescan(brindle::PlanAutoNumberFilenames(names), false);
 }
 
 } // namespace brindle
