@@ -62,6 +62,24 @@ void WindowApplyTags(benchmark::State& state)
     state.counters["files/s"] = benchmark::Counter(static_cast<double>(window.ListModel()->rowCount()),
                                                    benchmark::Counter::kIsIterationInvariantRate);
 }
+// "Auto Number Filenames" over every file of BRINDLE_RENAME_FOLDER (default
+// /tmp/brindle-rename, a copy you can spare), rescan included; compare with
+// `brindle-cli number-files` on the same names.
+void WindowAutoNumberFilenames(benchmark::State& state)
+{
+    const QString folder = folderFrom("BRINDLE_RENAME_FOLDER", "/tmp/brindle-rename");
+    brindle::FakePlatform fakes;
+    fakes.folders->music = folder;
+    brindle::frmMain window(std::move(fakes.platform), folder);
+    window.ScanFolder(folder);
+    for (auto _ : state)
+        window.Command6_Click();
+    state.counters["files"] = window.ListModel()->rowCount();
+    state.counters["files/s"] = benchmark::Counter(static_cast<double>(window.ListModel()->rowCount()),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(WindowAutoNumberFilenames)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
 BENCHMARK(WindowApplyTags)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 } // namespace
