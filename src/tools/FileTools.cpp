@@ -348,7 +348,12 @@ RenameResult EditFilename(const QString& folder, const QString& fileName, const 
         r.newName = text;
         return failed(r, EINVAL, QString::fromLatin1(kEditedNameRefused));
     }
-    return renameOne(folder, {fileName, text}, sys);
+    // Blanks typed after the extension would leave a file the list no longer shows
+    // (its name no longer ends in ".mp3"); blanks in front are part of the name.
+    QString name = text;
+    while (!name.isEmpty() && name.back().isSpace())
+        name.chop(1);
+    return renameOne(folder, {fileName, name}, sys);
 }
 
 TitleResult UseFilenameForTitle(const QString& folder, const QString& fileName)

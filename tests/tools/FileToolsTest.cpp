@@ -271,6 +271,11 @@ TEST(EditFilename, NeedsTheExtensionAndNeverReplaces)
     EXPECT_EQ(EditFilename(f.path(), q("New.MP3"), q("x/y.mp3")).error, EINVAL);
     EXPECT_EQ(f.names(), (Names{"New.MP3", "b.mp3"}));
     EXPECT_EQ(f.read("New.MP3"), "A");
+    // Blanks after the extension are dropped, so the file stays a listed MP3 file.
+    const RenameResult trailing = EditFilename(f.path(), q("New.MP3"), q(" Spaced.mp3  "));
+    EXPECT_EQ(trailing.outcome, RenameOutcome::Renamed);
+    EXPECT_EQ(trailing.currentName(), q(" Spaced.mp3"));
+    EXPECT_EQ(f.names(), (Names{" Spaced.mp3", "b.mp3"}));
 }
 
 TEST(Renaming, ClearsReadOnlyAsTheToolsAlwaysDid)
