@@ -178,7 +178,8 @@ struct Id3Writer {
     int version = 3;
     std::vector<std::string_view> pending;
     std::vector<std::string_view> written; // IDs that left the pending set
-    std::string body; // the tag being edited
+    std::string body; // the old tag's frames; after editFrames, the new tag's
+    std::string out;  // the new tag while editFrames walks the old one
     bool tooLarge = false; // a frame or the tag does not fit its size field
     // A kept last frame whose size runs past the old tag. It goes after the appended
     // frames: placed before them, it would swallow them for every reader.
@@ -332,10 +333,8 @@ struct Id3Writer {
         }
         auto total = FrameTotalSize(body, pos, version);
         std::size_t oldLength = std::min<std::size_t>(total ? static_cast<std::size_t>(*total) : body.size() - pos, body.size() - pos);
-        if (value.empty()) {
-            body.erase(pos, oldLength);
-            return pos;
-        }
+        if (value.empty())
+            return pos + oldLength;
         std::string content = contentOf(value);
         std::string oldId = upperId(body.substr(pos, static_cast<std::size_t>(FrameIdLength(version))));
         if (const FrameSpec* def = FindFrame(oldId);
@@ -369,33 +368,37 @@ struct Id3Writer {
                 old = RemoveUnsync(old);
             content = std::move(old);
         }
-        std::string frame = frameHeader(oldId, content.size()) + content;
-        body.replace(pos, oldLength, frame);
-        return pos + frame.size();
+        out += frameHeader(oldId, content.size());
+        out += content;
+        return pos + oldLength;
     }
 
+    // Keeps the frame at pos; returns the position after it in the old tag (past the
+    // end for a frame that overruns the tag, whose bytes editFrames takes back).
     std::size_t skipFrame(std::size_t pos)
     {
         auto total = FrameTotalSize(body, pos, version);
-        if (version <= 3 || !total)
-            return pos + static_cast<std::size_t>(total.value_or(0));
+        const std::size_t length = static_cast<std::size_t>(total.value_or(0));
         unsigned format = pos + 9 < body.size() ? static_cast<unsigned char>(body[pos + 9]) : 0u;
-        if (!(format & 0x02))
-            return pos + static_cast<std::size_t>(*total);
-        std::size_t available = std::min<std::size_t>(static_cast<std::size_t>(*total), body.size() - pos);
+        if (version <= 3 || !total || !(format & 0x02)) {
+            out.append(body, pos, length);
+            return pos + length;
+        }
+        std::size_t available = std::min<std::size_t>(length, body.size() - pos);
         std::string content = RemoveUnsync(std::string_view(body).substr(pos + 10, available - std::min<std::size_t>(available, 10)));
-        std::string frame = body.substr(pos, 4) + EncodeSize(content.size(), 4, true);
-        frame.push_back(body[pos + 8]);
-        frame.push_back(static_cast<char>(format & ~0x02u));
-        frame += content;
-        body.replace(pos, available, frame);
-        return pos + frame.size();
+        out.append(body, pos, 4);
+        out += EncodeSize(content.size(), 4, true);
+        out.push_back(body[pos + 8]);
+        out.push_back(static_cast<char>(format & ~0x02u));
+        out += content;
+        return pos + available;
     }
 
-    void cutFrame(std::size_t pos)
+    // Drops the frame at pos; returns the position after it.
+    std::size_t cutFrame(std::size_t pos)
     {
         auto total = FrameTotalSize(body, pos, version);
-        body.erase(pos, std::min<std::size_t>(static_cast<std::size_t>(total.value_or(0)), body.size() - pos));
+        return pos + std::min<std::size_t>(static_cast<std::size_t>(total.value_or(0)), body.size() - pos);
     }
 
     std::int32_t* counterFor(FrameKind kind)
@@ -417,14 +420,20 @@ struct Id3Writer {
         }
     }
 
-    // Walks and edits the old frames; returns the padding length to write.
+    // Walks the old frames and builds the new tag from them in one pass (editing the
+    // old tag in place would move its rest for every frame: quadratic on large tags);
+    // returns the padding length to write.
     std::size_t editFrames()
     {
         const std::size_t idLen = static_cast<std::size_t>(FrameIdLength(version));
+        out.clear();
+        out.reserve(body.size());
         std::size_t pos = 0;
         std::size_t frameStart = 0;
+        std::size_t outAtFrameStart = 0;
         while (pos < body.size()) {
             frameStart = pos;
+            outAtFrameStart = out.size();
             auto total = FrameTotalSize(body, pos, version);
             if (!total)
                 break;
@@ -439,7 +448,7 @@ struct Id3Writer {
                     pos = putFrame(id, pos, valueOf(id), false);
                     unpend(id);
                 } else {
-                    cutFrame(pos);
+                    pos = cutFrame(pos);
                 }
             } else if (def && counterFor(kind)) {
                 std::int32_t* counter = counterFor(kind);
@@ -451,7 +460,7 @@ struct Id3Writer {
                         unpend(id);
                     ++*counter;
                 } else {
-                    cutFrame(pos);
+                    pos = cutFrame(pos);
                 }
             } else {
                 if (id.find_first_not_of('\0') == std::string::npos || IsMarkerPadding(body, pos))
@@ -461,7 +470,7 @@ struct Id3Writer {
                     unpend(id);
                 } else if (isWritten(id)) {
                     // A second frame of a field already written would override it for readers.
-                    cutFrame(pos);
+                    pos = cutFrame(pos);
                 } else {
                     pos = skipFrame(pos);
                 }
@@ -470,11 +479,12 @@ struct Id3Writer {
         // A kept frame that runs past the end stays as it is, with no padding after it.
         if (pos > body.size()) {
             overrunFrame = body.substr(frameStart);
-            body.resize(frameStart);
+            out.resize(outAtFrameStart);
+            body = std::move(out);
             return 0;
         }
         std::size_t oldPadding = body.size() - std::min(pos, body.size());
-        body.resize(std::min(pos, body.size()));
+        body = std::move(out);
         return oldPadding == 0 ? 2048 : oldPadding;
     }
 

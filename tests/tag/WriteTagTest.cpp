@@ -374,6 +374,27 @@ TEST_F(WriteTag, MalformedFrames)
     EXPECT_EQ(back.Artist, u"Artist");
 }
 
+// Thousands of repeated frames, between unknown ones: the first of each written field
+// takes the value, the repeats go, and every unknown frame stays in its order.
+TEST_F(WriteTag, RepeatedFramesAmongUnknownOnes)
+{
+    std::string frames, kept;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string priv = Frame(3, "PRIV", "owner\0"s + std::to_string(i));
+        frames += text(3, "TIT2", "Old " + std::to_string(i)) + priv + text(3, "TPE1", "A");
+        kept += priv;
+    }
+    load(Tag(3, frames, 16) + audio);
+    tag.Title = u"One";
+    tag.Artist = u"Two";
+    write();
+    const std::string firstPriv = Frame(3, "PRIV", "owner\0"s + "0");
+    EXPECT_EQ(bytes(), Tag(3, text(3, "TIT2", "One") + firstPriv + text(3, "TPE1", "Two") + kept.substr(firstPriv.size()) +
+                                  noGenre(3),
+                           16) +
+                           audio + Id3v1("One", "Two", "", "", "", -1, 255));
+}
+
 TEST_F(WriteTag, TextWindows1252CannotHoldIsWrittenAsUtf16)
 {
     load(Tag(3, comm(3, "COMM", "old") + text(3, "TIT2", "old"), 64) + audio);
