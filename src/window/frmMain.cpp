@@ -1,5 +1,7 @@
 #include "frmMain.h"
 
+#include "WindowShared.h"
+
 #include "controls/XP_ProgressBar.h"
 #include "platform/Desktop.h"
 #include "platform/FileOps.h"
@@ -53,7 +55,6 @@ constexpr int kMinWidthPixels = 568;
 constexpr int kMinHeightPixels = 445;
 constexpr double kMinColumnTwips = 200;
 
-const QString kNoFolderMessage = QStringLiteral("Please select a Music Folder     ");
 
 // Web searches behind "&Lyrics" and "&Freedb"; %1 is the query.
 const QString kLyricsSearch = QStringLiteral("https://duckduckgo.com/?q=%1");
@@ -164,16 +165,6 @@ const TextField kTextFields[] = {
     {"txtDiscsTotal", &clsID3::DiscsTotal},
 };
 
-void setControlText(QWidget* w, const QString& text)
-{
-    if (auto* e = qobject_cast<QLineEdit*>(w))
-        e->setText(text);
-    else if (auto* p = qobject_cast<QPlainTextEdit*>(w))
-        p->setPlainText(text);
-    else if (auto* c = qobject_cast<QComboBox*>(w))
-        c->setEditText(text);
-}
-
 QRect screenRect()
 {
     if (const QScreen* s = QGuiApplication::primaryScreen())
@@ -211,6 +202,27 @@ SortLocale sortLocaleOf(const QLocale& l)
 }
 
 } // namespace
+
+void setControlText(QWidget* w, const QString& text)
+{
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setText(text);
+    else if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+        p->setPlainText(text);
+    else if (auto* c = qobject_cast<QComboBox*>(w))
+        c->setEditText(text);
+}
+
+QString controlText(const QWidget* w)
+{
+    if (const auto* e = qobject_cast<const QLineEdit*>(w))
+        return e->text();
+    if (const auto* p = qobject_cast<const QPlainTextEdit*>(w))
+        return p->toPlainText();
+    if (const auto* c = qobject_cast<const QComboBox*>(w))
+        return c->currentText();
+    return {};
+}
 
 QStringList GenreListEntries()
 {
@@ -1083,8 +1095,7 @@ void frmMain::chkSelAll_Click()
     const bool checked = chkSelAll->isChecked();
     if (model_->rowCount() == 0 && checked) {
         chkSelAll->setChecked(false);
-        platform_.messages->information(this, kNoFolderMessage);
-        Command1_Click();
+        listIsEmptyAskFolder();
         return;
     }
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -1183,13 +1194,20 @@ bool frmMain::eventFilter(QObject* watched, QEvent* e)
     return QWidget::eventFilter(watched, e);
 }
 
+// With nothing listed, a command asks for a folder instead.
+bool frmMain::listIsEmptyAskFolder()
+{
+    if (model_->rowCount() > 0)
+        return false;
+    platform_.messages->information(this, kNoFolderMessage);
+    Command1_Click();
+    return true;
+}
+
 void frmMain::LoadSelectedFile()
 {
-    if (model_->rowCount() == 0) {
-        platform_.messages->information(this, kNoFolderMessage);
-        Command1_Click();
+    if (listIsEmptyAskFolder())
         return;
-    }
     const int row = currentRow();
     if (row < 0)
         return;

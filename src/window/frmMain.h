@@ -142,7 +142,6 @@ private:
     // Wiring and events of the list operations and file-name tools (frmMainListTools.cpp).
     void connectListTools();
     bool listToolsEvent(QObject* watched, QEvent* e);
-    bool listIsEmptyAskFolder();
     QList<int> selectedRowsInOrder() const;
     void moveCurrentRow(int step);
     void afterRowsRemoved();
@@ -186,6 +185,8 @@ private:
     void recordNormalGeometry();
     void setTotalLabel();
     int selectedRowCount() const;
+    // True (after the message and the folder dialog) when the list has no rows.
+    bool listIsEmptyAskFolder();
     int currentRow() const;
     void clearEditorFields();
     void setCheck(QCheckBox* box, bool checked);

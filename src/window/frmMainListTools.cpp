@@ -1,6 +1,8 @@
 // List operations and the file-name tools of the main window.
 #include "frmMain.h"
 
+#include "WindowShared.h"
+
 #include "controls/XP_ProgressBar.h"
 #include "platform/Desktop.h"
 #include "platform/FileOps.h"
@@ -30,8 +32,6 @@ namespace brindle {
 
 namespace {
 
-const QString kNoFolder = QStringLiteral("Please select a Music Folder     ");
-const QString kSelectFiles = QStringLiteral("Please select files to process     ");
 const QString kSelectFileToEdit = QStringLiteral("Please select file to edit     ");
 const QString kSelectFilenameToEdit = QStringLiteral("Please select a filename to edit     ");
 const QString kSelectFileToProcess = QStringLiteral("Please select a file to process     ");
@@ -299,15 +299,6 @@ void frmMain::DropRow(int source, int target)
 
 // ---------------------------------------------------------------- moving and removing rows
 
-bool frmMain::listIsEmptyAskFolder()
-{
-    if (model_->rowCount() > 0)
-        return false;
-    platform_.messages->information(this, kNoFolder);
-    Command1_Click();
-    return true;
-}
-
 QList<int> frmMain::selectedRowsInOrder() const
 {
     QList<int> rows;
@@ -535,7 +526,7 @@ void frmMain::cmdRenTitle_Click()
             names << model_->cell(r, 0);
     }
     if (names.isEmpty()) {
-        platform_.messages->information(this, kSelectFiles);
+        platform_.messages->information(this, kNoFilesMessage);
         return;
     }
     freezeRedraw(ListView1);
@@ -633,7 +624,7 @@ void frmMain::cmdClean_Click()
         return;
     const QList<int> rows = selectedRowsInOrder();
     if (rows.isEmpty()) {
-        platform_.messages->information(this, kSelectFiles);
+        platform_.messages->information(this, kNoFilesMessage);
         return;
     }
     showBusyCursor();

@@ -2,6 +2,8 @@
 // the ways a picture enters and leaves the album-art editor.
 #include "frmMain.h"
 
+#include "WindowShared.h"
+
 #include "controls/XP_ProgressBar.h"
 #include "pictures/GDIPlusCandy.h"
 #include "pictures/modImageType.h"
@@ -37,8 +39,6 @@ namespace brindle {
 
 namespace {
 
-const QString kNoFolder = QStringLiteral("Please select a Music Folder     ");
-const QString kNoFiles = QStringLiteral("Please select files to process     ");
 
 // The fields the Enter key applies from.
 const char* const kEnterFields[] = {"txtTitle", "txtTrackNumber", "txtTracksTotal", "txtYear", "txtArtist",
@@ -95,23 +95,6 @@ const CheckedField kCheckedFields[] = {
 };
 
 std::u16string toU16(const QString& s) { return FileListModel::toU16(s); }
-
-QString controlText(const QWidget* w)
-{
-    if (const auto* e = qobject_cast<const QLineEdit*>(w))
-        return e->text();
-    if (const auto* p = qobject_cast<const QPlainTextEdit*>(w))
-        return p->toPlainText();
-    if (const auto* c = qobject_cast<const QComboBox*>(w))
-        return c->currentText();
-    return {};
-}
-
-const GDIPlusCandy& imageCodecs()
-{
-    static const GDIPlusCandy candy;
-    return candy;
-}
 
 // What an image file's extension says: the type text and image-type entry for tags of
 // revision 3 and 4 and of revision 2, and whether revision 2 needs the image as PNG.
@@ -352,7 +335,7 @@ void frmMain::applyToSelectedRows(const std::function<void()>& beforeWrite, cons
 void frmMain::ApplyCheckedFields()
 {
     if (selectedRowCount() == 0) {
-        platform_.messages->information(this, kNoFiles);
+        platform_.messages->information(this, kNoFilesMessage);
         return;
     }
     applyToSelectedRows({}, {});
@@ -367,14 +350,11 @@ void frmMain::ApplyCheckedFields()
 
 void frmMain::ApplyTags()
 {
-    if (model_->rowCount() == 0) {
-        platform_.messages->information(this, kNoFolder);
-        Command1_Click();
+    if (listIsEmptyAskFolder())
         return;
-    }
     const int selected = selectedRowCount();
     if (selected == 0) {
-        platform_.messages->information(this, kNoFiles);
+        platform_.messages->information(this, kNoFilesMessage);
         return;
     }
     XP_ProgressBarOlive->setValue(0);
@@ -415,8 +395,7 @@ void frmMain::chkAllTags_Click()
     const bool checked = chkAllTags->isChecked();
     if (model_->rowCount() == 0 && checked) {
         chkAllTags->setChecked(false);
-        platform_.messages->information(this, kNoFolder);
-        Command1_Click();
+        listIsEmptyAskFolder();
         return;
     }
     // Each box's own rule runs as it changes, in the window's order.
@@ -472,7 +451,7 @@ void frmMain::takeImageFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return;
     QByteArray data = file.readAll();
-    Picture picture = imageCodecs().DataToImage(data);
+    Picture picture = ImageCodecs().DataToImage(data);
     if (picture.isNull())
         return; // not an image: nothing changes
     auto* cmbImageType = findChild<QComboBox*>(QStringLiteral("cmbImageType"));
@@ -482,8 +461,8 @@ void frmMain::takeImageFile(const QString& path)
     cmbImageType->setEnabled(true);
     cmbPictureType->setEnabled(true);
     if (rev2 && byName.toPngForRevision2) {
-        data = imageCodecs().ImageToData(picture, QStringLiteral("image/png"));
-        picture = imageCodecs().DataToImage(data);
+        data = ImageCodecs().ImageToData(picture, QStringLiteral("image/png"));
+        picture = ImageCodecs().DataToImage(data);
         if (picture.isNull())
             return;
     }
@@ -532,8 +511,8 @@ void frmMain::pasteArt()
     cmbImageType->setCurrentIndex((cmbImageType->count() / 4) * 2 + 1);
     cmbImageType->setEnabled(true);
     findChild<QComboBox*>(QStringLiteral("cmbPictureType"))->setEnabled(true);
-    const QByteArray data = imageCodecs().ImageToData(Picture(image), QStringLiteral("image/png"));
-    const Picture picture = imageCodecs().DataToImage(data);
+    const QByteArray data = ImageCodecs().ImageToData(Picture(image), QStringLiteral("image/png"));
+    const Picture picture = ImageCodecs().DataToImage(data);
     if (picture.isNull())
         return;
     const bool rev2 = modImageType::IsRevision2(artEditor_->TagRevision());

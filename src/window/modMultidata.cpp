@@ -1,5 +1,7 @@
 #include "modMultidata.h"
 
+#include "WindowShared.h"
+
 #include "pictures/APicDecoder.h"
 #include "pictures/GDIPlusCandy.h"
 #include "pictures/modImageType.h"
@@ -21,18 +23,18 @@ namespace {
 
 const QString kArtTooltip = QStringLiteral("Click here to browse... (this will change the current image)");
 
-const GDIPlusCandy& codecs()
-{
-    static const GDIPlusCandy candy;
-    return candy;
-}
-
 bool onlyNuls(const std::string& s)
 {
     return std::all_of(s.begin(), s.end(), [](char c) { return c == '\0'; });
 }
 
 } // namespace
+
+const GDIPlusCandy& ImageCodecs()
+{
+    static const GDIPlusCandy candy;
+    return candy;
+}
 
 QStringList PictureTypeEntries()
 {
@@ -266,7 +268,7 @@ void MultiValueEditor::showPosition(int p)
         return;
     cmbImageType_->setEnabled(true);
     cmbPictureType_->setEnabled(true);
-    picArt_->showImage(codecs().DataToImage(images_[p - 1]).image());
+    picArt_->showImage(ImageCodecs().DataToImage(images_[p - 1]).image());
     const int typeIndex = modImageType::ImageTypeIndex(imageTypes_[p - 1], tagRevision_);
     cmbImageType_->setCurrentIndex(typeIndex >= 0 && typeIndex < cmbImageType_->count() ? typeIndex : jpegEntry());
     cmbPictureType_->setCurrentIndex(pictureTypes_[p - 1]);
@@ -588,8 +590,8 @@ void MultiValueEditor::RebuildPictureList()
         const auto held = APicDecoder::DecodeImage(*pictureList_, source, tagRevision_);
         const QString heldType = held ? held->MIMEType : QString();
         if (heldType.compare(imageTypes_[i], Qt::CaseInsensitive) != 0) {
-            const QByteArray converted = codecs().ImageToData(
-                codecs().DataToImage(images_[i]), modImageType::FormatToMime(imageTypes_[i], tagRevision_));
+            const QByteArray converted = ImageCodecs().ImageToData(
+                ImageCodecs().DataToImage(images_[i]), modImageType::FormatToMime(imageTypes_[i], tagRevision_));
             // The converted bytes become the held data, so that the next file of the
             // pass gets the same format instead of the original bytes again.
             if (!converted.isEmpty())
@@ -620,7 +622,7 @@ std::optional<std::string> convertEntry(std::string_view entry, int fromRevision
             kind = modImageType::MimeToImageKind(modImageType::FormatToMime(parsed->Format, fromRevision));
         if (modImageType::IsRevision2(toRevision)) {
             if (kind == ImageKind::BMP || kind == ImageKind::GIF) {
-                data = codecs().ImageToData(codecs().DataToImage(data), QStringLiteral("image/png"));
+                data = ImageCodecs().ImageToData(ImageCodecs().DataToImage(data), QStringLiteral("image/png"));
                 kind = data.isEmpty() ? ImageKind::Unsupported : ImageKind::PNG;
             }
             if (kind == ImageKind::Unsupported)
