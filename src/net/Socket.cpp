@@ -246,8 +246,10 @@ void Socket::updateNotifications() {
     const bool tcp = protocol_ == sckTCPProtocol;
     const bool read = state_ == sckListening || (tcp && state_ == sckConnected) ||
                       (!tcp && state_ == sckOpen);
+    // After the peer half-closes, what is still queued goes out all the same.
     const bool write = state_ == sckConnecting ||
-                       (tcp && state_ == sckConnected && sendOffset_ < sendBuffer_.size());
+                       (tcp && (state_ == sckConnected || state_ == sckClosing) &&
+                        sendOffset_ < sendBuffer_.size());
     modSocket::WatchSocket(handle_, read, write);
 }
 
@@ -281,7 +283,8 @@ void Socket::WndProc(int handle, modSocket::Notify kind, int errorCode) {
         else if (protocol_ == sckUDPProtocol && state_ == sckOpen) receiveUdp();
         break;
     case Notify::Write:
-        if (state_ == sckConnected && sendOffset_ < sendBuffer_.size()) sendBuffered();
+        if ((state_ == sckConnected || state_ == sckClosing) && sendOffset_ < sendBuffer_.size())
+            sendBuffered();
         else updateNotifications();
         break;
     case Notify::Accept:

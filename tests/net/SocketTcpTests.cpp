@@ -370,3 +370,55 @@ TEST(SocketTcp, EmptyHostNameFailsThroughTheErrorEvent) {
     client.CloseSck();
     EXPECT_EQ(client.State(), Socket::sckClosed);
 }
+
+TEST(SocketTcp, QueuedDataStillGoesOutAfterThePeerHalfCloses) {
+    const int listener = rawListener();
+    ASSERT_GE(listener, 0);
+    Socket client;
+    Recorder rec(client);
+    client.Connect(QStringLiteral("127.0.0.1"), portOf(listener));
+    const int peer = rawAccept(listener);
+    ASSERT_GE(peer, 0);
+    ASSERT_TRUE(waitFor([&] { return client.State() == Socket::sckConnected; }));
+
+    const qint64 total = 16 * 1024 * 1024;
+    QByteArray data(total, Qt::Uninitialized);
+    for (qint64 i = 0; i < total; ++i) data[i] = static_cast<char>(i % 253);
+    client.SendData(data);
+    ASSERT_EQ(rec.completes, 0) << "the peer must not have taken it all yet";
+    ASSERT_EQ(::shutdown(peer, SHUT_WR), 0);
+    ASSERT_TRUE(waitFor([&] { return client.State() == Socket::sckClosing; }));
+
+    QByteArray received;
+    std::vector<char> buf(1 << 16);
+    ASSERT_TRUE(waitFor([&] {
+        ssize_t n;
+        while ((n = ::recv(peer, buf.data(), buf.size(), MSG_DONTWAIT)) > 0) received.append(buf.data(), n);
+        return received.size() >= total && rec.completes > 0;
+    }, 20000));
+    EXPECT_TRUE(received == data);
+    EXPECT_EQ(rec.closes, 1);
+    EXPECT_EQ(rec.completes, 1);
+    EXPECT_EQ(rec.progress.back(), std::make_pair(total, qint64{0}));
+    EXPECT_TRUE(rec.errors.empty());
+    EXPECT_EQ(client.State(), Socket::sckClosing);
+    ::close(peer);
+
+    // A connection that fails while the rest is queued says so through Error.
+    Socket second;
+    Recorder rec2(second);
+    second.Connect(QStringLiteral("127.0.0.1"), portOf(listener));
+    const int peer2 = rawAccept(listener);
+    ASSERT_GE(peer2, 0);
+    ASSERT_TRUE(waitFor([&] { return second.State() == Socket::sckConnected; }));
+    second.SendData(data);
+    ::shutdown(peer2, SHUT_WR);
+    ASSERT_TRUE(waitFor([&] { return second.State() == Socket::sckClosing; }));
+    ::close(peer2); // unread data makes this a reset
+    ASSERT_TRUE(waitFor([&] { return !rec2.errors.empty(); }));
+    EXPECT_TRUE(rec2.errors[0].number == 10054 || rec2.errors[0].number == 10058) << rec2.errors[0].number;
+    EXPECT_EQ(rec2.errors[0].source, QStringLiteral("Socket.SendData"));
+    EXPECT_EQ(second.State(), Socket::sckError);
+    EXPECT_EQ(rec2.completes, 0);
+    ::close(listener);
+}
