@@ -8,11 +8,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <new>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -268,6 +270,45 @@ void Socket::failWithEvent(int number, const QString& source) {
 // ---------------------------------------------------------------- notifications
 
 void Socket::WndProc(int handle, modSocket::Notify kind, int errorCode) {
+    QPointer<Socket> alive(this);
+    try {
+        notified(handle, kind, errorCode);
+    } catch (...) {
+        contain(alive, std::current_exception());
+    }
+}
+
+void Socket::contain(const QPointer<Socket>& alive, const std::exception_ptr& failure) {
+    int number = 0;
+    QString description;
+    QString source = QStringLiteral("Socket.WndProc");
+    try {
+        std::rethrow_exception(failure);
+    } catch (const SocketException& e) {
+        number = e.Number();
+        description = e.Description();
+        source = e.Source();
+    } catch (const std::bad_alloc&) {
+        number = modSocket::sckOutOfMemory;
+        description = modSocket::ErrorText(number);
+    } catch (const std::exception& e) {
+        description = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        description = modSocket::GetErrorDescription(0);
+    }
+    if (!alive) {
+        qWarning("%s: %s", qUtf8Printable(source), qUtf8Printable(description));
+        return;
+    }
+    try {
+        raiseError(number, description, source);
+    } catch (...) {
+        // The Error handler itself threw: nothing is left to tell but the log.
+        qWarning("%s: %s", qUtf8Printable(source), qUtf8Printable(description));
+    }
+}
+
+void Socket::notified(int handle, modSocket::Notify kind, int errorCode) {
     if (handle != handle_) return;
     using modSocket::Notify;
     if (errorCode != 0) {
@@ -338,12 +379,21 @@ void Socket::receiveUdp() {
     }
     datagramTaken_ = false;
     QPointer<Socket> alive(this);
-    if (size > 0) emit DataArrival(size);
-    // What the handler left unread is dropped, so the next datagram gets its own event.
-    if (alive && handle_ == fd && !datagramTaken_) {
-        char dummy = 0;
-        ::recv(fd, &dummy, 0, MSG_DONTWAIT);
+    // What the handler left unread is dropped, so the next datagram gets its own
+    // event, also when the handler threw.
+    const auto dropUnread = [&] {
+        if (alive && handle_ == fd && !datagramTaken_) {
+            char dummy = 0;
+            ::recv(fd, &dummy, 0, MSG_DONTWAIT);
+        }
+    };
+    try {
+        if (size > 0) emit DataArrival(size);
+    } catch (...) {
+        dropUnread();
+        throw;
     }
+    dropUnread();
 }
 
 void Socket::acceptConnection() {
@@ -370,7 +420,12 @@ void Socket::acceptConnection() {
     remotePort_ = ntohs(peer.sin_port);
 
     QPointer<Socket> alive(this);
-    emit ConnectionRequest(fd);
+    std::exception_ptr failure;
+    try {
+        emit ConnectionRequest(fd);
+    } catch (...) {
+        failure = std::current_exception(); // reported once the request is wound up
+    }
 
     if (alive && handle_ == listener && state_ == sckListening) {
         remoteHost_ = savedHost;
@@ -382,6 +437,7 @@ void Socket::acceptConnection() {
         unclaimed->destroySocket(false);
         delete unclaimed;
     }
+    if (failure) std::rethrow_exception(failure);
 }
 
 void Socket::adoptAccepted(int fd) {
@@ -457,7 +513,14 @@ void Socket::Connect(const std::optional<QString>& remoteHost, const std::option
     lookupId_ = QHostInfo::lookupHost(remoteHost_, this, SLOT(hostLookedUp(QHostInfo)));
 }
 
-void Socket::hostLookedUp(const QHostInfo& info) { onHostResolved(info.lookupId(), info); }
+void Socket::hostLookedUp(const QHostInfo& info) {
+    QPointer<Socket> alive(this);
+    try {
+        onHostResolved(info.lookupId(), info);
+    } catch (...) {
+        contain(alive, std::current_exception());
+    }
+}
 
 void Socket::onHostResolved(int lookupId, const QHostInfo& info) {
     if (lookupId != lookupId_ || state_ != sckResolvingHost) return;

@@ -14,9 +14,11 @@
 #include <QByteArray>
 #include <QHostInfo>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
+#include <exception>
 #include <optional>
 
 namespace brindle {
@@ -79,7 +81,8 @@ public:
 
     // --- methods
     // Notification entry: the module calls it when the handle is ready; errorCode is a
-    // platform error number, 0 for none.
+    // platform error number, 0 for none. It never throws: an exception out of an event
+    // handler is reported through Error with the number and text it carries.
     void WndProc(int handle, modSocket::Notify kind, int errorCode);
     void CloseSck();
     void Connect(const std::optional<QString>& remoteHost = std::nullopt,
@@ -102,6 +105,10 @@ private slots:
     void hostLookedUp(const QHostInfo& info);
 
 private:
+    void notified(int handle, modSocket::Notify kind, int errorCode);
+    // Reports an exception that an event handler let out, instead of letting it
+    // unwind through the event loop.
+    void contain(const QPointer<Socket>& alive, const std::exception_ptr& failure);
     bool createSocket(const QString& source);
     void readSizes();
     void bindHandle(const QString& source);

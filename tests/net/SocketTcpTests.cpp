@@ -422,3 +422,52 @@ TEST(SocketTcp, QueuedDataStillGoesOutAfterThePeerHalfCloses) {
     EXPECT_EQ(rec2.completes, 0);
     ::close(listener);
 }
+
+TEST(SocketTcp, ThrowingConnectionRequestHandlerIsReportedAndTheRequestClosed) {
+    Socket server, busy;
+    Recorder serverRec(server);
+    busy.Bind(0, QStringLiteral("127.0.0.1")); // not closed, so it cannot accept
+    QObject::connect(&server, &Socket::ConnectionRequest, [&](int id) { busy.Accept(id); });
+    server.Bind(0, QStringLiteral("127.0.0.1"));
+    server.Listen();
+    Socket client;
+    Recorder rec(client);
+    client.Connect(QStringLiteral("127.0.0.1"), server.LocalPort());
+    ASSERT_TRUE(waitFor([&] { return rec.closes == 1; }));
+    ASSERT_EQ(serverRec.errors.size(), 1u);
+    EXPECT_EQ(serverRec.errors[0].number, 40006);
+    EXPECT_EQ(serverRec.errors[0].description,
+              QStringLiteral("Wrong protocol or connection state for the requested transaction or request"));
+    EXPECT_EQ(serverRec.errors[0].source, QStringLiteral("Socket.Accept"));
+    EXPECT_EQ(modSocket::PendingCount(), 0);
+    EXPECT_EQ(modSocket::SocketFor(serverRec.requests[0]), nullptr);
+    EXPECT_EQ(server.State(), Socket::sckListening);
+    EXPECT_EQ(server.RemotePort(), 0);
+    EXPECT_TRUE(server.RemoteHostIP().isEmpty());
+    EXPECT_EQ(busy.State(), Socket::sckOpen);
+}
+
+TEST(SocketTcp, ThrowingDataArrivalHandlerIsReported) {
+    LoopbackPair p;
+    Recorder conn(p.conn), client(p.client);
+    p.open();
+    QObject::connect(&p.conn, &Socket::DataArrival, [&](qint64) {
+        SocketValue v;
+        if (conn.arrivals.size() == 1) p.conn.GetData(v, Kind::ByteArray, -1);
+        p.conn.CloseSck();
+        p.conn.GetData(v); // closed: raises
+    });
+    p.client.SendData("first");
+    ASSERT_TRUE(waitFor([&] { return !conn.errors.empty(); }));
+    EXPECT_EQ(conn.errors[0].number, 40014);
+    EXPECT_EQ(conn.errors[0].source, QStringLiteral("Socket.GetData"));
+    EXPECT_EQ(p.conn.State(), Socket::sckConnected); // nothing lost by the failed call
+    EXPECT_EQ(p.conn.BytesReceived(), 5);
+
+    p.client.SendData("second");
+    ASSERT_TRUE(waitFor([&] { return client.closes == 1; }));
+    ASSERT_EQ(conn.errors.size(), 2u);
+    EXPECT_EQ(conn.errors[1].number, 40006);
+    EXPECT_EQ(p.conn.State(), Socket::sckClosed);
+    EXPECT_EQ(p.client.State(), Socket::sckClosing);
+}

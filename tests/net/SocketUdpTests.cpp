@@ -132,3 +132,25 @@ TEST(SocketUdp, ConnectOnlyOpensTheSocket) {
     EXPECT_EQ(s.RemotePort(), 10);
     EXPECT_EQ(raisedBy([&] { s.SetProtocol(Socket::sckTCPProtocol); }).number, 40020);
 }
+
+TEST(SocketUdp, ThrowingDataArrivalHandlerIsReportedAndTheNextDatagramStillComes) {
+    UdpPair p;
+    Recorder rec(p.receiver);
+    std::vector<QByteArray> read;
+    QObject::connect(&p.receiver, &Socket::DataArrival, [&](qint64) {
+        SocketValue v;
+        p.receiver.GetData(v, Kind::ByteArray, rec.arrivals.size() == 1 ? 0 : 100);
+        read.push_back(v.toByteArray());
+    });
+    p.sender.SendData("dropped");
+    p.sender.SendData("kept");
+    ASSERT_TRUE(waitFor([&] { return read.size() == 1; }));
+    spin(30);
+    ASSERT_EQ(rec.errors.size(), 1u);
+    EXPECT_EQ(rec.errors[0].number, 10040);
+    EXPECT_EQ(rec.errors[0].description, QStringLiteral("Message too long."));
+    EXPECT_EQ(rec.errors[0].source, QStringLiteral("Socket.GetData"));
+    EXPECT_EQ(rec.arrivals.size(), 2u);
+    EXPECT_EQ(read, std::vector<QByteArray>{QByteArray("kept")});
+    EXPECT_EQ(p.receiver.State(), Socket::sckOpen);
+}
