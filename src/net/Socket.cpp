@@ -151,11 +151,6 @@ bool Socket::createSocket(const QString& source) {
     if (protocol_ == sckUDPProtocol) {
         const int on = 1;
         ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    } else {
-        // A listener restarted on its port must not wait for old connections to
-        // leave TIME_WAIT; two live listeners on one port are still refused.
-        const int on = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     }
     try {
         readSizes();
@@ -199,14 +194,30 @@ void Socket::bindHandle(const QString& source) {
         if (!parseDotted(bindAddress_, a)) raise(modSocket::sckInvalidArg, source);
         sa.sin_addr.s_addr = a;
     }
-    if (::bind(handle_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-        const int code = modSocket::ErrorFromErrno(errno);
+    int rc = ::bind(handle_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    int err = errno;
+    if (rc != 0 && err == EADDRINUSE && protocol_ == sckTCPProtocol && localPort_ != 0) {
+        // Held only by connections of an earlier listener (open or in TIME_WAIT):
+        // those carry SO_REUSEADDR, so a restarted listener need not wait for them.
+        // Bound sockets of ours never carry it, so they cannot be joined this way.
+        setReuseAddress(true);
+        rc = ::bind(handle_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        err = errno;
+        setReuseAddress(false);
+    }
+    if (rc != 0) {
+        const int code = modSocket::ErrorFromErrno(err);
         throw SocketException(code, modSocket::GetErrorDescription(code), source);
     }
     sockaddr_in bound{};
     socklen_t len = sizeof bound;
     if (::getsockname(handle_, reinterpret_cast<sockaddr*>(&bound), &len) == 0)
         boundPort_ = ntohs(bound.sin_port);
+}
+
+void Socket::setReuseAddress(bool on) {
+    const int value = on ? 1 : 0;
+    ::setsockopt(handle_, SOL_SOCKET, SO_REUSEADDR, &value, sizeof value);
 }
 
 void Socket::destroySocket(bool raiseFailure) {
@@ -597,8 +608,13 @@ void Socket::Listen() {
     if (!createSocket(src)) return;
     try {
         if (created) bindHandle(src);
+        // Only a listener carries SO_REUSEADDR: no other socket can share a listening
+        // port, and the connections it accepts inherit the flag, so that neither they
+        // nor their TIME_WAIT remnants keep the next listener off the port.
+        setReuseAddress(true);
         if (::listen(handle_, 5) != 0) {
             const int code = modSocket::ErrorFromErrno(errno);
+            setReuseAddress(false);
             throw SocketException(code, modSocket::GetErrorDescription(code), src);
         }
     } catch (...) {

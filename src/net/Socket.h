@@ -112,6 +112,7 @@ private:
     bool createSocket(const QString& source);
     void readSizes();
     void bindHandle(const QString& source);
+    void setReuseAddress(bool on);
     // Creates and binds a handle and opens the socket; a failed bind leaves no handle.
     bool openBound(const QString& source);
     void connectTo(std::uint32_t addressNetOrder, bool raiseToCaller);

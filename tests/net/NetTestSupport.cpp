@@ -112,6 +112,16 @@ int rawBoundNotListening() {
     return fd;
 }
 
+int rawBoundTo(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa = loopback(port);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 int portOf(int fd) {
     sockaddr_in sa{};
     socklen_t len = sizeof sa;

@@ -61,6 +61,7 @@ struct LoopbackPair {
 // Plain POSIX helpers; all sockets are on 127.0.0.1.
 int rawListener(int rcvBuf = 0); // listening TCP socket, non-blocking
 int rawBoundNotListening();      // TCP socket bound to a port, not listening
+int rawBoundTo(int port);        // TCP socket bound to port without SO_REUSEADDR; -1 if refused
 int portOf(int fd);
 int rawAccept(int listener, int timeoutMs = 5000);
 

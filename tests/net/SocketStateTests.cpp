@@ -235,3 +235,36 @@ TEST(SocketState, FailedSocketCreationRaisesErrorAndCloseRecovers) {
     s.Bind(0, QStringLiteral("127.0.0.1"));
     EXPECT_EQ(s.State(), Socket::sckOpen);
 }
+
+TEST(SocketState, BoundPortIsNotSharedButAListenerRestartsAtOnce) {
+    Socket a, b;
+    a.Bind(0, QStringLiteral("127.0.0.1"));
+    const int port = a.LocalPort();
+    const Raised r = raisedBy([&] { b.Bind(port, QStringLiteral("127.0.0.1")); });
+    EXPECT_EQ(r.number, 10048);
+    EXPECT_EQ(r.description, QStringLiteral("Address already in use."));
+    EXPECT_EQ(r.source, QStringLiteral("Socket.Bind"));
+    EXPECT_EQ(b.State(), Socket::sckClosed);
+    EXPECT_EQ(b.SocketHandle(), -1);
+
+    // The listener's end of a connection closes first and stays in TIME_WAIT.
+    a.Listen();
+    Socket conn, client;
+    QObject::connect(&a, &Socket::ConnectionRequest, &conn, [&](int id) { conn.Accept(id); });
+    Recorder clientRec(client);
+    client.Connect(QStringLiteral("127.0.0.1"), port);
+    ASSERT_TRUE(waitFor([&] { return conn.State() == Socket::sckConnected; }));
+    conn.CloseSck();
+    ASSERT_TRUE(waitFor([&] { return clientRec.closes == 1; }));
+    client.CloseSck();
+    a.CloseSck();
+    spin(20);
+    const int plain = rawBoundTo(port);
+    EXPECT_LT(plain, 0) << "the port should still be held by TIME_WAIT";
+    if (plain >= 0) ::close(plain);
+
+    b.Bind(port, QStringLiteral("127.0.0.1"));
+    b.Listen();
+    EXPECT_EQ(b.State(), Socket::sckListening);
+    EXPECT_EQ(b.LocalPort(), port);
+}
