@@ -378,7 +378,10 @@ void Socket::receiveTcp() {
 
 void Socket::receiveUdp() {
     const int fd = handle_;
-    const ssize_t size = ::recv(fd, nullptr, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
+    sockaddr_in from{};
+    socklen_t fromLen = sizeof from;
+    const ssize_t size = ::recvfrom(fd, nullptr, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT,
+                                    reinterpret_cast<sockaddr*>(&from), &fromLen);
     if (size < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
             // An ICMP error from an earlier send surfaces here; it does not stop the socket.
@@ -389,6 +392,7 @@ void Socket::receiveUdp() {
         return;
     }
     datagramTaken_ = false;
+    if (size > 0) takeSender(from);
     QPointer<Socket> alive(this);
     // What the handler left unread is dropped, so the next datagram gets its own
     // event, also when the handler threw.
@@ -405,6 +409,13 @@ void Socket::receiveUdp() {
         throw;
     }
     dropUnread();
+}
+
+void Socket::takeSender(const sockaddr_in& from) {
+    // The sender's end, so that a reply can go back where the datagram came from.
+    if (from.sin_family != AF_INET) return;
+    remoteHostIP_ = dotted(from.sin_addr.s_addr);
+    remotePort_ = ntohs(from.sin_port);
 }
 
 void Socket::acceptConnection() {
@@ -658,6 +669,8 @@ void Socket::SendData(const SocketValue& data) {
         return;
     }
 
+    // Port 0 is no destination; refused before the socket is touched, so it stays usable.
+    if (remotePort_ == 0 && !bytes.isEmpty()) throw SocketException(modSocket::sckInvalidArg, QStringLiteral("Invalid argument"), src);
     if (handle_ < 0 && !openBound(src)) return;
     if (state_ != sckOpen) raise(modSocket::sckBadState, src);
     sendBuffer_.append(bytes);
@@ -790,7 +803,7 @@ void Socket::readData(SocketValue& data, std::optional<SocketValue::Kind> varTyp
                                  MSG_DONTWAIT | (peek ? MSG_PEEK : 0), reinterpret_cast<sockaddr*>(&from), &len);
     if (n < 0) return;
     if (!peek) datagramTaken_ = true;
-    remoteHostIP_ = dotted(from.sin_addr.s_addr);
+    takeSender(from);
     data = SocketValue::fromBytes(kind, buf.left(std::min<qint64>(want, n)));
 }
 

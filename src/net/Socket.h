@@ -21,6 +21,8 @@
 #include <exception>
 #include <optional>
 
+struct sockaddr_in;
+
 namespace brindle {
 
 class SocketEvents : public QObject {
@@ -125,6 +127,7 @@ private:
     void sendBuffered();
     void receiveTcp();
     void receiveUdp();
+    void takeSender(const sockaddr_in& from);
     void acceptConnection();
     void readEnds();
     void adoptAccepted(int handle);

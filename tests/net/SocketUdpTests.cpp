@@ -30,8 +30,10 @@ TEST(SocketUdp, DatagramsArriveOneEventEach) {
     EXPECT_NE(p.receiver.LocalPort(), 0);
     std::vector<QString> texts;
     std::vector<qint64> sizes;
+    std::vector<int> senderPorts;
     QObject::connect(&p.receiver, &Socket::DataArrival, [&](qint64 n) {
         sizes.push_back(n);
+        senderPorts.push_back(p.receiver.RemotePort());
         EXPECT_EQ(p.receiver.BytesReceived(), n);
         SocketValue v;
         p.receiver.GetData(v, Kind::String);
@@ -48,11 +50,11 @@ TEST(SocketUdp, DatagramsArriveOneEventEach) {
     EXPECT_EQ(texts[0], QStringLiteral("one"));
     EXPECT_EQ(texts[1], QStringLiteral("datagram two"));
     EXPECT_EQ(sizes, (std::vector<qint64>{3, 12}));
+    // The handler already sees the sender's end, and a reply goes back to it.
+    EXPECT_EQ(senderPorts, (std::vector<int>{p.sender.LocalPort(), p.sender.LocalPort()}));
     EXPECT_EQ(p.receiver.RemoteHostIP(), QStringLiteral("127.0.0.1"));
-
-    // Replies go back to the sender's bound port.
-    p.receiver.SetRemoteHost(QStringLiteral("127.0.0.1"));
-    p.receiver.SetRemotePort(p.sender.LocalPort());
+    EXPECT_EQ(p.receiver.RemotePort(), p.sender.LocalPort());
+    p.receiver.SetRemoteHost(p.receiver.RemoteHostIP());
     std::int32_t reply = 0;
     QObject::connect(&p.sender, &Socket::DataArrival, [&](qint64) {
         SocketValue v = SocketValue::ofKind(Kind::Long);
@@ -153,4 +155,34 @@ TEST(SocketUdp, ThrowingDataArrivalHandlerIsReportedAndTheNextDatagramStillComes
     EXPECT_EQ(rec.arrivals.size(), 2u);
     EXPECT_EQ(read, std::vector<QByteArray>{QByteArray("kept")});
     EXPECT_EQ(p.receiver.State(), Socket::sckOpen);
+}
+
+TEST(SocketUdp, PortZeroIsRefusedBeforeSendingAndTheSocketStaysUsable) {
+    UdpPair p;
+    std::vector<QByteArray> got;
+    QObject::connect(&p.receiver, &Socket::DataArrival, [&](qint64) {
+        SocketValue v;
+        p.receiver.GetData(v);
+        got.push_back(v.toByteArray());
+    });
+    Socket fresh;
+    fresh.SetProtocol(Socket::sckUDPProtocol);
+    fresh.SetRemoteHost(QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(raisedBy([&] { fresh.SendData("x"); }).number, 40014);
+    EXPECT_EQ(fresh.State(), Socket::sckClosed);
+    EXPECT_EQ(fresh.SocketHandle(), -1);
+
+    p.sender.SendData("one");
+    const int port = p.sender.RemotePort();
+    p.sender.SetRemotePort(0);
+    const Raised r = raisedBy([&] { p.sender.SendData("lost"); });
+    EXPECT_EQ(r.number, 40014);
+    EXPECT_EQ(r.description, QStringLiteral("Invalid argument"));
+    EXPECT_EQ(r.source, QStringLiteral("Socket.SendData"));
+    EXPECT_EQ(p.sender.State(), Socket::sckOpen);
+    p.sender.SetRemotePort(port);
+    p.sender.SendData("two");
+    ASSERT_TRUE(waitFor([&] { return got.size() == 2; }));
+    spin(30);
+    EXPECT_EQ(got, (std::vector<QByteArray>{"one", "two"}));
 }
