@@ -312,7 +312,7 @@ void Socket::contain(const QPointer<Socket>& alive, const std::exception_ptr& fa
         return;
     }
     try {
-        raiseError(number, description, source);
+        alive->raiseError(number, description, source);
     } catch (...) {
         // The Error handler itself threw: nothing is left to tell but the log.
         qWarning("%s: %s", qUtf8Printable(source), qUtf8Printable(description));

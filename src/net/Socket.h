@@ -109,8 +109,8 @@ private slots:
 private:
     void notified(int handle, modSocket::Notify kind, int errorCode);
     // Reports an exception that an event handler let out, instead of letting it
-    // unwind through the event loop.
-    void contain(const QPointer<Socket>& alive, const std::exception_ptr& failure);
+    // unwind through the event loop. Static: the handler may have deleted the object.
+    static void contain(const QPointer<Socket>& alive, const std::exception_ptr& failure);
     bool createSocket(const QString& source);
     void readSizes();
     void bindHandle(const QString& source);
