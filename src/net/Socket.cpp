@@ -670,7 +670,8 @@ void Socket::SendData(const SocketValue& data) {
     }
 
     // Port 0 is no destination; refused before the socket is touched, so it stays usable.
-    if (remotePort_ == 0 && !bytes.isEmpty()) throw SocketException(modSocket::sckInvalidArg, QStringLiteral("Invalid argument"), src);
+    if (remotePort_ == 0 && !bytes.isEmpty())
+        throw SocketException(modSocket::sckInvalidArg, QStringLiteral("Invalid argument"), src);
     if (handle_ < 0 && !openBound(src)) return;
     if (state_ != sckOpen) raise(modSocket::sckBadState, src);
     sendBuffer_.append(bytes);
