@@ -169,6 +169,16 @@ void splitPicturePath(const std::string& value, std::string& path, int& type)
 
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
 {
+    // An image given as a FIFO or a device would block or never end.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = "not a regular file";
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = std::strerror(errno);

@@ -97,6 +97,9 @@ TEST(CliPictures, SomethingThatIsNotAnImageIsRefusedBeforeAnyFileIsWritten)
     EXPECT_NE(r.err.find("notes.png"), std::string::npos);
     EXPECT_EQ(ReadFile(dir.file("a.mp3")), original);
     EXPECT_EQ(RunCli({"set", "--add", "AttachedPictures=" + dir.file("notes.png") + ":21", dir.file("a.mp3")}).status, 2);
+    // A FIFO or a device as the image neither blocks nor runs on for ever.
+    EXPECT_EQ(RunCli({"set", "--add", "AttachedPictures=/dev/zero", dir.file("a.mp3")}).status, 2);
+    EXPECT_EQ(ReadFile(dir.file("a.mp3")), original);
 }
 
 TEST(CliPictures, VersionTwoTagsGetAThreeLetterFormat)
