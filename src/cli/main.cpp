@@ -1,6 +1,7 @@
 // brindle-cli: the tag engine from the command line.
 #include "Commands.h"
 #include "ExtrasModule.h"
+#include "Printable.h"
 
 #include <CLI/CLI.hpp>
 
@@ -90,7 +91,7 @@ std::vector<brindle::cli::Edit> collectEdits(const SetOptions& o, std::string& p
         const std::string& text = flag == "--set" ? o.sets[index] : o.adds[index];
         std::string name, value;
         if (!splitAssignment(text, name, value)) {
-            problem = flag + " needs NAME=VALUE, not \"" + text + "\"";
+            problem = flag + " needs NAME=VALUE, not \"" + brindle::cli::Printable(text) + "\"";
             return {};
         }
         edits.push_back({flag == "--set" ? Edit::Kind::Set : Edit::Kind::Add, name, value, {}, {}, 3});
@@ -112,8 +113,10 @@ bool badCommand(const CLI::App& app, int argc, char** argv)
             return false;
         names += (names.empty() ? "" : ", ") + sub->get_name();
     }
-    std::cerr << "brindle-cli: " << (first.empty() ? "a command is needed" : "unknown command \"" + first + "\"")
-              << "\nThe commands are: " << names << "\nRun \"brindle-cli --help\" or \"brindle-cli COMMAND --help\" for more.\n";
+    const std::string what =
+        first.empty() ? "a command is needed" : "unknown command \"" + brindle::cli::Printable(first) + "\"";
+    std::cerr << "brindle-cli: " << what << "\nThe commands are: " << names
+              << "\nRun \"brindle-cli --help\" or \"brindle-cli COMMAND --help\" for more.\n";
     return true;
 }
 
@@ -217,8 +220,8 @@ int main(int argc, char** argv)
     if (*list) {
         int column = 1;
         if (!sortColumn.empty() && (column = brindle::cli::ParseListColumn(sortColumn)) == 0) {
-            std::cerr << "brindle-cli: --sort needs a column number from 1 to 11 or a column title, not \"" << sortColumn
-                      << "\"\n";
+            std::cerr << "brindle-cli: --sort needs a column number from 1 to 11 or a column title, not \""
+                      << brindle::cli::Printable(sortColumn) << "\"\n";
             return 2;
         }
         return brindle::cli::List(folder, listJson, column, descending, std::cout, std::cerr);
