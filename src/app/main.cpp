@@ -8,6 +8,8 @@
 #include <QIcon>
 #include <QUrl>
 
+#include <cstring>
+
 #ifndef BRINDLE_VERSION
 #define BRINDLE_VERSION "0.0.0"
 #endif
@@ -30,23 +32,46 @@ QString folderArgument(const QString& arg)
     return folder;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+void describe(QCommandLineParser& parser)
 {
-    QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(brindle::kAppTitle);
     QCoreApplication::setApplicationName(brindle::kAppTitle);
     QCoreApplication::setApplicationVersion(QStringLiteral(BRINDLE_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("brindle"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("brindle"), QIcon(QStringLiteral(":/brindle.svg"))));
-
-    QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Edit the tags of the MP3 files in a folder."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Folder to list instead of the last one used."),
                                  QStringLiteral("[FOLDER]"));
+}
+
+bool asksForHelpOrVersion(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        for (const char* option : {"-h", "-?", "--help", "--help-all", "-v", "--version"})
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Help and version need no display: they are answered before the window's
+    // application, which aborts without one, is created.
+    if (asksForHelpOrVersion(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        QCommandLineParser parser;
+        describe(parser);
+        parser.process(core); // prints and exits
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    describe(parser);
+    QGuiApplication::setDesktopFileName(QStringLiteral("brindle"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("brindle"), QIcon(QStringLiteral(":/brindle.svg"))));
     parser.process(app);
     const QStringList args = parser.positionalArguments();
     const QString folder = args.isEmpty() ? QString() : folderArgument(args.first());

@@ -1,8 +1,10 @@
 #include "Commands.h"
 
-#include "PictureModule.h"
+#include "ExtrasModule.h"
+#include "Printable.h"
 
 #include "tag/FolderScan.h"
+#include "tag/Genres.h"
 #include "tag/Properties.h"
 #include "tag/RowCompare.h"
 #include "tag/TextCodec.h"
@@ -10,14 +12,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <sstream>
-#include <unistd.h>
-#include <cstring>
 #include <ostream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace brindle::cli {
 
@@ -26,8 +30,11 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 std::string utf8(const std::u16string& s) { return ToUtf8(s); }
-// Paths are bytes on Linux; show them as valid UTF-8 whatever they hold.
+// Paths are bytes on Linux; JSON shows them as valid UTF-8 whatever they hold.
 std::string printablePath(const std::string& path) { return ToUtf8(FromUtf8(path)); }
+// Tag text and names for a terminal: control characters escaped.
+std::string shown(const std::u16string& s) { return Printable(ToUtf8(s)); }
+std::string shown(const std::string& s) { return Printable(s); }
 
 Json listJson(const MultiFrameData& list)
 {
@@ -84,23 +91,23 @@ Json tagJson(const clsID3& tag)
 
 void printPlain(const clsID3& tag, std::ostream& out)
 {
-    out << "FileName: " << printablePath(tag.FileName()) << "\n";
+    out << "FileName: " << shown(tag.FileName()) << "\n";
     for (const auto& p : TextProperties()) {
         if (p.name == "Genre")
-            out << "GenreID: " << tag.GenreID << " (" << utf8(clsID3::GenreName(tag.GenreID)) << ")\n";
+            out << "GenreID: " << tag.GenreID << " (" << shown(clsID3::GenreName(tag.GenreID)) << ")\n";
         if (!(tag.*(p.member)).empty())
-            out << p.name << ": " << utf8(tag.*(p.member)) << "\n";
+            out << p.name << ": " << shown(tag.*(p.member)) << "\n";
     }
     for (std::int32_t i = 1; i <= tag.ArtistURL->Count(); ++i)
-        out << "ArtistURL: " << printablePath(tag.ArtistURL->Item(i)) << "\n";
+        out << "ArtistURL: " << shown(tag.ArtistURL->Item(i)) << "\n";
     for (std::int32_t i = 1; i <= tag.CommercialInfo->Count(); ++i)
-        out << "CommercialInfo: " << printablePath(tag.CommercialInfo->Item(i)) << "\n";
+        out << "CommercialInfo: " << shown(tag.CommercialInfo->Item(i)) << "\n";
     for (std::int32_t i = 1; i <= tag.AttachedPictures->Count(); ++i) {
         PictureParts p = SplitPictureEntry(tag.AttachedPictures->Item(i), tag.ID3RevisionV2());
-        out << "AttachedPicture: " << utf8(DecodeSingleByte(p.format)) << ", type " << p.pictureType << ", "
+        out << "AttachedPicture: " << shown(DecodeSingleByte(p.format)) << ", type " << p.pictureType << ", "
             << p.dataLength << " bytes";
         if (!p.description.empty())
-            out << ", \"" << utf8(DecodeSingleByte(p.description)) << "\"";
+            out << ", \"" << shown(DecodeSingleByte(p.description)) << "\"";
         out << "\n";
     }
     out << "Tags:";
@@ -132,13 +139,8 @@ bool readable(const clsID3& tag, const std::string& file, std::ostream& err)
 {
     if (tag.ReadError() == 0)
         return true;
-    err << "brindle-cli: " << printablePath(file) << ": " << std::strerror(tag.ReadError()) << "\n";
+    err << "brindle-cli: " << shown(file) << ": " << std::strerror(tag.ReadError()) << "\n";
     return false;
-}
-
-bool isList(std::string_view name)
-{
-    return name == "ArtistURL" || name == "CommercialInfo" || name == "AttachedPictures";
 }
 
 std::shared_ptr<MultiFrameData>& listOf(clsID3& tag, std::string_view name)
@@ -167,6 +169,16 @@ void splitPicturePath(const std::string& value, std::string& path, int& type)
 
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
 {
+    // An image given as a FIFO or a device would block or never end.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = "not a regular file";
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = std::strerror(errno);
@@ -235,7 +247,7 @@ int List(const std::string& folder, bool json, int sortColumn, bool descending, 
     int error = 0;
     std::vector<std::string> names = ListFolderMp3s(folder, &error);
     if (error) {
-        err << "brindle-cli: " << printablePath(folder) << ": " << std::strerror(error) << "\n";
+        err << "brindle-cli: " << shown(folder) << ": " << std::strerror(error) << "\n";
         return 1;
     }
     std::string base = folder;
@@ -272,47 +284,173 @@ int List(const std::string& folder, bool json, int sortColumn, bool descending, 
     out << "\n";
     for (std::size_t r : order) {
         for (int c = 0; c < 11; ++c) {
-            std::string cell = utf8(rows[r][static_cast<std::size_t>(c)]);
-            for (auto& ch : cell)
-                if (ch == '\t' || ch == '\n' || ch == '\r')
-                    ch = ' ';
-            out << (c ? "\t" : "") << cell;
+            out << (c ? "\t" : "") << shown(rows[r][static_cast<std::size_t>(c)]);
         }
         out << "\n";
     }
     return 0;
 }
 
+std::vector<std::string> SetPropertyNames()
+{
+    std::vector<std::string> names;
+    for (const auto& p : TextProperties()) {
+        if (p.name == "Genre")
+            names.emplace_back("GenreID");
+        names.emplace_back(p.name);
+    }
+    return names;
+}
+
+std::vector<std::string> ListPropertyNames() { return {"ArtistURL", "CommercialInfo", "AttachedPictures"}; }
+
+std::vector<std::string> CheckInputs(const std::vector<std::string>& files, bool force, bool& skipped,
+                                     std::ostream& err)
+{
+    std::vector<std::string> accepted;
+    for (const auto& file : files) {
+        const auto slash = file.rfind('/');
+        const std::string_view name = slash == std::string::npos ? std::string_view(file)
+                                                                 : std::string_view(file).substr(slash + 1);
+        struct stat st {};
+        // stat, not open: a FIFO named like an MP3 file must not block the command.
+        std::string reason;
+        if (::stat(file.c_str(), &st) != 0)
+            reason = std::strerror(errno);
+        else if (!S_ISREG(st.st_mode))
+            reason = S_ISDIR(st.st_mode) ? "skipped: a folder" : "skipped: not a regular file";
+        else if (!force && !IsListedMp3Name(name))
+            reason = "skipped: not an MP3 file name (one ending in \".mp3\")";
+        if (reason.empty()) {
+            accepted.push_back(file);
+        } else {
+            err << "brindle-cli: " << shown(file) << ": " << reason << "\n";
+            skipped = true;
+        }
+    }
+    return accepted;
+}
+
+namespace {
+
+std::string lower(std::string_view text)
+{
+    std::string s(text);
+    for (auto& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return s;
+}
+
+std::size_t editDistance(const std::string& a, const std::string& b)
+{
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = up;
+        }
+    }
+    return row[b.size()];
+}
+
+// The proper spelling of name among names, letter case ignored; "" when none.
+std::string canonical(const std::string& name, const std::vector<std::string>& names)
+{
+    for (const auto& n : names)
+        if (lower(n) == lower(name))
+            return n;
+    return {};
+}
+
+// " (did you mean X or Y?)" with the nearest names, or "".
+std::string suggestion(const std::string& typed, const std::vector<std::string>& names)
+{
+    const std::string t = lower(typed);
+    const std::size_t limit = std::max<std::size_t>(2, t.size() / 3);
+    std::size_t best = limit + 1;
+    std::vector<std::string> near;
+    for (const auto& n : names) {
+        const std::string l = lower(n);
+        std::size_t d = editDistance(t, l);
+        if (t.size() >= 3 && l.find(t) != std::string::npos)
+            d = std::min(d, limit); // a part of the name typed
+        if (d > limit)
+            continue;
+        if (d < best) {
+            best = d;
+            near.clear();
+        }
+        if (d == best && near.size() < 3)
+            near.push_back(n);
+    }
+    if (near.empty())
+        return {};
+    std::string text = " (did you mean ";
+    for (std::size_t i = 0; i < near.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == near.size() ? " or " : ", ") + near[i];
+    return text + "?)";
+}
+
+bool allDigits(const std::string& value)
+{
+    return std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// What a property takes, when the value is not that; "" when it is.
+std::string valueProblem(const std::string& name, const std::string& value)
+{
+    if (name == "GenreID") {
+        const auto id = parseGenreId(value);
+        if (!id || GenreNameOf(*id).empty())
+            return "GenreID takes a genre number (0 to " + std::to_string(kGenreCount - 1) + ", " +
+                   std::to_string(kGenreNone) + " none, -1 remix, -2 cover), not \"" + Printable(value) + "\"";
+    } else if (name == "TrackNumber" || name == "TracksTotal" || name == "DiscNumber" || name == "DiscsTotal") {
+        if (!allDigits(value))
+            return name + " takes digits or nothing, not \"" + Printable(value) + "\"";
+    } else if (name == "Year") {
+        if (!value.empty() && (value.size() != 4 || !allDigits(value)))
+            return "Year takes four digits or nothing, not \"" + Printable(value) + "\"";
+    }
+    return {};
+}
+
+} // namespace
+
 std::string PrepareEdits(std::vector<Edit>& edits)
 {
+    const std::vector<std::string> settable = SetPropertyNames(), lists = ListPropertyNames();
+    std::vector<std::string> all = settable;
+    all.insert(all.end(), lists.begin(), lists.end());
     for (auto& e : edits) {
-        switch (e.kind) {
-        case Edit::Kind::Set:
-            if (e.name == "GenreID") {
-                if (!parseGenreId(e.value))
-                    return "GenreID needs a whole number, not \"" + e.value + "\"";
-            } else if (!FindTextProperty(e.name)) {
-                return "unknown property \"" + e.name + "\"";
-            }
-            break;
-        case Edit::Kind::Add:
-        case Edit::Kind::Clear:
-            if (!isList(e.name))
-                return "unknown list \"" + e.name + "\" (ArtistURL, CommercialInfo or AttachedPictures)";
-            if (e.kind == Edit::Kind::Add && e.name == "AttachedPictures") {
-                std::string path, error, entry;
-                splitPicturePath(e.value, path, e.pictureType);
-                if (e.pictureType < 0 || e.pictureType > 20)
-                    return "picture type " + std::to_string(e.pictureType) + " is not between 0 and 20";
-                if (!readWholeFile(path, e.image, error))
-                    return printablePath(path) + ": " + error;
-                PictureModule* pictures = PictureModule::get(error);
-                if (!pictures)
-                    return error;
-                if (!pictures->buildEntry(e.image, e.pictureType, 3, entry, error))
-                    return printablePath(path) + ": " + error;
-            }
-            break;
+        const bool set = e.kind == Edit::Kind::Set;
+        const std::string proper = canonical(e.name, set ? settable : lists);
+        if (proper.empty()) {
+            if (const std::string other = canonical(e.name, set ? lists : settable); !other.empty())
+                return other + (set ? " is a list: use --add or --clear" : " is not a list: use --set");
+            return "unknown property \"" + Printable(e.name) + "\"" + suggestion(e.name, all);
+        }
+        e.name = proper;
+        if (set) {
+            if (std::string problem = valueProblem(e.name, e.value); !problem.empty())
+                return problem;
+        } else if (e.kind == Edit::Kind::Add && e.name == "AttachedPictures") {
+            std::string error, entry;
+            splitPicturePath(e.value, e.imagePath, e.pictureType);
+            if (e.pictureType < 0 || e.pictureType > 20)
+                return "picture type " + std::to_string(e.pictureType) + " is not between 0 and 20";
+            if (!readWholeFile(e.imagePath, e.image, error))
+                return shown(e.imagePath) + ": " + error;
+            ExtrasModule* extras = ExtrasModule::get(error);
+            if (!extras)
+                return error;
+            if (!extras->buildEntry(e.imagePath, e.image, e.pictureType, 3, entry, error))
+                return shown(e.imagePath) + ": " + error;
         }
     }
     return {};
@@ -321,7 +459,8 @@ std::string PrepareEdits(std::vector<Edit>& edits)
 namespace {
 
 // Reads each file, lets change edit the tag object and write it; every file that
-// cannot be read or written is named on stderr.
+// cannot be read, edited or written is named on stderr with the reason change gives
+// (empty for success).
 template <typename Change>
 int rewriteEach(const std::vector<std::string>& files, std::ostream& err, Change change)
 {
@@ -333,52 +472,62 @@ int rewriteEach(const std::vector<std::string>& files, std::ostream& err, Change
             status = 1;
             continue;
         }
-        if (!change(tag)) {
-            err << "brindle-cli: " << printablePath(file) << ": " << tag.LastError() << "\n";
+        if (const std::string problem = change(tag); !problem.empty()) {
+            err << "brindle-cli: " << shown(file) << ": " << problem << "\n";
             status = 1;
         }
     }
     return status;
 }
 
-void applyEdit(clsID3& tag, const Edit& e)
+// Applies one checked edit; the reason when it cannot be applied to this file.
+std::string applyEdit(clsID3& tag, const Edit& e)
 {
     switch (e.kind) {
     case Edit::Kind::Set:
-        if (e.name == "GenreID")
+        if (e.name == "GenreID") {
             tag.GenreID = *parseGenreId(e.value);
-        else
+        } else {
             tag.*(FindTextProperty(e.name)->member) = FromUtf8(e.value);
+            // The genre number follows the text, as when the window applies a genre.
+            if (e.name == "Genre")
+                tag.GenreID = clsID3::ToGenreID(tag.Genre);
+        }
         break;
     case Edit::Kind::Add:
         if (e.name == "AttachedPictures") {
             // The entry depends on the file's tag revision (2.2 names formats, not MIME types).
             std::string entry, error;
-            PictureModule* pictures = PictureModule::get(error);
-            if (pictures && pictures->buildEntry(e.image, e.pictureType, tag.ID3RevisionV2(), entry, error))
-                tag.AttachedPictures->Add(std::move(entry), std::nullopt, std::nullopt, true);
+            ExtrasModule* extras = ExtrasModule::get(error);
+            if (!extras ||
+                !extras->buildEntry(e.imagePath, e.image, e.pictureType, tag.ID3RevisionV2(), entry, error))
+                return shown(e.imagePath) + ": " + error + "; the file is left as it was";
+            tag.AttachedPictures->Add(std::move(entry), std::nullopt, std::nullopt, true);
         } else {
             listOf(tag, e.name)->Add(ToUtf8(FromUtf8(e.value)));
         }
         break;
     case Edit::Kind::Clear: listOf(tag, e.name)->Clear(); break;
     }
+    return {};
 }
 
 } // namespace
 
 int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream&, std::ostream& err)
 {
-    return rewriteEach(files, err, [&](clsID3& tag) {
+    return rewriteEach(files, err, [&](clsID3& tag) -> std::string {
         for (const auto& e : edits)
-            applyEdit(tag, e);
-        return tag.UpdateID3Tags();
+            if (std::string problem = applyEdit(tag, e); !problem.empty())
+                return problem;
+        return tag.UpdateID3Tags() ? std::string() : tag.LastError();
     });
 }
 
 int Strip(const std::vector<std::string>& files, std::ostream&, std::ostream& err)
 {
-    return rewriteEach(files, err, [](clsID3& tag) { return tag.DeleteID3Tags(); });
+    return rewriteEach(files, err,
+                       [](clsID3& tag) { return tag.DeleteID3Tags() ? std::string() : tag.LastError(); });
 }
 
 int ExtractArt(const std::string& file, const std::string& folder, std::ostream& out, std::ostream& err)
@@ -388,11 +537,11 @@ int ExtractArt(const std::string& file, const std::string& folder, std::ostream&
     if (!readable(tag, file, err))
         return 1;
     if (tag.AttachedPictures->Count() == 0) {
-        out << printablePath(file) << ": no pictures\n";
+        out << shown(file) << ": no pictures\n";
         return 0;
     }
     std::string error;
-    PictureModule* pictures = PictureModule::get(error);
+    ExtrasModule* pictures = ExtrasModule::get(error);
     if (!pictures) {
         err << "brindle-cli: " << error << "\n";
         return 1;
@@ -402,14 +551,14 @@ int ExtractArt(const std::string& file, const std::string& folder, std::ostream&
     for (std::int32_t i = 1; i <= tag.AttachedPictures->Count(); ++i) {
         std::string name, image;
         if (!pictures->describeEntry(tag.AttachedPictures->Item(i), tag.ID3RevisionV2(), i, name, image)) {
-            err << "brindle-cli: " << printablePath(file) << ": picture " << i << " is malformed\n";
+            err << "brindle-cli: " << shown(file) << ": picture " << i << " is malformed\n";
             status = 1;
             continue;
         }
         std::string path = base + name;
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0) {
-            err << "brindle-cli: " << printablePath(path) << ": " << std::strerror(errno) << "\n";
+            err << "brindle-cli: " << shown(path) << ": " << std::strerror(errno) << "\n";
             status = 1;
             continue;
         }
@@ -426,12 +575,12 @@ int ExtractArt(const std::string& file, const std::string& folder, std::ostream&
         int saved = errno;
         ::close(fd);
         if (!ok) {
-            err << "brindle-cli: " << printablePath(path) << ": " << std::strerror(saved) << "\n";
+            err << "brindle-cli: " << shown(path) << ": " << std::strerror(saved) << "\n";
             ::unlink(path.c_str());
             status = 1;
             continue;
         }
-        out << "wrote " << printablePath(path) << " (" << image.size() << " bytes)\n";
+        out << "wrote " << shown(path) << " (" << image.size() << " bytes)\n";
     }
     return status;
 }

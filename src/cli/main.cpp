@@ -1,11 +1,16 @@
 // brindle-cli: the tag engine from the command line.
 #include "Commands.h"
-#include "PictureModule.h"
+#include "ExtrasModule.h"
+#include "Printable.h"
 
 #include <CLI/CLI.hpp>
 
 #include <iostream>
 #include <map>
+
+#ifndef BRINDLE_VERSION
+#define BRINDLE_VERSION "0.0.0"
+#endif
 
 namespace {
 
@@ -20,20 +25,127 @@ bool splitAssignment(const std::string& text, std::string& name, std::string& va
     return true;
 }
 
+// names joined with ", " in lines of at most width characters, each indented.
+std::string wrapped(const std::vector<std::string>& names, std::size_t width = 78)
+{
+    std::string text, line = "  ";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string word = names[i] + (i + 1 < names.size() ? "," : "");
+        if (line.size() > 2 && line.size() + 1 + word.size() > width) {
+            text += line + "\n";
+            line = "  ";
+        }
+        line += (line.size() > 2 ? " " : "") + word;
+    }
+    return text + line;
+}
+
+// set and strip: the options and files of the commands that write tags.
+struct WriteCommand {
+    CLI::App* command = nullptr;
+    std::vector<std::string> files;
+    bool force = false;
+};
+
+struct SetOptions : WriteCommand {
+    std::vector<std::string> sets, adds, clears;
+};
+
+void addSetCommand(CLI::App& app, SetOptions& o)
+{
+    o.command = app.add_subcommand("set", "Change tag fields of each FILE, applying the options in the order given.");
+    o.command->add_option("--set", o.sets, "PROPERTY=VALUE: a text property or GenreID (names below)")
+        ->allow_extra_args(false);
+    o.command
+        ->add_option("--add", o.adds,
+                     "LIST=VALUE: add a URL to ArtistURL or CommercialInfo, or AttachedPictures=IMAGE[:TYPE] "
+                     "(BMP, GIF, JPEG or PNG; TYPE 0 to 20, default 3 front cover)")
+        ->allow_extra_args(false);
+    o.command->add_option("--clear", o.clears, "LIST: empty ArtistURL, CommercialInfo or AttachedPictures")
+        ->allow_extra_args(false);
+    o.command->add_flag("--force", o.force, "Also write files whose names do not end in \".mp3\"");
+    o.command->add_option("FILE", o.files, "MP3 files to write")->required();
+    o.command->footer("PROPERTY names for --set (letter case ignored):\n" + wrapped(brindle::cli::SetPropertyNames()) +
+                      "\nLIST names for --add and --clear:\n" + wrapped(brindle::cli::ListPropertyNames()) +
+                      "\n\nGenre=TEXT also sets GenreID to the genre's number. GenreID takes 0 to 147, 255 (none),\n"
+                      "-1 (remix) or -2 (cover); TrackNumber, TracksTotal, DiscNumber and DiscsTotal take\n"
+                      "digits, Year four digits; each may be empty.\n");
+}
+
+// The edits in command-line order, whatever their option; an empty problem when all
+// are well formed.
+std::vector<brindle::cli::Edit> collectEdits(const SetOptions& o, std::string& problem)
+{
+    using brindle::cli::Edit;
+    std::vector<Edit> edits;
+    std::map<std::string, std::size_t> used;
+    for (CLI::Option* opt : o.command->parse_order()) {
+        const std::string flag = opt->get_name();
+        const std::size_t index = used[flag]++;
+        if (flag == "--clear") {
+            edits.push_back({Edit::Kind::Clear, o.clears[index], {}, {}, {}, 3});
+            continue;
+        }
+        if (flag != "--set" && flag != "--add")
+            continue;
+        const std::string& text = flag == "--set" ? o.sets[index] : o.adds[index];
+        std::string name, value;
+        if (!splitAssignment(text, name, value)) {
+            problem = flag + " needs NAME=VALUE, not \"" + brindle::cli::Printable(text) + "\"";
+            return {};
+        }
+        edits.push_back({flag == "--set" ? Edit::Kind::Set : Edit::Kind::Add, name, value, {}, {}, 3});
+    }
+    if (edits.empty())
+        problem = "set needs at least one --set, --add or --clear";
+    return edits;
+}
+
+// A clearer word than the parser's for a missing or mistyped command.
+bool badCommand(const CLI::App& app, int argc, char** argv)
+{
+    std::string first = argc > 1 ? argv[1] : "";
+    if (!first.empty() && first[0] == '-')
+        return false;
+    std::string names;
+    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+        if (sub->get_name() == first)
+            return false;
+        names += (names.empty() ? "" : ", ") + sub->get_name();
+    }
+    const std::string what =
+        first.empty() ? "a command is needed" : "unknown command \"" + brindle::cli::Printable(first) + "\"";
+    std::cerr << "brindle-cli: " << what << "\nThe commands are: " << names
+              << "\nRun \"brindle-cli --help\" or \"brindle-cli COMMAND --help\" for more.\n";
+    return true;
+}
+
+// The files a command may act on; skipped is set when one was named and left out.
+std::vector<std::string> inputs(const std::vector<std::string>& files, bool force, bool& skipped)
+{
+    return brindle::cli::CheckInputs(files, force, skipped, std::cerr);
+}
+
+int withSkipped(int status, bool skipped) { return status != 0 ? status : (skipped ? 1 : 0); }
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    using brindle::cli::Edit;
     std::ios::sync_with_stdio(false);
 
     CLI::App app{"Brindle's command-line tool: read, list, edit and strip the tags of MP3 files.", "brindle-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "brindle-cli " BRINDLE_VERSION);
+    app.footer("Commands take only regular files whose names end in \".mp3\" (any case); others are named\n"
+               "and skipped (show, set and strip take them with --force). Exit status: 0 success, 1 a file\n"
+               "was skipped, refused or failed, 2 a usage error (nothing was touched).\n");
 
-    bool showJson = false;
+    bool showJson = false, showForce = false;
     std::vector<std::string> showFiles;
     auto* show = app.add_subcommand("show", "Print every tag field and audio property of each FILE.");
     show->add_flag("--json", showJson, "One JSON object per file and line, keyed by property name");
+    show->add_flag("--force", showForce, "Also read files whose names do not end in \".mp3\"");
     show->add_option("FILE", showFiles, "MP3 files to read")->required();
 
     bool listJson = false;
@@ -45,19 +157,11 @@ int main(int argc, char** argv)
     bool descending = false;
     list->add_option("--sort", sortColumn,
                      "COLUMN: sort the rows as the window does, by column number (1 to 11) or title (\"Title\", "
-                     "\"Duration\", ...)");
-    list->add_flag("--descending", descending, "With --sort: largest first");
+                     "\"Duration\", ...); by default by file name, as the window starts");
+    list->add_flag("--descending", descending, "Largest first");
 
-    std::vector<std::string> sets, adds, clears, setFiles;
-    auto* set = app.add_subcommand("set", "Change tag fields of each FILE, applying the options in the order given.");
-    set->add_option("--set", sets, "PROPERTY=VALUE: a text property (Title, Artist, ...) or GenreID")->allow_extra_args(false);
-    auto* addOption = set->add_option("--add", adds,
-                    "LIST=VALUE: add a URL to ArtistURL or CommercialInfo, or AttachedPictures=IMAGE[:TYPE] "
-                    "(BMP, GIF, JPEG or PNG; TYPE 0 to 20, default 3 front cover)");
-    addOption->allow_extra_args(false);
-    set->add_option("--clear", clears, "LIST: empty ArtistURL, CommercialInfo or AttachedPictures")
-        ->allow_extra_args(false);
-    set->add_option("FILE", setFiles, "MP3 files to write")->required();
+    SetOptions setOptions;
+    addSetCommand(app, setOptions);
 
     std::string artFile, artFolder;
     auto* art = app.add_subcommand("art", "Write the pictures of FILE into a folder.");
@@ -84,74 +188,75 @@ int main(int argc, char** argv)
     for (auto& tool : fileTools) {
         tool.command = app.add_subcommand(tool.name, tool.help);
         tool.command->add_option("FILE", tool.files, "MP3 files")->required();
-        tool.command->add_flag("--dry-run", tool.dryRun, "Print \"old -> new\" for each file and change nothing");
+        tool.command->add_flag("--dry-run", tool.dryRun,
+                               "Print what the real run would do, refusals included, and change nothing");
         if (std::string_view(tool.name) == "rename")
             tool.command->add_flag("--from-title", fromTitle, "Use the title of each file's tag")->required();
     }
 
-    std::vector<std::string> stripFiles;
-    auto* strip = app.add_subcommand("strip", "Remove every tag (ID3v2, Lyrics3, ID3v1) from each FILE.");
-    strip->add_option("FILE", stripFiles, "MP3 files to strip")->required();
+    WriteCommand strip;
+    strip.command = app.add_subcommand("strip", "Remove every tag (ID3v2, Lyrics3, ID3v1) from each FILE.");
+    strip.command->add_flag("--force", strip.force, "Also strip files whose names do not end in \".mp3\"");
+    strip.command->add_option("FILE", strip.files, "MP3 files to strip")->required();
 
+    if (badCommand(app, argc, argv))
+        return 2;
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         app.exit(e);
         return 2;
     }
 
-    if (*show)
-        return brindle::cli::Show(showFiles, showJson, std::cout, std::cerr);
+    bool skipped = false;
+    if (*show) {
+        const auto files = inputs(showFiles, showForce, skipped);
+        return withSkipped(brindle::cli::Show(files, showJson, std::cout, std::cerr), skipped);
+    }
     if (*list) {
-        int column = 0;
+        int column = 1;
         if (!sortColumn.empty() && (column = brindle::cli::ParseListColumn(sortColumn)) == 0) {
-            std::cerr << "brindle-cli: --sort needs a column number from 1 to 11 or a column title, not \"" << sortColumn
-                      << "\"\n";
+            std::cerr << "brindle-cli: --sort needs a column number from 1 to 11 or a column title, not \""
+                      << brindle::cli::Printable(sortColumn) << "\"\n";
             return 2;
         }
         return brindle::cli::List(folder, listJson, column, descending, std::cout, std::cerr);
     }
-    if (*strip)
-        return brindle::cli::Strip(stripFiles, std::cout, std::cerr);
-    if (*art)
-        return brindle::cli::ExtractArt(artFile, artFolder, std::cout, std::cerr);
+    if (*strip.command) {
+        const auto files = inputs(strip.files, strip.force, skipped);
+        return withSkipped(brindle::cli::Strip(files, std::cout, std::cerr), skipped);
+    }
+    if (*art) {
+        const auto files = inputs({artFile}, false, skipped);
+        return files.empty() ? 1 : brindle::cli::ExtractArt(artFile, artFolder, std::cout, std::cerr);
+    }
     for (const auto& tool : fileTools) {
         if (!*tool.command)
             continue;
+        const auto files = inputs(tool.files, false, skipped);
+        if (files.empty())
+            return 1;
         std::string error;
-        auto* module = brindle::cli::PictureModule::get(error);
+        auto* module = brindle::cli::ExtrasModule::get(error);
         if (!module) {
             std::cerr << "brindle-cli: " << error << "\n";
             return 1;
         }
-        return module->fileTool(tool.name, tool.files, tool.dryRun, std::cout, std::cerr);
+        return withSkipped(module->fileTool(tool.name, files, tool.dryRun, std::cout, std::cerr), skipped);
     }
 
-    // The edits in command-line order, whatever their option.
-    std::vector<Edit> edits;
-    std::map<std::string, std::size_t> used;
-    for (CLI::Option* opt : set->parse_order()) {
-        std::string flag = opt->get_name();
-        std::size_t index = used[flag]++;
-        std::string name, value;
-        if (flag == "--clear") {
-            edits.push_back({Edit::Kind::Clear, clears[index], {}, {}, 3});
-            continue;
-        }
-        if (flag != "--set" && flag != "--add")
-            continue;
-        const std::string& text = flag == "--set" ? sets[index] : adds[index];
-        if (!splitAssignment(text, name, value)) {
-            std::cerr << "brindle-cli: " << flag << " needs NAME=VALUE, not \"" << text << "\"\n";
-            return 2;
-        }
-        edits.push_back({flag == "--set" ? Edit::Kind::Set : Edit::Kind::Add, name, value, {}, 3});
-    }
-    if (std::string problem = brindle::cli::PrepareEdits(edits); !problem.empty()) {
+    std::string problem;
+    std::vector<brindle::cli::Edit> edits = collectEdits(setOptions, problem);
+    if (problem.empty())
+        problem = brindle::cli::PrepareEdits(edits);
+    if (!problem.empty()) {
         std::cerr << "brindle-cli: " << problem << "\n";
         return 2;
     }
-    return brindle::cli::Set(setFiles, edits, std::cout, std::cerr);
+    const auto files = inputs(setOptions.files, setOptions.force, skipped);
+    return withSkipped(brindle::cli::Set(files, edits, std::cout, std::cerr), skipped);
 }

@@ -315,6 +315,12 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
     return results;
 }
 
+QList<RenameResult> PreviewRenameInFolder(const QString& folder, const QList<PlannedRename>& plan)
+{
+    SimulatedRenameSystem simulated;
+    return RenameInFolder(folder, plan, simulated);
+}
+
 RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const QString& title, RenameSystem& sys)
 {
     return renameOne(folder, PlanTitleForFilename(fileName, title), sys);

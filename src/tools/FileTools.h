@@ -62,6 +62,10 @@ RenameResult RenameInFolder(const QString& folder, const QString& oldName, const
 QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRename>& plan,
                                    RenameSystem& sys = RenameSystem::posix());
 
+// What RenameInFolder(folder, plan) would do, worked out by the same code on a picture
+// of the folder in memory: no file is touched.
+QList<RenameResult> PreviewRenameInFolder(const QString& folder, const QList<PlannedRename>& plan);
+
 // --- one file per tool
 RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const QString& title,
                                  RenameSystem& sys = RenameSystem::posix());

@@ -104,6 +104,112 @@ int RenameSystem::makeWritable(int dirFd, const char* name)
     return ::fchmodat(dirFd, name, (st.st_mode & 07777) | S_IWUSR, 0);
 }
 
+int SimulatedRenameSystem::folderUnwritable(int dirFd)
+{
+    return ::faccessat(dirFd, ".", W_OK | X_OK, 0) == 0 ? 0 : errnoOf(-1);
+}
+
+int SimulatedRenameSystem::stat(int dirFd, const char* name, struct stat* st)
+{
+    if (const auto it = changed_.find(name); it != changed_.end()) {
+        if (!it->second) {
+            errno = ENOENT;
+            return -1;
+        }
+        *st = *it->second;
+        return 0;
+    }
+    if (::fstatat(dirFd, name, st, AT_SYMLINK_NOFOLLOW) != 0)
+        return -1;
+    // A file system that ignores letter case finds a moved file under its old name
+    // spelt otherwise; with one link only, that file is no longer there.
+    if (st->st_nlink <= 1 && moved_.count({st->st_dev, st->st_ino})) {
+        errno = ENOENT;
+        return -1;
+    }
+    return 0;
+}
+
+int SimulatedRenameSystem::move(int dirFd, const char* from, const char* to, bool replacing)
+{
+    if (const int err = folderUnwritable(dirFd)) {
+        errno = err;
+        return -1;
+    }
+    struct stat source {};
+    if (stat(dirFd, from, &source) != 0)
+        return -1;
+    struct stat target {};
+    if (!replacing && stat(dirFd, to, &target) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    moved_.insert({source.st_dev, source.st_ino});
+    changed_[from] = std::nullopt;
+    changed_[to] = source;
+    return 0;
+}
+
+int SimulatedRenameSystem::renameNoReplace(int dirFd, const char* from, const char* to)
+{
+    return move(dirFd, from, to, false);
+}
+
+int SimulatedRenameSystem::renameReplacing(int dirFd, const char* from, const char* to)
+{
+    return move(dirFd, from, to, true);
+}
+
+int SimulatedRenameSystem::link(int dirFd, const char* from, const char* to)
+{
+    if (const int err = folderUnwritable(dirFd)) {
+        errno = err;
+        return -1;
+    }
+    struct stat source {};
+    struct stat target {};
+    if (stat(dirFd, from, &source) != 0)
+        return -1;
+    if (stat(dirFd, to, &target) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    changed_[to] = source;
+    return 0;
+}
+
+int SimulatedRenameSystem::unlink(int dirFd, const char* name)
+{
+    if (const int err = folderUnwritable(dirFd)) {
+        errno = err;
+        return -1;
+    }
+    struct stat st {};
+    if (stat(dirFd, name, &st) != 0)
+        return -1;
+    changed_[name] = std::nullopt;
+    return 0;
+}
+
+int SimulatedRenameSystem::createExclusive(int dirFd, const char* name)
+{
+    if (const int err = folderUnwritable(dirFd)) {
+        errno = err;
+        return -1;
+    }
+    struct stat st {};
+    if (stat(dirFd, name, &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    st = {};
+    st.st_mode = S_IFREG | 0600;
+    st.st_nlink = 1;
+    st.st_ino = --nextInode_; // from the top down, clear of real inode numbers
+    changed_[name] = st;
+    return 0;
+}
+
 RenameSystem& RenameSystem::posix()
 {
     static RenameSystem instance;

@@ -4,8 +4,12 @@
 // Names are single path components inside one folder, so a file never leaves it.
 // Results are errno values: 0 on success, EEXIST when the new name is taken.
 
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 
 namespace brindle {
 
@@ -28,6 +32,29 @@ public:
     virtual int makeWritable(int dirFd, const char* name);
 
     static RenameSystem& posix();
+};
+
+// Changes nothing: each call is played on a picture of the folder kept in memory over
+// its real entries, so that a dry run goes through the very code of the real run and
+// meets the same names taken, the same batch collisions and the same refusals.
+class SimulatedRenameSystem : public RenameSystem {
+public:
+    int renameNoReplace(int dirFd, const char* from, const char* to) override;
+    int renameReplacing(int dirFd, const char* from, const char* to) override;
+    int link(int dirFd, const char* from, const char* to) override;
+    int unlink(int dirFd, const char* name) override;
+    int createExclusive(int dirFd, const char* name) override;
+    int stat(int dirFd, const char* name, struct stat* st) override;
+    int makeWritable(int, const char*) override { return 0; }
+
+private:
+    // 0, or the errno a change of the folder's entries would meet.
+    static int folderUnwritable(int dirFd);
+    int move(int dirFd, const char* from, const char* to, bool replacing);
+
+    std::map<std::string, std::optional<struct stat>> changed_; // name -> entry now (nullopt: gone)
+    std::set<std::pair<dev_t, ino_t>> moved_;                   // real files that no longer have their real name
+    ino_t nextInode_ = 0;
 };
 
 // Opens a folder for the *at calls; -1 with errno on failure.

@@ -6,6 +6,7 @@
 
 #include "controls/XP_ProgressBar.h"
 #include "pictures/GDIPlusCandy.h"
+#include "pictures/ImageFileInput.h"
 #include "pictures/modImageType.h"
 #include "platform/Desktop.h"
 #include "platform/FileOps.h"
@@ -95,33 +96,6 @@ const CheckedField kCheckedFields[] = {
 };
 
 std::u16string toU16(const QString& s) { return FileListModel::toU16(s); }
-
-// What an image file's extension says: the type text and image-type entry for tags of
-// revision 3 and 4 and of revision 2, and whether revision 2 needs the image as PNG.
-struct ExtensionType {
-    QString type3;
-    int entry3 = -1;
-    QString type2;
-    int entry2 = -1;
-    bool toPngForRevision2 = false;
-};
-
-ExtensionType typeOfExtension(const QString& path)
-{
-    const QString name = path.section(QLatin1Char('/'), -1);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString ext = dot < 0 ? QString() : name.mid(dot + 1).toLower();
-    if (ext == QLatin1String("bmp") || ext == QLatin1String("dib"))
-        return {QStringLiteral("image/bmp"), 0, QStringLiteral("PNG"), 1, true};
-    if (ext == QLatin1String("gif"))
-        return {QStringLiteral("image/gif"), 1, QStringLiteral("PNG"), 1, true};
-    for (const char* jpeg : {"jpeg", "jpg", "jpe", "jfif", "jfi", "jif"})
-        if (ext == QLatin1String(jpeg))
-            return {QStringLiteral("image/jpeg"), 2, QStringLiteral("JPG"), 0, false};
-    if (ext == QLatin1String("png"))
-        return {QStringLiteral("image/png"), 3, QStringLiteral("PNG"), 1, false};
-    return {};
-}
 
 // A local image file among dropped data, or "".
 QString droppedImageFile(const QMimeData* data)
@@ -441,38 +415,21 @@ void frmMain::BrowseForImage()
 
 void frmMain::takeImageFile(const QString& path)
 {
-    const int revision = artEditor_->TagRevision();
-    const bool rev2 = modImageType::IsRevision2(revision);
-    const ExtensionType byName = typeOfExtension(path);
-    QString type = rev2 ? byName.type2 : byName.type3;
-    const int entry = rev2 ? byName.entry2 : byName.entry3;
-
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    QByteArray data = file.readAll();
-    Picture picture = ImageCodecs().DataToImage(data);
-    if (picture.isNull())
+    const std::optional<ImageFileInput> in = TakeImageFile(path, file.readAll(), artEditor_->TagRevision());
+    if (!in)
         return; // not an image: nothing changes
     auto* cmbImageType = findChild<QComboBox*>(QStringLiteral("cmbImageType"));
     auto* cmbPictureType = findChild<QComboBox*>(QStringLiteral("cmbPictureType"));
-    if (entry >= 0)
-        cmbImageType->setCurrentIndex(entry);
+    if (in->extensionEntry >= 0)
+        cmbImageType->setCurrentIndex(in->extensionEntry);
     cmbImageType->setEnabled(true);
     cmbPictureType->setEnabled(true);
-    if (rev2 && byName.toPngForRevision2) {
-        data = ImageCodecs().ImageToData(picture, QStringLiteral("image/png"));
-        picture = ImageCodecs().DataToImage(data);
-        if (picture.isNull())
-            return;
-    }
-    const QString detected = modImageType::DetectImageType(data, revision);
-    if (detected.compare(type, Qt::CaseInsensitive) != 0 &&
-        detected != QLatin1String(modImageType::UnsupportedImageType)) {
-        type = detected;
-        cmbImageType->setCurrentIndex(modImageType::ImageTypeIndex(detected, revision));
-    }
-    artEditor_->StorePicture(type, picture.image(), data);
+    if (in->detectedEntry >= 0)
+        cmbImageType->setCurrentIndex(in->detectedEntry);
+    artEditor_->StorePicture(in->type, in->picture.image(), in->data);
 }
 
 void frmMain::showArtMenu(const QPoint& globalPos)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 
@@ -22,6 +23,19 @@ std::string onePixelPng()
         0x00, 0x00, 0x0A, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0x00, 0x01, 0x00, 0x00, 0x05, 0x00, 0x01,
         0x0D, 0x0A, 0x2D, 0xB4, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
     return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
+// A white 4 x 1 BMP, 24 bits: no row padding, so its last byte is not 0.
+std::string whiteBmp()
+{
+    auto le = [](std::uint32_t v, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i)
+            s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+        return s;
+    };
+    return "BM" + le(66, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(4, 4) + le(1, 4) + le(1, 2) + le(24, 2) +
+           le(0, 4) + le(12, 4) + le(2835, 4) + le(2835, 4) + le(0, 4) + le(0, 4) + std::string(12, '\xFF');
 }
 
 // MIME type, picture type and image length of each picture, as mutagen sees them.
@@ -83,6 +97,9 @@ TEST(CliPictures, SomethingThatIsNotAnImageIsRefusedBeforeAnyFileIsWritten)
     EXPECT_NE(r.err.find("notes.png"), std::string::npos);
     EXPECT_EQ(ReadFile(dir.file("a.mp3")), original);
     EXPECT_EQ(RunCli({"set", "--add", "AttachedPictures=" + dir.file("notes.png") + ":21", dir.file("a.mp3")}).status, 2);
+    // A FIFO or a device as the image neither blocks nor runs on for ever.
+    EXPECT_EQ(RunCli({"set", "--add", "AttachedPictures=/dev/zero", dir.file("a.mp3")}).status, 2);
+    EXPECT_EQ(ReadFile(dir.file("a.mp3")), original);
 }
 
 TEST(CliPictures, VersionTwoTagsGetAThreeLetterFormat)
@@ -94,4 +111,18 @@ TEST(CliPictures, VersionTwoTagsGetAThreeLetterFormat)
     ASSERT_EQ(r.status, 0) << r.err;
     r = RunCli({"show", "--json", dir.file("old.mp3")});
     EXPECT_NE(r.out.find("\"Format\":\"PNG\",\"PictureType\":3"), std::string::npos) << r.out;
+}
+
+TEST(CliPictures, AnImageTheWindowTakesIsTakenToo)
+{
+    TempDir dir;
+    const std::string bmp = whiteBmp();
+    WriteFile(dir.file("scan.bmp"), bmp);
+    WriteFile(dir.file("a.mp3"), Tag(3, Frame(3, "TIT2", Latin1("t"))) + MpegFrames(5));
+    CliResult r = RunCli({"set", "--add", "AttachedPictures=" + dir.file("scan.bmp"), dir.file("a.mp3")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string seen = mutagenPictures(dir.file("a.mp3"));
+    if (seen == "unavailable")
+        GTEST_SKIP() << "python3-mutagen is not installed";
+    EXPECT_EQ(seen, "image/bmp,3," + std::to_string(bmp.size()) + "\n");
 }

@@ -1,25 +1,27 @@
-// The Qt side of the picture commands, built as the loadable module brindle-cli-pictures.so.
-#include "PictureModule.h"
+// The Qt side of the picture commands, in the loadable module brindle-cli-extras.so.
+#include "ExtrasModule.h"
 
 #include "pictures/APicDecoder.h"
+#include "pictures/ImageFileInput.h"
 #include "pictures/modImageType.h"
+
+#include <QFile>
 
 #include <cstdio>
 
 extern "C" __attribute__((visibility("default"))) int
-brindle_cli_build_picture_entry(const std::string* image, int pictureType, int revision, std::string* entry,
-                                std::string* error)
+brindle_cli_build_picture_entry(const std::string* imagePath, const std::string* image, int pictureType, int revision,
+                                std::string* entry, std::string* error)
 {
     using namespace brindle;
-    QByteArrayView data(image->data(), static_cast<qsizetype>(image->size()));
-    if (modImageType::DetectImageKind(data) == ImageKind::Unsupported) {
-        *error = "not a BMP, GIF, JPEG or PNG image";
-        return 1;
-    }
-    auto built = APicDecoder::BuildImageDataEntry(modImageType::DetectImageType(data, revision), pictureType, data,
-                                                  revision);
+    // Only the extension is read from the name, so a lossy decoding cannot matter.
+    const QString name = QFile::decodeName(QByteArray::fromStdString(*imagePath));
+    const auto in = TakeImageFile(name, QByteArray::fromStdString(*image), revision);
+    std::optional<std::string> built;
+    if (in)
+        built = APicDecoder::BuildImageDataEntry(in->type, pictureType, in->data, revision);
     if (!built) {
-        *error = "the image cannot be decoded";
+        *error = "not a BMP, GIF, JPEG or PNG image that can be decoded";
         return 1;
     }
     *entry = std::move(*built);

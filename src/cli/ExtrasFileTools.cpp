@@ -1,0 +1,161 @@
+// The file-name tools of brindle-cli, in the module that carries Qt (see ExtrasModule.h).
+// A dry run goes through the same plan and the same rename code as the real run, on a
+// picture of the folder in memory, so that both announce the same renames and refusals.
+#include "ExtrasModule.h"
+#include "Printable.h"
+
+#include "tag/clsID3.h"
+#include "tools/FileTools.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <ostream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace brindle;
+using brindle::cli::Printable;
+
+// A path split into its folder and its name, as bytes.
+struct Target {
+    std::string folder; // "." for a bare name
+    std::string name;
+    std::string shown; // the path as given, for messages
+};
+
+Target split(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {".", path, path};
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1), path};
+}
+
+QString text(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
+std::string shown(const QString& s) { return Printable(s.toStdString()); }
+
+// The renaming tools speak QString; a name whose bytes do not come back from it would
+// be taken for another file, so such a name is left alone.
+bool survivesAsText(const std::string& name) { return QFile::encodeName(text(name)).toStdString() == name; }
+
+void refuse(std::ostream& err, const std::string& path, const std::string& reason)
+{
+    err << "brindle-cli: " << Printable(path) << ": " << reason << "\n";
+}
+
+// One folder of a renaming batch: the plan in the order the files were given.
+struct FolderPlan {
+    std::string folder;
+    QList<PlannedRename> plan;
+};
+
+int titleFromFileName(const std::vector<std::string>& files, bool dryRun, std::ostream& out, std::ostream& err)
+{
+    int status = 0;
+    for (const auto& file : files) {
+        const Target t = split(file);
+        const QString title = TitleFromFileName(text(t.name));
+        clsID3 tag;
+        tag.SetFileName(file);
+        int error = tag.ReadError();
+        if (error == 0 && dryRun && ::access(file.c_str(), W_OK) != 0)
+            error = errno;
+        if (error != 0) {
+            refuse(err, file, std::strerror(error));
+            status = 1;
+            continue;
+        }
+        if (!dryRun) {
+            tag.Title = title.toStdU16String();
+            if (!tag.UpdateID3Tags()) {
+                refuse(err, file, tag.LastError());
+                status = 1;
+                continue;
+            }
+        }
+        out << Printable(t.name) << " -> " << shown(title) << "\n";
+    }
+    return status;
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) int
+brindle_cli_file_tool(const std::string* tool, const std::vector<std::string>* files, bool dryRun, std::ostream* out,
+                      std::ostream* err)
+{
+    if (*tool == "title-from-filename")
+        return titleFromFileName(*files, dryRun, *out, *err);
+
+    // The renaming tools: one plan per folder, files kept in the order given.
+    int status = 0;
+    std::vector<FolderPlan> folders;
+    std::map<std::pair<dev_t, ino_t>, std::size_t> folderIndex;
+    std::map<std::pair<std::size_t, std::string>, bool> seen;
+    int number = 0;
+    clsID3 tag;
+    for (const auto& file : *files) {
+        const Target t = split(file);
+        struct stat folderStat {};
+        if (::stat(t.folder.c_str(), &folderStat) != 0) {
+            refuse(*err, file, std::strerror(errno));
+            status = 1;
+            continue;
+        }
+        const auto [slot, added] = folderIndex.try_emplace({folderStat.st_dev, folderStat.st_ino}, folders.size());
+        if (added)
+            folders.push_back({t.folder, {}});
+        if (!seen.try_emplace({slot->second, t.name}, true).second) {
+            refuse(*err, file, "given more than once; renamed once only");
+            status = 1;
+            continue;
+        }
+        if (!survivesAsText(t.name) || !survivesAsText(t.folder)) {
+            refuse(*err, file, "the path is not valid UTF-8; the file keeps its name");
+            status = 1;
+            continue;
+        }
+        const QString name = text(t.name);
+        PlannedRename plan;
+        if (*tool == "rename") {
+            tag.SetFileName(file);
+            if (tag.ReadError() != 0) {
+                refuse(*err, file, std::strerror(tag.ReadError()));
+                status = 1;
+                continue;
+            }
+            plan = PlanTitleForFilename(name, QString::fromStdU16String(tag.Title));
+        } else if (*tool == "clean-names") {
+            plan = PlanCleanFilename(name);
+        } else if (*tool == "remove-leading-numbers") {
+            plan = PlanRemoveLeadingNumbers(name);
+        } else if (*tool == "number-files") {
+            plan = PlanAutoNumber(name, ++number);
+        } else {
+            *err << "brindle-cli: unknown file tool " << *tool << "\n";
+            return 2;
+        }
+        folders[slot->second].plan.append(plan);
+    }
+
+    for (const FolderPlan& f : folders) {
+        const QString folder = text(f.folder);
+        const QList<RenameResult> results =
+            dryRun ? PreviewRenameInFolder(folder, f.plan) : RenameInFolder(folder, f.plan);
+        const std::string prefix = f.folder == "." ? std::string() : f.folder + "/";
+        for (const RenameResult& r : results) {
+            if (r.outcome == RenameOutcome::Renamed)
+                *out << shown(r.oldName) << " -> " << shown(r.newName) << "\n";
+            else if (r.failed()) {
+                refuse(*err, prefix + r.oldName.toStdString(), shown(r.reason));
+                status = 1;
+            }
+        }
+    }
+    return status;
+}
