@@ -381,7 +381,7 @@ TEST(SocketTcp, QueuedDataStillGoesOutAfterThePeerHalfCloses) {
     ASSERT_GE(peer, 0);
     ASSERT_TRUE(waitFor([&] { return client.State() == Socket::sckConnected; }));
 
-    const qint64 total = 16 * 1024 * 1024;
+    const qint64 total = qint64{16} * 1024 * 1024;
     QByteArray data(total, Qt::Uninitialized);
     for (qint64 i = 0; i < total; ++i) data[i] = static_cast<char>(i % 253);
     client.SendData(data);
