@@ -6,6 +6,7 @@
 #include "Genres.h"
 #include "Id3v2Layout.h"
 #include "MpegHeader.h"
+#include "NumberText.h"
 #include "TextCodec.h"
 #include "TrailingTags.h"
 #include "clsID3.h"
@@ -26,27 +27,6 @@ inline unsigned byteAt(std::string_view s, std::size_t i) { return i < s.size() 
 bool isWholeNumber(std::u16string_view s)
 {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
-}
-
-// Loose numeric test for track and disc parts: blanks, a sign, digits, one point.
-bool looksNumeric(std::u16string_view s)
-{
-    auto first = s.find_first_not_of(u' ');
-    if (first == std::u16string_view::npos)
-        return false;
-    s = s.substr(first, s.find_last_not_of(u' ') - first + 1);
-    if (s[0] == u'+' || s[0] == u'-')
-        s.remove_prefix(1);
-    bool digit = false, point = false;
-    for (char16_t c : s) {
-        if (c >= u'0' && c <= u'9')
-            digit = true;
-        else if (c == u'.' && !point)
-            point = true;
-        else
-            return false;
-    }
-    return digit;
 }
 
 std::optional<std::int32_t> parseInt(std::u16string_view s)
@@ -79,7 +59,7 @@ std::vector<std::u16string> splitParts(std::u16string_view s)
     while (true) {
         std::size_t slash = s.find(u'/', start);
         std::u16string part(s.substr(start, slash == std::u16string_view::npos ? std::u16string_view::npos : slash - start));
-        if (!part.empty() && !looksNumeric(part))
+        if (!part.empty() && !IsNumberText(part))
             part = u"0";
         parts.push_back(std::move(part));
         if (slash == std::u16string_view::npos)
@@ -491,6 +471,7 @@ void clsID3::RefreshID3Tags()
     reader.readLyrics3();
     reader.applyId3v1();
     reader.readMpeg();
+    rememberReadValues();
 }
 
 } // namespace brindle

@@ -8,6 +8,7 @@
 #include "FrameTable.h"
 #include "Genres.h"
 #include "Id3v2Layout.h"
+#include "Properties.h"
 #include "SafeRewrite.h"
 #include "TextCodec.h"
 #include "TrailingTags.h"
@@ -185,6 +186,11 @@ struct Id3Writer {
     // frames: placed before them, it would swallow them for every reader.
     std::string overrunFrame;
 
+    // IDs whose frames all stay as they are: the property was not changed since the
+    // file was read, and rewriting the first frame would lose what the others, or an
+    // unreadable (compressed, encrypted) frame, hold.
+    std::vector<std::string> keepWhole;
+
     enum class ValueKind { None, Text, Comment, Url, Picture };
     struct Value {
         ValueKind kind = ValueKind::None;
@@ -331,6 +337,11 @@ struct Id3Writer {
             body += content;
             return body.size();
         }
+        // The same picture as before keeps its frame whole: its description is stored in
+        // the frame's own text encoding, and its format flags (a data length, say) describe
+        // bytes that must stay with them.
+        if (value.kind == ValueKind::Picture && ReadFramePicture(body, pos, version) == value.bytes)
+            return skipFrame(pos);
         auto total = FrameTotalSize(body, pos, version);
         std::size_t oldLength = std::min<std::size_t>(total ? static_cast<std::size_t>(*total) : body.size() - pos, body.size() - pos);
         if (value.empty())
@@ -358,15 +369,6 @@ struct Id3Writer {
                 all.text = std::move(full);
                 content = contentOf(all);
             }
-        }
-        if (value.kind == ValueKind::Picture && ReadFramePicture(body, pos, version) == value.bytes) {
-            // The same picture as before keeps the frame's own text encoding, whatever
-            // it is: its description is stored in that encoding.
-            const std::size_t header = static_cast<std::size_t>(headerLength());
-            std::string old = body.substr(pos + std::min(header, oldLength), oldLength - std::min(header, oldLength));
-            if (version > 3 && pos + 9 < body.size() && (static_cast<unsigned char>(body[pos + 9]) & 0x02))
-                old = RemoveUnsync(old);
-            content = std::move(old);
         }
         out += frameHeader(oldId, content.size());
         out += content;
@@ -401,6 +403,68 @@ struct Id3Writer {
         return pos + std::min<std::size_t>(static_cast<std::size_t>(total.value_or(0)), body.size() - pos);
     }
 
+    bool unchangedSinceRead(const FrameSpec& def) const
+    {
+        const clsID3::ReadValues& read = tag.readValues_;
+        if (!read.valid)
+            return false;
+        auto same = [&](std::u16string clsID3::*member) {
+            const auto props = TextProperties();
+            for (std::size_t i = 0; i < props.size() && i < read.texts.size(); ++i)
+                if (props[i].member == member)
+                    return tag.*member == read.texts[i];
+            return false;
+        };
+        switch (def.kind) {
+        case FrameKind::Genre: return same(&clsID3::Genre) && tag.GenreID == read.genreID;
+        case FrameKind::Track: return same(&clsID3::TrackNumber) && same(&clsID3::TracksTotal);
+        case FrameKind::Disc: return same(&clsID3::DiscNumber) && same(&clsID3::DiscsTotal);
+        case FrameKind::Picture:
+        case FrameKind::CommercialUrl:
+        case FrameKind::ArtistUrl: return false;
+        default: return def.member && same(def.member);
+        }
+    }
+
+    // Finds the IDs of keepWhole: more than one frame feeding the same property (for
+    // comments and lyrics, those without a description), or one that cannot be read.
+    void findFramesToKeepWhole()
+    {
+        struct Seen {
+            std::string id;
+            int frames = 0;
+            bool unreadable = false;
+        };
+        std::vector<Seen> seen;
+        const std::size_t idLen = static_cast<std::size_t>(FrameIdLength(version));
+        std::size_t pos = 0;
+        while (pos < body.size()) {
+            auto total = FrameTotalSize(body, pos, version);
+            if (!total)
+                break;
+            std::string id = upperId(body.substr(pos, idLen));
+            if (id.find_first_not_of('\0') == std::string::npos || IsMarkerPadding(body, pos))
+                break;
+            const FrameSpec* def = FindFrame(id);
+            if (def && !counterFor(def->kind)) {
+                const bool described = (def->kind == FrameKind::Comment || def->kind == FrameKind::Lyrics) &&
+                                       ReadFrameText(body, pos, version, true, true).hasDescription;
+                if (!described) {
+                    auto it = std::find_if(seen.begin(), seen.end(), [&](const Seen& s) { return s.id == id; });
+                    if (it == seen.end())
+                        it = seen.insert(seen.end(), Seen{id});
+                    ++it->frames;
+                    it->unreadable = it->unreadable || FrameIsUnreadable(body, pos, version);
+                }
+            }
+            pos += static_cast<std::size_t>(*total);
+        }
+        for (const Seen& s : seen)
+            if ((s.frames > 1 || s.unreadable) && unchangedSinceRead(*FindFrame(s.id)))
+                keepWhole.push_back(s.id);
+    }
+    bool keptWhole(std::string_view id) const { return std::find(keepWhole.begin(), keepWhole.end(), id) != keepWhole.end(); }
+
     std::int32_t* counterFor(FrameKind kind)
     {
         switch (kind) {
@@ -426,6 +490,7 @@ struct Id3Writer {
     std::size_t editFrames()
     {
         const std::size_t idLen = static_cast<std::size_t>(FrameIdLength(version));
+        findFramesToKeepWhole();
         out.clear();
         out.reserve(body.size());
         std::size_t pos = 0;
@@ -440,7 +505,10 @@ struct Id3Writer {
             std::string id = upperId(body.substr(pos, idLen));
             const FrameSpec* def = FindFrame(id);
             FrameKind kind = def ? def->kind : FrameKind::Text;
-            if (def && (kind == FrameKind::Comment || kind == FrameKind::Lyrics)) {
+            if (def && keptWhole(id)) {
+                pos = skipFrame(pos);
+                unpend(id);
+            } else if (def && (kind == FrameKind::Comment || kind == FrameKind::Lyrics)) {
                 FrameText content = ReadFrameText(body, pos, version, true, true);
                 if (content.hasDescription) {
                     pos = skipFrame(pos);

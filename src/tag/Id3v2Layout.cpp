@@ -2,6 +2,7 @@
 
 #include "TextCodec.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace brindle {
@@ -37,9 +38,37 @@ FrameData frameData(std::string_view data, std::size_t pos, int version)
     return fd;
 }
 
-bool isCompressed(const FrameData& fd, int version)
+bool isUnreadable(const FrameData& fd, int version)
 {
-    return (version == 3 && (fd.formatFlags & 0x80)) || (version > 3 && (fd.formatFlags & 0x08));
+    if (version == 3)
+        return fd.formatFlags & (kFormat23Compressed | kFormat23Encrypted);
+    return version > 3 && (fd.formatFlags & (kFormat24Compressed | kFormat24Encrypted));
+}
+
+// Bytes the format flags place between the frame header and the content: group
+// identifier, encryption method, data length (decompressed size in 2.3).
+std::size_t extraHeaderBytes(unsigned format, int version)
+{
+    if (version == 3)
+        return (format & kFormat23Compressed ? 4 : 0) + (format & kFormat23Encrypted ? 1 : 0) +
+               (format & kFormat23Grouped ? 1 : 0);
+    if (version > 3)
+        return (format & kFormat24Grouped ? 1 : 0) + (format & kFormat24Encrypted ? 1 : 0) +
+               (format & kFormat24DataLength ? 4 : 0);
+    return 0;
+}
+
+// The content of a readable frame: unsynchronisation undone (it covers the extra
+// header bytes too), then the extra header bytes dropped.
+std::string_view frameContent(const FrameData& fd, int version, std::string& storage)
+{
+    std::string_view bytes = fd.bytes;
+    if (version > 3 && (fd.formatFlags & kFormat24Unsynchronised)) {
+        storage = RemoveUnsync(bytes);
+        bytes = storage;
+    }
+    bytes.remove_prefix(std::min(bytes.size(), extraHeaderBytes(fd.formatFlags, version)));
+    return bytes;
 }
 
 bool isEncodingByte(unsigned b, int version)
@@ -161,14 +190,10 @@ FrameText ReadFrameText(std::string_view data, std::size_t pos, int version, boo
 {
     FrameText out;
     FrameData fd = frameData(data, pos, version);
-    if (!fd.valid || isCompressed(fd, version))
+    if (!fd.valid || isUnreadable(fd, version))
         return out;
     std::string unsynced;
-    std::string_view bytes = fd.bytes;
-    if (version > 3 && (fd.formatFlags & 0x02)) {
-        unsynced = RemoveUnsync(bytes);
-        bytes = unsynced;
-    }
+    std::string_view bytes = frameContent(fd, version, unsynced);
     unsigned encoding = 0;
     if (!bytes.empty() && isEncodingByte(byteAt(bytes, 0), version)) {
         encoding = byteAt(bytes, 0);
@@ -186,17 +211,19 @@ FrameText ReadFrameText(std::string_view data, std::size_t pos, int version, boo
     return out;
 }
 
+bool FrameIsUnreadable(std::string_view data, std::size_t pos, int version)
+{
+    FrameData fd = frameData(data, pos, version);
+    return fd.valid && isUnreadable(fd, version);
+}
+
 std::string ReadFramePicture(std::string_view data, std::size_t pos, int version)
 {
     FrameData fd = frameData(data, pos, version);
-    if (!fd.valid || isCompressed(fd, version))
+    if (!fd.valid || isUnreadable(fd, version))
         return {};
     std::string synced;
-    std::string_view bytes = fd.bytes;
-    if (version > 3 && (fd.formatFlags & 0x02)) {
-        synced = RemoveUnsync(bytes);
-        bytes = synced;
-    }
+    std::string_view bytes = frameContent(fd, version, synced);
     // Pictures are large: cut the encoding byte and the leading NUL before the one copy.
     if (!bytes.empty() && isEncodingByte(byteAt(bytes, 0), version))
         bytes.remove_prefix(1);

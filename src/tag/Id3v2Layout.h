@@ -34,6 +34,16 @@ std::string EncodeSize(std::uint64_t value, int width, bool syncsafe);
 // Every FF 00 becomes FF.
 std::string RemoveUnsync(std::string_view bytes);
 
+// Frame format flags (the second flag byte) of 2.3 and of 2.4.
+inline constexpr unsigned kFormat23Compressed = 0x80;
+inline constexpr unsigned kFormat23Encrypted = 0x40;
+inline constexpr unsigned kFormat23Grouped = 0x20;
+inline constexpr unsigned kFormat24Grouped = 0x40;
+inline constexpr unsigned kFormat24Compressed = 0x08;
+inline constexpr unsigned kFormat24Encrypted = 0x04;
+inline constexpr unsigned kFormat24Unsynchronised = 0x02;
+inline constexpr unsigned kFormat24DataLength = 0x01;
+
 inline int FrameIdLength(int version) { return version < 3 ? 3 : 4; }
 inline int FrameHeaderLength(int version) { return version < 3 ? 6 : 10; }
 
@@ -54,6 +64,9 @@ struct FrameText {
 // Content of the text-like frame whose header starts at pos. With skipLanguage the
 // three language bytes are skipped before the text is decoded.
 FrameText ReadFrameText(std::string_view data, std::size_t pos, int version, bool skipLanguage, bool cutAtNul);
+
+// A compressed or encrypted frame: its content cannot be read, only kept.
+bool FrameIsUnreadable(std::string_view data, std::size_t pos, int version);
 
 // Content of a picture frame: the frame data after its encoding byte, byte for byte
 // (a leading NUL is dropped like the empty-description marker of text frames).

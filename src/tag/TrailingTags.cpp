@@ -2,6 +2,7 @@
 
 #include "FileReader.h"
 #include "Genres.h"
+#include "NumberText.h"
 #include "TextCodec.h"
 #include "clsID3.h"
 
@@ -51,33 +52,12 @@ std::string digits(std::size_t value, int width)
     return buf;
 }
 
-// A whole number 1..255 from the track text, or 0.
+// The track byte of an ID3v1.1 tag: a number from 1 to 255, rounded to a whole
+// number; 0 (no track byte) for anything else.
 int trackByte(const std::u16string& text)
 {
-    std::string ascii;
-    for (char16_t c : text) {
-        if (c > 0x7F)
-            return 0;
-        ascii.push_back(static_cast<char>(c));
-    }
-    auto first = ascii.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return 0;
-    ascii = ascii.substr(first, ascii.find_last_not_of(' ') - first + 1);
-    std::size_t digitsSeen = 0, points = 0;
-    for (char c : ascii) {
-        if (c >= '0' && c <= '9')
-            ++digitsSeen;
-        else if (c == '.')
-            ++points;
-        else
-            return 0;
-    }
-    if (digitsSeen == 0 || points > 1)
-        return 0;
-    // The number itself must lie in 1..255; only then is it rounded to a whole byte.
-    double value = std::strtod(ascii.c_str(), nullptr);
-    return value >= 1 && value <= 255 ? static_cast<int>(std::nearbyint(value)) : 0;
+    auto value = NumberTextValue(text);
+    return value && *value >= 1 && *value <= 255 ? static_cast<int>(std::nearbyint(*value)) : 0;
 }
 
 } // namespace

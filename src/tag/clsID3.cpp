@@ -4,6 +4,7 @@
 #include "FileSystem.h"
 #include "Genres.h"
 #include "MpegHeader.h"
+#include "Properties.h"
 
 #include <cmath>
 
@@ -37,6 +38,15 @@ clsID3::clsID3(FileSystem* fs)
 
 clsID3::~clsID3() = default;
 
+void clsID3::rememberReadValues()
+{
+    readValues_.texts.clear();
+    for (const TextProperty& p : TextProperties())
+        readValues_.texts.push_back(this->*p.member);
+    readValues_.genreID = GenreID;
+    readValues_.valid = true;
+}
+
 void clsID3::SetFileName(std::string path)
 {
     fileName_ = std::move(path);
@@ -45,15 +55,10 @@ void clsID3::SetFileName(std::string path)
 
 void clsID3::resetForRead()
 {
-    for (std::u16string* text :
-         {&Comments, &Album, &BeatsPerMinute, &Composer, &Genre, &Copyright, &EncodedBy, &Lyricist, &Title,
-          &InitialKey, &Languages, &OriginalAlbum, &OriginalFileName, &OriginalLyricist, &OriginalArtist,
-          &OriginalReleaseYear, &FileOwner, &Artist, &Band, &Conductor, &InterpretedBy, &DiscNumber, &DiscsTotal,
-          &Publisher, &TrackNumber, &TracksTotal, &InternetRadioStationName, &InternetRadioStationOwner, &ISRC,
-          &Year, &Lyrics, &CopyrightInfo, &AudioURL, &AudioSourceURL, &InternetRadioURL, &PaymentURL,
-          &PublisherURL})
-        text->clear();
-    GenreID = 255;
+    for (const TextProperty& p : TextProperties())
+        (this->*p.member).clear();
+    GenreID = kGenreNone;
+    readValues_.valid = false;
     CommercialInfo = std::make_shared<MultiFrameData>();
     ArtistURL = std::make_shared<MultiFrameData>();
     AttachedPictures = std::make_shared<MultiFrameData>();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brindle {
 
@@ -125,6 +126,7 @@ private:
     friend struct Id3Writer;
 
     void resetForRead();
+    void rememberReadValues();
     bool hasFrame() const { return stream_.frameDataPos != 0; }
     MpegHeader header() const;
 
@@ -141,6 +143,14 @@ private:
     bool tagUnsynchronised_ = false;
     bool lyricsTimeStamps_ = false;
     StreamState stream_;
+    // The properties as the last read left them (TextProperties order), so that the
+    // writer can tell a property that was changed from one that was not.
+    struct ReadValues {
+        std::vector<std::u16string> texts;
+        std::int32_t genreID = 255;
+        bool valid = false;
+    };
+    ReadValues readValues_;
     // Writer's list counters (1-based): CommercialInfo, ArtistURL, AttachedPictures.
     std::int32_t counterCommercial_ = 1;
     std::int32_t counterArtistURL_ = 1;
