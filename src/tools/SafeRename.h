@@ -24,8 +24,6 @@ public:
     virtual int createExclusive(int dirFd, const char* name);
     // fstatat without following a final symbolic link.
     virtual int stat(int dirFd, const char* name, struct stat* st);
-    // Gives the owner write permission if missing (the tools' "attributes to normal").
-    virtual int makeWritable(int dirFd, const char* name);
 
     static RenameSystem& posix();
 };
