@@ -131,7 +131,9 @@ struct Id3Reader {
     void walkFrames(std::string_view data, int version);
     void applyFrame(std::string_view data, std::size_t pos, int version, std::u16string& genreText,
                     std::optional<std::vector<std::u16string>>& track, std::optional<std::vector<std::u16string>>& disc);
-    void findId3v1();
+    TrailingTagLayout trailing;
+
+    void findTrailingTags();
     void readLyrics3();
     void applyLyricsField(std::string_view id, std::string_view data);
     void applyId3v1();
@@ -161,20 +163,8 @@ void Id3Reader::readId3v2()
         return;
 
     // A tag that claims more than the file holds is read as far as the file goes.
-    std::string_view data = file.readInto(buffers.body, 10, static_cast<std::size_t>(hdr->size));
     std::string synced;
-    if (hdr->unsynchronised() && hdr->version < 4) {
-        synced = RemoveUnsync(data);
-        data = synced;
-    }
-    if (hdr->extendedHeader()) {
-        auto ext = DecodeSize(data.substr(0, 4), hdr->version > 3);
-        if (ext) {
-            std::int64_t skip = hdr->version > 3 ? *ext : *ext + 4;
-            data.remove_prefix(static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(data.size()))));
-        }
-    }
-    walkFrames(data, hdr->version);
+    walkFrames(TagFrames(*hdr, file.readInto(buffers.body, 10, static_cast<std::size_t>(hdr->size)), synced), hdr->version);
 }
 
 void Id3Reader::walkFrames(std::string_view data, int version)
@@ -254,53 +244,39 @@ void Id3Reader::applyFrame(std::string_view data, std::size_t pos, int version, 
     }
 }
 
-void Id3Reader::findId3v1()
+void Id3Reader::findTrailingTags()
 {
-    audioEnd = file.length();
-    if (file.length() < 128)
-        return;
-    if (file.read(file.length() - 128, 3) == "TAG") {
-        tag.id3v1Exists_ = true;
-        audioEnd = file.length() - 128;
-    }
+    trailing = LocateTrailingTags(file);
+    tag.id3v1Exists_ = trailing.id3v1;
+    audioEnd = trailing.beforeId3v1;
 }
 
 void Id3Reader::readLyrics3()
 {
-    if (audioEnd < 9)
+    tag.lyrics3v2Exists_ = trailing.lyrics3v2;
+    tag.lyrics3v1Exists_ = trailing.lyrics3v1;
+    if (trailing.lyricsStart < 0)
         return;
-    std::string_view marker = file.read(audioEnd - 9, 9);
-    if (marker == "LYRICS200") {
-        tag.lyrics3v2Exists_ = true;
-        auto blockSize = Lyrics3v2BlockSize(file, audioEnd);
-        if (!blockSize)
-            return;
-        std::int64_t size = *blockSize;
-        std::string_view b = file.readInto(buffers.chunk, audioEnd - 15 - size, static_cast<std::size_t>(size));
-        audioEnd -= size + 15;
-        std::size_t pos = 11;
+    const std::size_t fieldsAt = kLyricsBegin.size();
+    if (trailing.lyrics3v2) {
+        // The block is dropped from the audio; its fields fill what ID3v2 left empty.
+        std::string_view b = file.readInto(buffers.chunk, trailing.lyricsStart,
+                                           static_cast<std::size_t>(trailing.beforeId3v1 - 15 - trailing.lyricsStart));
+        audioEnd = trailing.lyricsStart;
+        std::size_t pos = fieldsAt;
         while (pos < b.size()) {
             std::string_view id = b.substr(pos, 3);
             std::string_view lenText = b.substr(std::min(pos + 3, b.size()), 5);
-            bool lengthOk = allDigits(lenText) && lenText.size() == 5;
-            if (lengthOk) {
-                std::size_t start = std::min(pos + 8, b.size());
-                applyLyricsField(id, b.substr(start, static_cast<std::size_t>(digitsValue(lenText))));
-            }
-            if (!lengthOk)
+            if (!allDigits(lenText) || lenText.size() != 5)
                 break;
+            std::size_t start = std::min(pos + 8, b.size());
+            applyLyricsField(id, b.substr(start, static_cast<std::size_t>(digitsValue(lenText))));
             pos += 8 + static_cast<std::size_t>(digitsValue(lenText));
         }
-    } else if (marker == "LYRICSEND") {
-        tag.lyrics3v1Exists_ = true;
-        std::int64_t from = std::max<std::int64_t>(1, audioEnd - 5119);
-        std::int64_t to = audioEnd - 9; // 1-based, inclusive
-        if (to < from)
-            return;
-        std::string_view window = file.read(from - 1, static_cast<std::size_t>(to - from + 1));
-        std::size_t begin = window.rfind("LYRICSBEGIN");
-        if (begin != std::string_view::npos && tag.Lyrics.empty())
-            tag.Lyrics = DecodeSingleByte(window.substr(begin + 11));
+    } else if (tag.Lyrics.empty()) {
+        // A v1 block stays within the audio; its lyrics run up to the end marker.
+        const std::int64_t textAt = trailing.lyricsStart + static_cast<std::int64_t>(fieldsAt);
+        tag.Lyrics = DecodeSingleByte(file.read(textAt, static_cast<std::size_t>(trailing.beforeId3v1 - 9 - textAt)));
     }
 }
 
@@ -465,9 +441,9 @@ void clsID3::RefreshID3Tags()
         revision_ = 3;
         return;
     }
-    Id3Reader reader{*this, file, *buffers_, 1, 0};
+    Id3Reader reader{*this, file, *buffers_, 1, 0, {}};
     reader.readId3v2();
-    reader.findId3v1();
+    reader.findTrailingTags();
     reader.readLyrics3();
     reader.applyId3v1();
     reader.readMpeg();

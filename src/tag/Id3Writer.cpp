@@ -591,15 +591,10 @@ bool clsID3::UpdateID3Tags()
         audioStart = hdr->totalLength();
         if (!hdr->compressed()) {
             file.readInto(w.body, 10, static_cast<std::size_t>(hdr->size));
-            if (hdr->unsynchronised() && hdr->version < 4)
-                w.body = RemoveUnsync(w.body);
-            if (hdr->extendedHeader()) {
-                auto ext = DecodeSize(std::string_view(w.body).substr(0, 4), hdr->version > 3);
-                if (ext) {
-                    std::int64_t skip = hdr->version > 3 ? *ext : *ext + 4;
-                    w.body.erase(0, static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(w.body.size()))));
-                }
-            }
+            std::string synced;
+            std::string_view frames = TagFrames(*hdr, w.body, synced);
+            if (frames.data() != w.body.data() || frames.size() != w.body.size())
+                w.body = std::string(frames);
         }
     }
     tagUnsynchronised_ = false;
@@ -622,7 +617,7 @@ bool clsID3::UpdateID3Tags()
     plan.head += EncodeSize(w.body.size() + padding, 4, true);
     plan.head += w.body;
     plan.head.append(padding, '\0');
-    std::int64_t audioEnd = FindAudioEndForWrite(file);
+    std::int64_t audioEnd = LocateTrailingTags(file).audioEnd();
     plan.audioBegin = static_cast<std::uint64_t>(std::min(audioStart, audioEnd));
     plan.audioEnd = static_cast<std::uint64_t>(audioEnd);
     plan.tail = BuildTrailer(*this);
@@ -649,7 +644,7 @@ bool clsID3::DeleteID3Tags()
         tagUnsynchronised_ = hdr->unsynchronised();
         audioStart = hdr->totalLength();
     }
-    std::int64_t audioEnd = FindAudioEndForWrite(file);
+    std::int64_t audioEnd = LocateTrailingTags(file).audioEnd();
     RewritePlan plan;
     plan.audioBegin = static_cast<std::uint64_t>(std::min(audioStart, audioEnd));
     plan.audioEnd = static_cast<std::uint64_t>(audioEnd);

@@ -105,6 +105,22 @@ std::optional<Id3v2Header> ParseId3v2Header(std::string_view h)
     return hdr;
 }
 
+std::string_view TagFrames(const Id3v2Header& header, std::string_view body, std::string& storage)
+{
+    if (header.unsynchronised() && header.version < 4) {
+        storage = RemoveUnsync(body);
+        body = storage;
+    }
+    if (header.extendedHeader()) {
+        // Its size counts itself in 2.4, not the four size bytes in 2.3.
+        if (auto ext = DecodeSize(body.substr(0, 4), header.version > 3)) {
+            std::int64_t skip = header.version > 3 ? *ext : *ext + 4;
+            body.remove_prefix(static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(body.size()))));
+        }
+    }
+    return body;
+}
+
 std::optional<std::int64_t> DecodeSize(std::string_view bytes, bool syncsafe)
 {
     std::int64_t value = 0;

@@ -26,6 +26,10 @@ struct Id3v2Header {
 // A valid header needs "ID3", version and revision below 255, four size bytes below 128.
 std::optional<Id3v2Header> ParseId3v2Header(std::string_view first10);
 
+// The frames of a tag body as read after its header: the unsynchronisation of a 2.2
+// or 2.3 tag undone (into storage) and an extended header dropped.
+std::string_view TagFrames(const Id3v2Header& header, std::string_view body, std::string& storage);
+
 // Big-endian number, 7 (syncsafe) or 8 bits per byte; the high bit is not masked.
 // Nothing when the value does not fit a 32-bit signed integer.
 std::optional<std::int64_t> DecodeSize(std::string_view bytes, bool syncsafe);

@@ -62,45 +62,46 @@ int trackByte(const std::u16string& text)
 
 } // namespace
 
-std::optional<std::int64_t> Lyrics3v2BlockSize(FileReader& file, std::int64_t end)
+TrailingTagLayout LocateTrailingTags(FileReader& file)
 {
-    if (end < 15)
-        return std::nullopt;
-    std::string_view sizeField = file.read(end - 15, 6);
-    if (sizeField.size() != 6 || !allDigits(sizeField))
-        return std::nullopt;
-    std::int64_t size = 0;
-    for (char c : sizeField)
-        size = size * 10 + (c - '0');
-    if (size < 11 || size > end - 15 || file.read(end - 15 - size, 11) != "LYRICSBEGIN")
-        return std::nullopt;
-    return size;
-}
-
-std::int64_t FindAudioEndForWrite(FileReader& file)
-{
+    TrailingTagLayout t;
     const std::int64_t length = file.length();
-    std::int64_t e = length;
-    if (length >= 128 && file.read(length - 128, 3) == "TAG")
-        e = length - 128;
-    if (e < 9)
-        return e;
-    std::string marker(file.read(e - 9, 9));
-    if (marker == "LYRICS200") {
-        auto size = Lyrics3v2BlockSize(file, e);
-        return size ? e - 15 - *size : e;
+    t.beforeId3v1 = length;
+    if (length >= kId3v1Size && file.read(length - kId3v1Size, 3) == "TAG") {
+        t.id3v1 = true;
+        t.beforeId3v1 = length - kId3v1Size;
     }
-    if (marker == "LYRICSEND") {
+    const std::int64_t e = t.beforeId3v1;
+    if (e < 9)
+        return t;
+    const std::string marker(file.read(e - 9, 9));
+    if (marker == "LYRICS200") {
+        t.lyrics3v2 = true;
+        // Six digits before the marker give the block's length from "LYRICSBEGIN" on.
+        if (e < 15)
+            return t;
+        std::string_view sizeField = file.read(e - 15, 6);
+        if (sizeField.size() != 6 || !allDigits(sizeField))
+            return t;
+        std::int64_t size = 0;
+        for (char c : sizeField)
+            size = size * 10 + (c - '0');
+        const auto markerLength = static_cast<std::int64_t>(kLyricsBegin.size());
+        if (size >= markerLength && size <= e - 15 && file.read(e - 15 - size, kLyricsBegin.size()) == kLyricsBegin)
+            t.lyricsStart = e - 15 - size;
+    } else if (marker == "LYRICSEND") {
+        t.lyrics3v1 = true;
+        // Up to 5100 bytes of lyrics and the start marker before the end marker.
         std::int64_t from = std::max<std::int64_t>(0, e - 5120);
         std::int64_t to = e - 10; // inclusive
         if (to < from)
-            return e;
+            return t;
         std::string window(file.read(from, static_cast<std::size_t>(to - from + 1)));
-        std::size_t at = window.rfind("LYRICSBEGIN");
+        std::size_t at = window.rfind(kLyricsBegin);
         if (at != std::string::npos)
-            return from + static_cast<std::int64_t>(at);
+            t.lyricsStart = from + static_cast<std::int64_t>(at);
     }
-    return e;
+    return t;
 }
 
 std::string PadField(const std::u16string& text, std::size_t width)
@@ -115,7 +116,7 @@ std::string BuildTrailer(const clsID3& tag)
     std::string out;
 
     if (tag.Title.size() > 30 || tag.Artist.size() > 30 || tag.Album.size() > 30) {
-        std::string block = "LYRICSBEGIN";
+        std::string block(kLyricsBegin);
         block += "IND0000200";
         const std::pair<const char*, const std::u16string*> fields[] = {
             {"EAL", &tag.Album}, {"EAR", &tag.Artist}, {"ETT", &tag.Title}};
