@@ -1,6 +1,7 @@
 // The read path of the tag object: ID3v2 tag, ID3v1 presence, Lyrics3, ID3v1 fields
 // and the first MPEG frame, in this order, each step skipped when its data is bad.
 
+#include "Ascii.h"
 #include "FileReader.h"
 #include "FrameTable.h"
 #include "Genres.h"
@@ -22,8 +23,6 @@ namespace brindle {
 
 namespace {
 
-inline unsigned byteAt(std::string_view s, std::size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u; }
-
 bool isWholeNumber(std::u16string_view s)
 {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
@@ -31,10 +30,9 @@ bool isWholeNumber(std::u16string_view s)
 
 std::optional<std::int32_t> parseInt(std::u16string_view s)
 {
-    auto first = s.find_first_not_of(u' ');
-    if (first == std::u16string_view::npos)
+    s = TrimBlanks(s);
+    if (s.empty())
         return std::nullopt;
-    s = s.substr(first, s.find_last_not_of(u' ') - first + 1);
     std::string ascii;
     for (char16_t c : s) {
         if (c > 0x7F)
@@ -99,19 +97,6 @@ std::u16string removeTimeStamps(std::u16string s)
     return s;
 }
 
-bool allDigits(std::string_view s)
-{
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::int64_t digitsValue(std::string_view s)
-{
-    std::int64_t v = 0;
-    for (char c : s)
-        v = v * 10 + (c - '0');
-    return v;
-}
-
 std::u16string trimRightSpaces(std::u16string_view s)
 {
     auto last = s.find_last_not_of(u' ');
@@ -158,7 +143,7 @@ void Id3Reader::readId3v2()
     tag.id3v2Exists_ = true;
     tag.revision_ = hdr->version;
     tag.tagUnsynchronised_ = hdr->unsynchronised();
-    audioStart = hdr->size + 11 + (hdr->footer() ? 10 : 0);
+    audioStart = hdr->totalLength() + 1; // 1-based
     if (hdr->compressed())
         return;
 
@@ -267,11 +252,11 @@ void Id3Reader::readLyrics3()
         while (pos < b.size()) {
             std::string_view id = b.substr(pos, 3);
             std::string_view lenText = b.substr(std::min(pos + 3, b.size()), 5);
-            if (!allDigits(lenText) || lenText.size() != 5)
+            if (!AllDigits(lenText) || lenText.size() != 5)
                 break;
             std::size_t start = std::min(pos + 8, b.size());
-            applyLyricsField(id, b.substr(start, static_cast<std::size_t>(digitsValue(lenText))));
-            pos += 8 + static_cast<std::size_t>(digitsValue(lenText));
+            applyLyricsField(id, b.substr(start, static_cast<std::size_t>(DigitsValue(lenText))));
+            pos += 8 + static_cast<std::size_t>(DigitsValue(lenText));
         }
     } else if (tag.Lyrics.empty()) {
         // A v1 block stays within the audio; its lyrics run up to the end marker.
@@ -318,10 +303,10 @@ void Id3Reader::applyId3v1()
     fillIfEmpty(tag.Artist, field(33, 30));
     fillIfEmpty(tag.Album, field(63, 30));
     fillIfEmpty(tag.Year, field(93, 4));
-    bool v11 = byteAt(r, 125) == 0 && byteAt(r, 126) != 0;
+    bool v11 = ByteAt(r, 125) == 0 && ByteAt(r, 126) != 0;
     if (v11) {
         if (tag.TrackNumber.empty()) {
-            std::string digits = std::to_string(byteAt(r, 126));
+            std::string digits = std::to_string(ByteAt(r, 126));
             tag.TrackNumber.assign(digits.begin(), digits.end());
         }
         fillIfEmpty(tag.Comments, field(97, 28));
@@ -329,7 +314,7 @@ void Id3Reader::applyId3v1()
         fillIfEmpty(tag.Comments, field(97, 30));
     }
     if (tag.GenreID == kGenreNone || tag.GenreID == kGenreOther)
-        tag.GenreID = static_cast<std::int32_t>(byteAt(r, 127));
+        tag.GenreID = static_cast<std::int32_t>(ByteAt(r, 127));
 }
 
 void Id3Reader::readMpeg()
@@ -363,8 +348,8 @@ void Id3Reader::readMpeg()
                 break;
             i = at;
             std::string_view window = buf.substr(i + 1, winLen);
-            st.headerBytes = {static_cast<std::uint8_t>(byteAt(window, 0)), static_cast<std::uint8_t>(byteAt(window, 1)),
-                              static_cast<std::uint8_t>(byteAt(window, 2))};
+            st.headerBytes = {static_cast<std::uint8_t>(ByteAt(window, 0)), static_cast<std::uint8_t>(ByteAt(window, 1)),
+                              static_cast<std::uint8_t>(ByteAt(window, 2))};
             if (st.headerBytes[0] < 0xE0) {
                 ++i;
                 continue;
@@ -387,7 +372,7 @@ void Id3Reader::readVbrHeaders(std::string_view window)
 {
     auto& st = tag.stream_;
     // Offsets count from the frame's 0xFF byte; the window starts one byte after it.
-    auto at = [&](std::size_t offset) { return offset >= 1 ? byteAt(window, offset - 1) : 0xFFu; };
+    auto at = [&](std::size_t offset) { return offset >= 1 ? ByteAt(window, offset - 1) : 0xFFu; };
     auto bytesAt = [&](std::size_t offset, std::size_t n) {
         return offset >= 1 && offset - 1 < window.size() ? window.substr(offset - 1, n) : std::string_view();
     };
@@ -395,18 +380,11 @@ void Id3Reader::readVbrHeaders(std::string_view window)
         return static_cast<std::int32_t>(at(offset) << 24 | at(offset + 1) << 16 | at(offset + 2) << 8 | at(offset + 3));
     };
     auto be16 = [&](std::size_t offset) { return static_cast<std::int32_t>(at(offset) << 8 | at(offset + 1)); };
-    auto lower = [](std::string_view s) {
-        std::string out(s);
-        for (auto& c : out)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c + 32);
-        return out;
-    };
 
     MpegHeader hdr{st.headerBytes};
     bool mono = hdr.channelMode() == 3;
     std::size_t side = hdr.version() == 2 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    std::string xing = lower(bytesAt(4 + side, 4));
+    std::string xing = AsciiLower(bytesAt(4 + side, 4));
     if (xing == "xing" || xing == "info") {
         unsigned flags = at(8 + side + 3);
         std::size_t offset = 12 + side;
@@ -419,7 +397,7 @@ void Id3Reader::readVbrHeaders(std::string_view window)
             st.isVBR = true;
         st.audioBytes -= length;
     }
-    if (lower(bytesAt(36, 4)) == "vbri") {
+    if (AsciiLower(bytesAt(36, 4)) == "vbri") {
         st.isVBR = true;
         st.vbriVersion = be16(36 + 4);
         st.vbrBytes = be32(36 + 10);

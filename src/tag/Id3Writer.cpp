@@ -3,6 +3,7 @@
 // frames appended in table order), the trailing tags are rebuilt, and the file is
 // rewritten through a temporary copy.
 
+#include "Ascii.h"
 #include "FileReader.h"
 #include "FileSystem.h"
 #include "FrameTable.h"
@@ -24,43 +25,6 @@
 namespace brindle {
 
 namespace {
-
-bool idEquals(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-std::u16string lowerTrimmed(std::u16string_view s)
-{
-    auto first = s.find_first_not_of(u' ');
-    if (first == std::u16string_view::npos)
-        return {};
-    std::u16string out(s.substr(first, s.find_last_not_of(u' ') - first + 1));
-    for (auto& c : out)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c + 32);
-    return out;
-}
-
-// Frame IDs are matched without regard to letter case; a frame that is written gets
-// the upper-case ID every reader looks for, or the value would be lost to them.
-std::string upperId(std::string_view id)
-{
-    std::string out(id);
-    for (auto& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 32);
-    return out;
-}
 
 std::u16string ascii(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
@@ -218,11 +182,11 @@ struct Id3Writer {
     }
     bool isPending(std::string_view id) const
     {
-        return std::any_of(pending.begin(), pending.end(), [&](std::string_view p) { return idEquals(p, id); });
+        return std::any_of(pending.begin(), pending.end(), [&](std::string_view p) { return EqualsIgnoreAsciiCase(p, id); });
     }
     void unpend(std::string_view id)
     {
-        auto it = std::find_if(pending.begin(), pending.end(), [&](std::string_view p) { return idEquals(p, id); });
+        auto it = std::find_if(pending.begin(), pending.end(), [&](std::string_view p) { return EqualsIgnoreAsciiCase(p, id); });
         if (it != pending.end()) {
             written.push_back(*it);
             pending.erase(it);
@@ -230,13 +194,13 @@ struct Id3Writer {
     }
     bool isWritten(std::string_view id) const
     {
-        return std::any_of(written.begin(), written.end(), [&](std::string_view p) { return idEquals(p, id); });
+        return std::any_of(written.begin(), written.end(), [&](std::string_view p) { return EqualsIgnoreAsciiCase(p, id); });
     }
 
     std::u16string genreText() const
     {
         std::u16string number = tag.GenreID == -2 ? u"CR" : tag.GenreID == -1 ? u"RX" : ascii(std::to_string(tag.GenreID));
-        std::u16string t = lowerTrimmed(tag.Genre);
+        std::u16string t = AsciiLower(TrimBlanks(std::u16string_view(tag.Genre)));
         if (!t.empty() && (tag.GenreID == kGenreOther || tag.GenreID == kGenreNone))
             return tag.Genre;
         if (!t.empty() && t != u"other" && t != u"unknown")
@@ -248,11 +212,7 @@ struct Id3Writer {
     Value valueOf(std::string_view id)
     {
         Value v;
-        std::string upper(id);
-        for (auto& c : upper)
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 32);
-        const FrameSpec* def = FindFrame(upper);
+        const FrameSpec* def = FindFrame(AsciiUpper(id));
         if (!def)
             return v;
         auto entry = [](const std::shared_ptr<MultiFrameData>& l, std::int32_t counter) {
@@ -347,7 +307,9 @@ struct Id3Writer {
         if (value.empty())
             return pos + oldLength;
         std::string content = contentOf(value);
-        std::string oldId = upperId(body.substr(pos, static_cast<std::size_t>(FrameIdLength(version))));
+        // IDs are matched without regard to letter case; a written frame gets the
+        // upper-case ID every reader looks for, or its value would be lost to them.
+        std::string oldId = AsciiUpper(body.substr(pos, static_cast<std::size_t>(FrameIdLength(version))));
         if (const FrameSpec* def = FindFrame(oldId);
             def && (def->kind == FrameKind::DateYear || def->kind == FrameKind::DateOrigYear)) {
             // Year holds only the text before the first "-": a date whose year did not
@@ -442,7 +404,7 @@ struct Id3Writer {
             auto total = FrameTotalSize(body, pos, version);
             if (!total)
                 break;
-            std::string id = upperId(body.substr(pos, idLen));
+            std::string id = AsciiUpper(body.substr(pos, idLen));
             if (id.find_first_not_of('\0') == std::string::npos || IsMarkerPadding(body, pos))
                 break;
             const FrameSpec* def = FindFrame(id);
@@ -502,7 +464,7 @@ struct Id3Writer {
             auto total = FrameTotalSize(body, pos, version);
             if (!total)
                 break;
-            std::string id = upperId(body.substr(pos, idLen));
+            std::string id = AsciiUpper(body.substr(pos, idLen));
             const FrameSpec* def = FindFrame(id);
             FrameKind kind = def ? def->kind : FrameKind::Text;
             if (def && keptWhole(id)) {

@@ -1,5 +1,6 @@
 #include "Id3v2Layout.h"
 
+#include "Ascii.h"
 #include "TextCodec.h"
 
 #include <algorithm>
@@ -8,8 +9,6 @@
 namespace brindle {
 
 namespace {
-
-inline unsigned byteAt(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
 
 // The data of the frame at pos, clamped to what the tag holds, plus its format flags.
 struct FrameData {
@@ -30,7 +29,7 @@ FrameData frameData(std::string_view data, std::size_t pos, int version)
     if (!size)
         return fd;
     if (version >= 3 && pos + 9 < data.size())
-        fd.formatFlags = byteAt(data, pos + 9);
+        fd.formatFlags = ByteAt(data, pos + 9);
     std::size_t start = pos + static_cast<std::size_t>(headerLen);
     if (start <= data.size())
         fd.bytes = data.substr(start, static_cast<std::size_t>(*size));
@@ -92,15 +91,15 @@ std::optional<Id3v2Header> ParseId3v2Header(std::string_view h)
 {
     if (h.size() < 10 || h.substr(0, 3) != "ID3")
         return std::nullopt;
-    if (byteAt(h, 3) >= 255 || byteAt(h, 4) >= 255)
+    if (ByteAt(h, 3) >= 255 || ByteAt(h, 4) >= 255)
         return std::nullopt;
     for (std::size_t i = 6; i < 10; ++i)
-        if (byteAt(h, i) >= 128)
+        if (ByteAt(h, i) >= 128)
             return std::nullopt;
     Id3v2Header hdr;
-    hdr.version = static_cast<std::uint8_t>(byteAt(h, 3));
-    hdr.revision = static_cast<std::uint8_t>(byteAt(h, 4));
-    hdr.flags = static_cast<std::uint8_t>(byteAt(h, 5));
+    hdr.version = static_cast<std::uint8_t>(ByteAt(h, 3));
+    hdr.revision = static_cast<std::uint8_t>(ByteAt(h, 4));
+    hdr.flags = static_cast<std::uint8_t>(ByteAt(h, 5));
     hdr.size = *DecodeSize(h.substr(6, 4), true);
     return hdr;
 }
@@ -126,7 +125,7 @@ std::optional<std::int64_t> DecodeSize(std::string_view bytes, bool syncsafe)
     std::int64_t value = 0;
     const std::int64_t base = syncsafe ? 128 : 256;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        value = value * base + byteAt(bytes, i);
+        value = value * base + ByteAt(bytes, i);
         if (value > std::numeric_limits<std::int32_t>::max())
             return std::nullopt;
     }
@@ -151,7 +150,7 @@ std::string RemoveUnsync(std::string_view bytes)
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         out.push_back(bytes[i]);
-        if (byteAt(bytes, i) == 0xFF && i + 1 < bytes.size() && bytes[i + 1] == '\0')
+        if (ByteAt(bytes, i) == 0xFF && i + 1 < bytes.size() && bytes[i + 1] == '\0')
             ++i;
     }
     return out;
@@ -211,8 +210,8 @@ FrameText ReadFrameText(std::string_view data, std::size_t pos, int version, boo
     std::string unsynced;
     std::string_view bytes = frameContent(fd, version, unsynced);
     unsigned encoding = 0;
-    if (!bytes.empty() && isEncodingByte(byteAt(bytes, 0), version)) {
-        encoding = byteAt(bytes, 0);
+    if (!bytes.empty() && isEncodingByte(ByteAt(bytes, 0), version)) {
+        encoding = ByteAt(bytes, 0);
         bytes.remove_prefix(1);
     }
     if (skipLanguage)
@@ -241,7 +240,7 @@ std::string ReadFramePicture(std::string_view data, std::size_t pos, int version
     std::string synced;
     std::string_view bytes = frameContent(fd, version, synced);
     // Pictures are large: cut the encoding byte and the leading NUL before the one copy.
-    if (!bytes.empty() && isEncodingByte(byteAt(bytes, 0), version))
+    if (!bytes.empty() && isEncodingByte(ByteAt(bytes, 0), version))
         bytes.remove_prefix(1);
     if (!bytes.empty() && bytes[0] == '\0')
         bytes.remove_prefix(1);

@@ -1,25 +1,15 @@
 #include "NumberText.h"
 
+#include "Ascii.h"
+
 #include <cstdlib>
 #include <string>
 
 namespace brindle {
 
-namespace {
-
-std::u16string_view trimBlanks(std::u16string_view s)
-{
-    auto first = s.find_first_not_of(u' ');
-    if (first == std::u16string_view::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(u' ') - first + 1);
-}
-
-} // namespace
-
 bool IsNumberText(std::u16string_view text)
 {
-    std::u16string_view s = trimBlanks(text);
+    std::u16string_view s = TrimBlanks(text);
     if (s.empty())
         return false;
     if (s[0] == u'+' || s[0] == u'-')
@@ -40,7 +30,7 @@ std::optional<double> NumberTextValue(std::u16string_view text)
 {
     if (!IsNumberText(text))
         return std::nullopt;
-    std::u16string_view s = trimBlanks(text);
+    std::u16string_view s = TrimBlanks(text);
     const std::string ascii(s.begin(), s.end()); // only sign, digits and a point remain
     return std::strtod(ascii.c_str(), nullptr);
 }

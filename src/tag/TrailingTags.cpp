@@ -1,5 +1,6 @@
 #include "TrailingTags.h"
 
+#include "Ascii.h"
 #include "FileReader.h"
 #include "Genres.h"
 #include "NumberText.h"
@@ -13,19 +14,6 @@
 namespace brindle {
 
 namespace {
-
-bool allDigits(std::string_view s)
-{
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::u16string lower(std::u16string s)
-{
-    for (auto& c : s)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c + 32);
-    return s;
-}
 
 std::u16string escapeLineBreaks(std::u16string s)
 {
@@ -81,11 +69,9 @@ TrailingTagLayout LocateTrailingTags(FileReader& file)
         if (e < 15)
             return t;
         std::string_view sizeField = file.read(e - 15, 6);
-        if (sizeField.size() != 6 || !allDigits(sizeField))
+        if (sizeField.size() != 6 || !AllDigits(sizeField))
             return t;
-        std::int64_t size = 0;
-        for (char c : sizeField)
-            size = size * 10 + (c - '0');
+        const std::int64_t size = DigitsValue(sizeField);
         const auto markerLength = static_cast<std::int64_t>(kLyricsBegin.size());
         if (size >= markerLength && size <= e - 15 && file.read(e - 15 - size, kLyricsBegin.size()) == kLyricsBegin)
             t.lyricsStart = e - 15 - size;
@@ -134,7 +120,7 @@ std::string BuildTrailer(const clsID3& tag)
     }
 
     std::int32_t g = tag.GenreID;
-    std::u16string genre = lower(tag.Genre);
+    std::u16string genre = AsciiLower(std::u16string_view(tag.Genre));
     if ((g == kGenreOther && genre != u"other") || (g == kGenreNone && genre != u"unknown"))
         g = GenreIdOf(tag.Genre);
     if (g == -1 || g == -2)

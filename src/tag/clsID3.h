@@ -79,6 +79,9 @@ public:
     std::uint8_t ID3RevisionV2() const { return revision_; }
 
     // --- audio properties, computed from the stream state of the last read
+    // Whether the last read accepted an MPEG audio frame; without one the audio
+    // properties report nothing (zero).
+    bool HasAudioFrame() const { return stream_.frameDataPos != 0; }
     std::int32_t Layer() const;
     std::int32_t Padding() const;
     std::int32_t MPEGVersion() const;
@@ -127,7 +130,6 @@ private:
 
     void resetForRead();
     void rememberReadValues();
-    bool hasFrame() const { return stream_.frameDataPos != 0; }
     MpegHeader header() const;
 
     FileSystem* fs_;
