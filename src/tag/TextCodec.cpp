@@ -217,4 +217,6 @@ std::u16string FromUtf8(std::string_view s)
     return out;
 }
 
+std::string FileNameForDisplay(std::string_view nameBytes) { return ToUtf8(FromUtf8(nameBytes)); }
+
 } // namespace brindle

@@ -30,4 +30,9 @@ std::u16string DecodeUtf8(std::string_view bytes);
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view utf8);
 
+// A file name (bytes, as the file system gave them) made fit to show: valid UTF-8,
+// with U+FFFD for bytes that are not. Only for showing: never use the result as a
+// name, it may be another file's.
+std::string FileNameForDisplay(std::string_view nameBytes);
+
 } // namespace brindle
