@@ -163,8 +163,6 @@ struct Id3Writer {
         bool empty() const { return kind == ValueKind::Picture || kind == ValueKind::Url ? bytes.empty() && text.empty() : text.empty(); }
     };
 
-    int headerLength() const { return FrameHeaderLength(version); }
-
     void fillPending()
     {
         pending.clear();
