@@ -3,6 +3,7 @@
 // and the audio properties of its MPEG stream. Setting the file name reads the file;
 // UpdateID3Tags and DeleteID3Tags write it back.
 
+#include "Genres.h"
 #include "MultiFrameData.h"
 
 #include <array>
@@ -149,7 +150,7 @@ private:
     // writer can tell a property that was changed from one that was not.
     struct ReadValues {
         std::vector<std::u16string> texts;
-        std::int32_t genreID = 255;
+        std::int32_t genreID = kGenreNone;
         bool valid = false;
     };
     ReadValues readValues_;
