@@ -1,5 +1,6 @@
 #include "FileNameRules.h"
 
+#include "tag/TextCodec.h"
 
 namespace brindle {
 
@@ -57,31 +58,6 @@ constexpr char16_t kEscapeBase = 0xDC00; // + byte, for bytes 0x80..0xFF
 
 bool isEscapedByte(char16_t c) { return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF; }
 
-// Length of the valid UTF-8 sequence at i (0 when there is none) and its code point.
-std::size_t utf8Sequence(std::string_view s, std::size_t i, char32_t& cp)
-{
-    auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    auto cont = [&](std::size_t k) { return k < s.size() && (at(k) & 0xC0) == 0x80; };
-    const unsigned char b = at(i);
-    if (b < 0x80) {
-        cp = b;
-        return 1;
-    }
-    if (b >= 0xC2 && b < 0xE0 && cont(i + 1)) {
-        cp = (b & 0x1Fu) << 6 | (at(i + 1) & 0x3Fu);
-        return 2;
-    }
-    if (b >= 0xE0 && b < 0xF0 && cont(i + 1) && cont(i + 2)) {
-        cp = (b & 0x0Fu) << 12 | (at(i + 1) & 0x3Fu) << 6 | (at(i + 2) & 0x3Fu);
-        return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? 3 : 0;
-    }
-    if (b >= 0xF0 && b < 0xF5 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
-        cp = (b & 0x07u) << 18 | (at(i + 1) & 0x3Fu) << 12 | (at(i + 2) & 0x3Fu) << 6 | (at(i + 3) & 0x3Fu);
-        return cp >= 0x10000 && cp <= 0x10FFFF ? 4 : 0;
-    }
-    return 0;
-}
-
 } // namespace
 
 QString NameText(std::string_view bytes)
@@ -89,15 +65,15 @@ QString NameText(std::string_view bytes)
     QString out;
     out.reserve(static_cast<qsizetype>(bytes.size()));
     for (std::size_t i = 0; i < bytes.size();) {
-        char32_t cp = 0;
-        const std::size_t len = utf8Sequence(bytes, i, cp);
-        if (len == 0) {
+        const Utf8Step step = DecodeUtf8Step(bytes, i);
+        if (!step.valid) {
+            // Byte by byte, so that what follows an odd byte is decoded on its own.
             out += QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[i])));
             ++i;
             continue;
         }
-        out += QString::fromUcs4(&cp, 1);
-        i += len;
+        out += QString::fromUcs4(&step.codePoint, 1);
+        i += step.length;
     }
     return out;
 }
