@@ -25,7 +25,7 @@ std::string AudioRange(const std::string& bytes)
     std::int64_t begin = 0;
     if (auto hdr = ParseId3v2Header(file.read(0, 10)))
         begin = hdr->totalLength();
-    std::int64_t end = FindAudioEndForWrite(file);
+    std::int64_t end = LocateTrailingTags(file).audioEnd();
     begin = std::min(begin, end);
     if (begin < 0 || end > static_cast<std::int64_t>(bytes.size()))
         Fail("audio range outside the file");

@@ -125,7 +125,7 @@ void printPlain(const clsID3& tag, std::ostream& out)
     static const char* const versions[] = {"MPEG 2.5", "reserved", "MPEG 1", "MPEG 2"};
     static const char* const layers[] = {"reserved", "Layer III", "Layer II", "Layer I"};
     static const char* const modes[] = {"stereo", "joint stereo", "dual channel", "single channel"};
-    if (tag.Stream().frameDataPos == 0) {
+    if (!tag.HasAudioFrame()) {
         out << "Audio: no MPEG frame found\n";
         return;
     }

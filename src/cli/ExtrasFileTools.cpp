@@ -7,8 +7,6 @@
 #include "tag/clsID3.h"
 #include "tools/FileTools.h"
 
-#include <QFile>
-
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -36,12 +34,9 @@ Target split(const std::string& path)
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1), path};
 }
 
-QString text(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
-std::string shown(const QString& s) { return Printable(s.toStdString()); }
-
-// The renaming tools speak QString; a name whose bytes do not come back from it would
-// be taken for another file, so such a name is left alone.
-bool survivesAsText(const std::string& name) { return QFile::encodeName(text(name)).toStdString() == name; }
+// Name text keeps every byte of a name (see NameText), so no file is taken for another.
+QString text(const std::string& bytes) { return NameText(bytes); }
+std::string shown(const QString& nameText) { return Printable(DisplayText(nameText).toStdString()); }
 
 void refuse(std::ostream& err, const std::string& path, const std::string& reason)
 {
@@ -71,7 +66,7 @@ int titleFromFileName(const std::vector<std::string>& files, bool dryRun, std::o
             continue;
         }
         if (!dryRun) {
-            tag.Title = title.toStdU16String();
+            tag.Title = DisplayText(title).toStdU16String(); // a name's odd bytes become U+FFFD
             if (!tag.UpdateID3Tags()) {
                 refuse(err, file, tag.LastError());
                 status = 1;
@@ -115,11 +110,6 @@ brindle_cli_file_tool(const std::string* tool, const std::vector<std::string>* f
             status = 1;
             continue;
         }
-        if (!survivesAsText(t.name) || !survivesAsText(t.folder)) {
-            refuse(*err, file, "the path is not valid UTF-8; the file keeps its name");
-            status = 1;
-            continue;
-        }
         const QString name = text(t.name);
         PlannedRename plan;
         if (*tool == "rename") {
@@ -152,7 +142,7 @@ brindle_cli_file_tool(const std::string* tool, const std::vector<std::string>* f
             if (r.outcome == RenameOutcome::Renamed)
                 *out << shown(r.oldName) << " -> " << shown(r.newName) << "\n";
             else if (r.failed()) {
-                refuse(*err, prefix + r.oldName.toStdString(), shown(r.reason));
+                refuse(*err, prefix + NameBytes(r.oldName), shown(r.reason));
                 status = 1;
             }
         }

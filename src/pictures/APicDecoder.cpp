@@ -125,23 +125,6 @@ std::optional<DecodedPicture> DecodeImage(const MultiFrameData& MFDClass, std::i
     }
 }
 
-bool DecodeImage(const MultiFrameData& MFDClass, std::int32_t Index, QString& MIMEType,
-                 int& PictureType, Picture& Pic, int ID3Revision, QByteArray& OrigPicData)
-{
-    MIMEType.clear();
-    PictureType = 0;
-    Pic = Picture();
-    OrigPicData.clear();
-    auto decoded = DecodeImage(MFDClass, Index, ID3Revision);
-    if (!decoded)
-        return false;
-    MIMEType = std::move(decoded->MIMEType);
-    PictureType = decoded->PictureType;
-    Pic = std::move(decoded->Pic);
-    OrigPicData = std::move(decoded->OrigPicData);
-    return true;
-}
-
 std::optional<std::string> BuildImageDataEntry(const QString& MIMEType, int PictureType,
                                                QByteArrayView Data, int ID3Revision)
 {

@@ -52,9 +52,6 @@ struct DecodedPicture {
 // are not an image. Picture type 1 stays only for a 32 x 32 PNG, otherwise it becomes 2.
 std::optional<DecodedPicture> DecodeImage(const MultiFrameData& MFDClass, std::int32_t Index,
                                           int ID3Revision);
-// The same with output arguments: cleared first, filled only when true is returned.
-bool DecodeImage(const MultiFrameData& MFDClass, std::int32_t Index, QString& MIMEType,
-                 int& PictureType, Picture& Pic, int ID3Revision, QByteArray& OrigPicData);
 
 // The entry for image bytes: the detected type replaces MIMEType when it differs.
 // nullopt when Data is not an image. In a revision 2 tag a BMP or GIF is converted to

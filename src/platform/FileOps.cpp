@@ -34,7 +34,7 @@ void forEachPlainFile(const QString& folder, F&& f)
             struct stat st {};
             plain = ::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
-        if (plain && !f(QFile::decodeName(e->d_name)))
+        if (plain && !f(e->d_name))
             break;
     }
     ::closedir(dir);
@@ -73,20 +73,10 @@ bool PosixFileOps::isDirectory(const QString& path) const
     return !path.isEmpty() && ::stat(native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-QStringList PosixFileOps::listPlainFiles(const QString& folder) const
-{
-    QStringList names;
-    forEachPlainFile(folder, [&](const QString& n) {
-        names << n;
-        return true;
-    });
-    return names;
-}
-
 bool PosixFileOps::hasPlainFile(const QString& folder) const
 {
     bool found = false;
-    forEachPlainFile(folder, [&](const QString&) {
+    forEachPlainFile(folder, [&](const char*) {
         found = true;
         return false;
     });
@@ -99,24 +89,6 @@ std::optional<std::int64_t> PosixFileOps::length(const QString& path) const
     if (path.isEmpty() || ::stat(native(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return static_cast<std::int64_t>(st.st_size);
-}
-
-FileAttributes PosixFileOps::attributes(const QString& path) const
-{
-    FileAttributes a;
-    struct stat st {};
-    if (path.isEmpty() || ::stat(native(path).constData(), &st) != 0)
-        return a;
-    a.exists = true;
-    a.directory = S_ISDIR(st.st_mode);
-    a.plainFile = S_ISREG(st.st_mode);
-    QString name = path;
-    while (name.size() > 1 && name.endsWith(QLatin1Char('/')))
-        name.chop(1);
-    name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
-    a.hidden = name.startsWith(QLatin1Char('.')) && name != QLatin1String(".") && name != QLatin1String("..");
-    a.readOnly = (st.st_mode & S_IWUSR) == 0;
-    return a;
 }
 
 bool PosixFileOps::makeWritable(const QString& path)

@@ -1,23 +1,14 @@
 #pragma once
-// File-system questions the window asks: existence, folder listing, length and
-// attributes. Linux has no hidden or read-only attribute bits: a name beginning with
-// "." is hidden, and "read-only" means the owner may not write the file.
+// File-system questions the window asks: existence, whether a folder has files,
+// length and writability. Linux has no hidden or read-only attribute bits: a name
+// beginning with "." is hidden, and "read-only" means the owner may not write the file.
 
 #include <QString>
-#include <QStringList>
 
 #include <cstdint>
 #include <optional>
 
 namespace brindle {
-
-struct FileAttributes {
-    bool exists = false;
-    bool directory = false;
-    bool plainFile = false; // a regular file, or a symbolic link to one
-    bool hidden = false;
-    bool readOnly = false;
-};
 
 class FileOps {
 public:
@@ -25,12 +16,10 @@ public:
     // True for a plain file (directories do not count).
     virtual bool exists(const QString& path) const = 0;
     virtual bool isDirectory(const QString& path) const = 0;
-    // Names of the plain, non-hidden files of a folder in directory order.
-    virtual QStringList listPlainFiles(const QString& folder) const = 0;
-    // Whether listPlainFiles would yield anything; stops at the first file.
+    // Whether the folder holds a plain file (a regular file, or a symbolic link to
+    // one) whose name is not hidden; stops at the first.
     virtual bool hasPlainFile(const QString& folder) const = 0;
     virtual std::optional<std::int64_t> length(const QString& path) const = 0;
-    virtual FileAttributes attributes(const QString& path) const = 0;
     // Clears what would stop the owner from writing the file. False if that failed.
     virtual bool makeWritable(const QString& path) = 0;
     virtual bool remove(const QString& path) = 0;
@@ -40,10 +29,8 @@ class PosixFileOps : public FileOps {
 public:
     bool exists(const QString& path) const override;
     bool isDirectory(const QString& path) const override;
-    QStringList listPlainFiles(const QString& folder) const override;
     bool hasPlainFile(const QString& folder) const override;
     std::optional<std::int64_t> length(const QString& path) const override;
-    FileAttributes attributes(const QString& path) const override;
     bool makeWritable(const QString& path) override;
     bool remove(const QString& path) override;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // The platform services the main window uses. Each is a small interface with a Qt
-// implementation (QtPlatform.h) and an in-memory double for tests (FakePlatform.h).
+// implementation (QtPlatform.h) and an in-memory double for tests
+// (tests/support/platform/FakePlatform.h).
 
 #include <QImage>
 #include <QString>

@@ -1,11 +1,13 @@
 // The read path of the tag object: ID3v2 tag, ID3v1 presence, Lyrics3, ID3v1 fields
 // and the first MPEG frame, in this order, each step skipped when its data is bad.
 
+#include "Ascii.h"
 #include "FileReader.h"
 #include "FrameTable.h"
 #include "Genres.h"
 #include "Id3v2Layout.h"
 #include "MpegHeader.h"
+#include "NumberText.h"
 #include "TextCodec.h"
 #include "TrailingTags.h"
 #include "clsID3.h"
@@ -21,40 +23,16 @@ namespace brindle {
 
 namespace {
 
-inline unsigned byteAt(std::string_view s, std::size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u; }
-
 bool isWholeNumber(std::u16string_view s)
 {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
 }
 
-// Loose numeric test for track and disc parts: blanks, a sign, digits, one point.
-bool looksNumeric(std::u16string_view s)
-{
-    auto first = s.find_first_not_of(u' ');
-    if (first == std::u16string_view::npos)
-        return false;
-    s = s.substr(first, s.find_last_not_of(u' ') - first + 1);
-    if (s[0] == u'+' || s[0] == u'-')
-        s.remove_prefix(1);
-    bool digit = false, point = false;
-    for (char16_t c : s) {
-        if (c >= u'0' && c <= u'9')
-            digit = true;
-        else if (c == u'.' && !point)
-            point = true;
-        else
-            return false;
-    }
-    return digit;
-}
-
 std::optional<std::int32_t> parseInt(std::u16string_view s)
 {
-    auto first = s.find_first_not_of(u' ');
-    if (first == std::u16string_view::npos)
+    s = TrimBlanks(s);
+    if (s.empty())
         return std::nullopt;
-    s = s.substr(first, s.find_last_not_of(u' ') - first + 1);
     std::string ascii;
     for (char16_t c : s) {
         if (c > 0x7F)
@@ -79,7 +57,7 @@ std::vector<std::u16string> splitParts(std::u16string_view s)
     while (true) {
         std::size_t slash = s.find(u'/', start);
         std::u16string part(s.substr(start, slash == std::u16string_view::npos ? std::u16string_view::npos : slash - start));
-        if (!part.empty() && !looksNumeric(part))
+        if (!part.empty() && !IsNumberText(part))
             part = u"0";
         parts.push_back(std::move(part));
         if (slash == std::u16string_view::npos)
@@ -119,19 +97,6 @@ std::u16string removeTimeStamps(std::u16string s)
     return s;
 }
 
-bool allDigits(std::string_view s)
-{
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::int64_t digitsValue(std::string_view s)
-{
-    std::int64_t v = 0;
-    for (char c : s)
-        v = v * 10 + (c - '0');
-    return v;
-}
-
 std::u16string trimRightSpaces(std::u16string_view s)
 {
     auto last = s.find_last_not_of(u' ');
@@ -151,7 +116,9 @@ struct Id3Reader {
     void walkFrames(std::string_view data, int version);
     void applyFrame(std::string_view data, std::size_t pos, int version, std::u16string& genreText,
                     std::optional<std::vector<std::u16string>>& track, std::optional<std::vector<std::u16string>>& disc);
-    void findId3v1();
+    TrailingTagLayout trailing;
+
+    void findTrailingTags();
     void readLyrics3();
     void applyLyricsField(std::string_view id, std::string_view data);
     void applyId3v1();
@@ -176,25 +143,13 @@ void Id3Reader::readId3v2()
     tag.id3v2Exists_ = true;
     tag.revision_ = hdr->version;
     tag.tagUnsynchronised_ = hdr->unsynchronised();
-    audioStart = hdr->size + 11 + (hdr->footer() ? 10 : 0);
+    audioStart = hdr->totalLength() + 1; // 1-based
     if (hdr->compressed())
         return;
 
     // A tag that claims more than the file holds is read as far as the file goes.
-    std::string_view data = file.readInto(buffers.body, 10, static_cast<std::size_t>(hdr->size));
     std::string synced;
-    if (hdr->unsynchronised() && hdr->version < 4) {
-        synced = RemoveUnsync(data);
-        data = synced;
-    }
-    if (hdr->extendedHeader()) {
-        auto ext = DecodeSize(data.substr(0, 4), hdr->version > 3);
-        if (ext) {
-            std::int64_t skip = hdr->version > 3 ? *ext : *ext + 4;
-            data.remove_prefix(static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(data.size()))));
-        }
-    }
-    walkFrames(data, hdr->version);
+    walkFrames(TagFrames(*hdr, file.readInto(buffers.body, 10, static_cast<std::size_t>(hdr->size)), synced), hdr->version);
 }
 
 void Id3Reader::walkFrames(std::string_view data, int version)
@@ -274,53 +229,39 @@ void Id3Reader::applyFrame(std::string_view data, std::size_t pos, int version, 
     }
 }
 
-void Id3Reader::findId3v1()
+void Id3Reader::findTrailingTags()
 {
-    audioEnd = file.length();
-    if (file.length() < 128)
-        return;
-    if (file.read(file.length() - 128, 3) == "TAG") {
-        tag.id3v1Exists_ = true;
-        audioEnd = file.length() - 128;
-    }
+    trailing = LocateTrailingTags(file);
+    tag.id3v1Exists_ = trailing.id3v1;
+    audioEnd = trailing.beforeId3v1;
 }
 
 void Id3Reader::readLyrics3()
 {
-    if (audioEnd < 9)
+    tag.lyrics3v2Exists_ = trailing.lyrics3v2;
+    tag.lyrics3v1Exists_ = trailing.lyrics3v1;
+    if (trailing.lyricsStart < 0)
         return;
-    std::string_view marker = file.read(audioEnd - 9, 9);
-    if (marker == "LYRICS200") {
-        tag.lyrics3v2Exists_ = true;
-        auto blockSize = Lyrics3v2BlockSize(file, audioEnd);
-        if (!blockSize)
-            return;
-        std::int64_t size = *blockSize;
-        std::string_view b = file.readInto(buffers.chunk, audioEnd - 15 - size, static_cast<std::size_t>(size));
-        audioEnd -= size + 15;
-        std::size_t pos = 11;
+    const std::size_t fieldsAt = kLyricsBegin.size();
+    if (trailing.lyrics3v2) {
+        // The block is dropped from the audio; its fields fill what ID3v2 left empty.
+        std::string_view b = file.readInto(buffers.chunk, trailing.lyricsStart,
+                                           static_cast<std::size_t>(trailing.beforeId3v1 - 15 - trailing.lyricsStart));
+        audioEnd = trailing.lyricsStart;
+        std::size_t pos = fieldsAt;
         while (pos < b.size()) {
             std::string_view id = b.substr(pos, 3);
             std::string_view lenText = b.substr(std::min(pos + 3, b.size()), 5);
-            bool lengthOk = allDigits(lenText) && lenText.size() == 5;
-            if (lengthOk) {
-                std::size_t start = std::min(pos + 8, b.size());
-                applyLyricsField(id, b.substr(start, static_cast<std::size_t>(digitsValue(lenText))));
-            }
-            if (!lengthOk)
+            if (!AllDigits(lenText) || lenText.size() != 5)
                 break;
-            pos += 8 + static_cast<std::size_t>(digitsValue(lenText));
+            std::size_t start = std::min(pos + 8, b.size());
+            applyLyricsField(id, b.substr(start, static_cast<std::size_t>(DigitsValue(lenText))));
+            pos += 8 + static_cast<std::size_t>(DigitsValue(lenText));
         }
-    } else if (marker == "LYRICSEND") {
-        tag.lyrics3v1Exists_ = true;
-        std::int64_t from = std::max<std::int64_t>(1, audioEnd - 5119);
-        std::int64_t to = audioEnd - 9; // 1-based, inclusive
-        if (to < from)
-            return;
-        std::string_view window = file.read(from - 1, static_cast<std::size_t>(to - from + 1));
-        std::size_t begin = window.rfind("LYRICSBEGIN");
-        if (begin != std::string_view::npos && tag.Lyrics.empty())
-            tag.Lyrics = DecodeSingleByte(window.substr(begin + 11));
+    } else if (tag.Lyrics.empty()) {
+        // A v1 block stays within the audio; its lyrics run up to the end marker.
+        const std::int64_t textAt = trailing.lyricsStart + static_cast<std::int64_t>(fieldsAt);
+        tag.Lyrics = DecodeSingleByte(file.read(textAt, static_cast<std::size_t>(trailing.beforeId3v1 - 9 - textAt)));
     }
 }
 
@@ -362,10 +303,10 @@ void Id3Reader::applyId3v1()
     fillIfEmpty(tag.Artist, field(33, 30));
     fillIfEmpty(tag.Album, field(63, 30));
     fillIfEmpty(tag.Year, field(93, 4));
-    bool v11 = byteAt(r, 125) == 0 && byteAt(r, 126) != 0;
+    bool v11 = ByteAt(r, 125) == 0 && ByteAt(r, 126) != 0;
     if (v11) {
         if (tag.TrackNumber.empty()) {
-            std::string digits = std::to_string(byteAt(r, 126));
+            std::string digits = std::to_string(ByteAt(r, 126));
             tag.TrackNumber.assign(digits.begin(), digits.end());
         }
         fillIfEmpty(tag.Comments, field(97, 28));
@@ -373,7 +314,7 @@ void Id3Reader::applyId3v1()
         fillIfEmpty(tag.Comments, field(97, 30));
     }
     if (tag.GenreID == kGenreNone || tag.GenreID == kGenreOther)
-        tag.GenreID = static_cast<std::int32_t>(byteAt(r, 127));
+        tag.GenreID = static_cast<std::int32_t>(ByteAt(r, 127));
 }
 
 void Id3Reader::readMpeg()
@@ -407,8 +348,8 @@ void Id3Reader::readMpeg()
                 break;
             i = at;
             std::string_view window = buf.substr(i + 1, winLen);
-            st.headerBytes = {static_cast<std::uint8_t>(byteAt(window, 0)), static_cast<std::uint8_t>(byteAt(window, 1)),
-                              static_cast<std::uint8_t>(byteAt(window, 2))};
+            st.headerBytes = {static_cast<std::uint8_t>(ByteAt(window, 0)), static_cast<std::uint8_t>(ByteAt(window, 1)),
+                              static_cast<std::uint8_t>(ByteAt(window, 2))};
             if (st.headerBytes[0] < 0xE0) {
                 ++i;
                 continue;
@@ -431,7 +372,7 @@ void Id3Reader::readVbrHeaders(std::string_view window)
 {
     auto& st = tag.stream_;
     // Offsets count from the frame's 0xFF byte; the window starts one byte after it.
-    auto at = [&](std::size_t offset) { return offset >= 1 ? byteAt(window, offset - 1) : 0xFFu; };
+    auto at = [&](std::size_t offset) { return offset >= 1 ? ByteAt(window, offset - 1) : 0xFFu; };
     auto bytesAt = [&](std::size_t offset, std::size_t n) {
         return offset >= 1 && offset - 1 < window.size() ? window.substr(offset - 1, n) : std::string_view();
     };
@@ -439,18 +380,11 @@ void Id3Reader::readVbrHeaders(std::string_view window)
         return static_cast<std::int32_t>(at(offset) << 24 | at(offset + 1) << 16 | at(offset + 2) << 8 | at(offset + 3));
     };
     auto be16 = [&](std::size_t offset) { return static_cast<std::int32_t>(at(offset) << 8 | at(offset + 1)); };
-    auto lower = [](std::string_view s) {
-        std::string out(s);
-        for (auto& c : out)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c + 32);
-        return out;
-    };
 
     MpegHeader hdr{st.headerBytes};
     bool mono = hdr.channelMode() == 3;
     std::size_t side = hdr.version() == 2 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    std::string xing = lower(bytesAt(4 + side, 4));
+    std::string xing = AsciiLower(bytesAt(4 + side, 4));
     if (xing == "xing" || xing == "info") {
         unsigned flags = at(8 + side + 3);
         std::size_t offset = 12 + side;
@@ -463,7 +397,7 @@ void Id3Reader::readVbrHeaders(std::string_view window)
             st.isVBR = true;
         st.audioBytes -= length;
     }
-    if (lower(bytesAt(36, 4)) == "vbri") {
+    if (AsciiLower(bytesAt(36, 4)) == "vbri") {
         st.isVBR = true;
         st.vbriVersion = be16(36 + 4);
         st.vbrBytes = be32(36 + 10);
@@ -485,12 +419,13 @@ void clsID3::RefreshID3Tags()
         revision_ = 3;
         return;
     }
-    Id3Reader reader{*this, file, *buffers_, 1, 0};
+    Id3Reader reader{*this, file, *buffers_, 1, 0, {}};
     reader.readId3v2();
-    reader.findId3v1();
+    reader.findTrailingTags();
     reader.readLyrics3();
     reader.applyId3v1();
     reader.readMpeg();
+    rememberReadValues();
 }
 
 } // namespace brindle

@@ -3,11 +3,13 @@
 // frames appended in table order), the trailing tags are rebuilt, and the file is
 // rewritten through a temporary copy.
 
+#include "Ascii.h"
 #include "FileReader.h"
 #include "FileSystem.h"
 #include "FrameTable.h"
 #include "Genres.h"
 #include "Id3v2Layout.h"
+#include "Properties.h"
 #include "SafeRewrite.h"
 #include "TextCodec.h"
 #include "TrailingTags.h"
@@ -23,43 +25,6 @@
 namespace brindle {
 
 namespace {
-
-bool idEquals(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-std::u16string lowerTrimmed(std::u16string_view s)
-{
-    auto first = s.find_first_not_of(u' ');
-    if (first == std::u16string_view::npos)
-        return {};
-    std::u16string out(s.substr(first, s.find_last_not_of(u' ') - first + 1));
-    for (auto& c : out)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c + 32);
-    return out;
-}
-
-// Frame IDs are matched without regard to letter case; a frame that is written gets
-// the upper-case ID every reader looks for, or the value would be lost to them.
-std::string upperId(std::string_view id)
-{
-    std::string out(id);
-    for (auto& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 32);
-    return out;
-}
 
 std::u16string ascii(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
@@ -185,6 +150,11 @@ struct Id3Writer {
     // frames: placed before them, it would swallow them for every reader.
     std::string overrunFrame;
 
+    // IDs whose frames all stay as they are: the property was not changed since the
+    // file was read, and rewriting the first frame would lose what the others, or an
+    // unreadable (compressed, encrypted) frame, hold.
+    std::vector<std::string> keepWhole;
+
     enum class ValueKind { None, Text, Comment, Url, Picture };
     struct Value {
         ValueKind kind = ValueKind::None;
@@ -192,8 +162,6 @@ struct Id3Writer {
         std::string bytes; // picture entries and list URLs (UTF-8)
         bool empty() const { return kind == ValueKind::Picture || kind == ValueKind::Url ? bytes.empty() && text.empty() : text.empty(); }
     };
-
-    int headerLength() const { return FrameHeaderLength(version); }
 
     void fillPending()
     {
@@ -212,11 +180,11 @@ struct Id3Writer {
     }
     bool isPending(std::string_view id) const
     {
-        return std::any_of(pending.begin(), pending.end(), [&](std::string_view p) { return idEquals(p, id); });
+        return std::any_of(pending.begin(), pending.end(), [&](std::string_view p) { return EqualsIgnoreAsciiCase(p, id); });
     }
     void unpend(std::string_view id)
     {
-        auto it = std::find_if(pending.begin(), pending.end(), [&](std::string_view p) { return idEquals(p, id); });
+        auto it = std::find_if(pending.begin(), pending.end(), [&](std::string_view p) { return EqualsIgnoreAsciiCase(p, id); });
         if (it != pending.end()) {
             written.push_back(*it);
             pending.erase(it);
@@ -224,13 +192,13 @@ struct Id3Writer {
     }
     bool isWritten(std::string_view id) const
     {
-        return std::any_of(written.begin(), written.end(), [&](std::string_view p) { return idEquals(p, id); });
+        return std::any_of(written.begin(), written.end(), [&](std::string_view p) { return EqualsIgnoreAsciiCase(p, id); });
     }
 
     std::u16string genreText() const
     {
         std::u16string number = tag.GenreID == -2 ? u"CR" : tag.GenreID == -1 ? u"RX" : ascii(std::to_string(tag.GenreID));
-        std::u16string t = lowerTrimmed(tag.Genre);
+        std::u16string t = AsciiLower(TrimBlanks(std::u16string_view(tag.Genre)));
         if (!t.empty() && (tag.GenreID == kGenreOther || tag.GenreID == kGenreNone))
             return tag.Genre;
         if (!t.empty() && t != u"other" && t != u"unknown")
@@ -242,11 +210,7 @@ struct Id3Writer {
     Value valueOf(std::string_view id)
     {
         Value v;
-        std::string upper(id);
-        for (auto& c : upper)
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 32);
-        const FrameSpec* def = FindFrame(upper);
+        const FrameSpec* def = FindFrame(AsciiUpper(id));
         if (!def)
             return v;
         auto entry = [](const std::shared_ptr<MultiFrameData>& l, std::int32_t counter) {
@@ -331,12 +295,19 @@ struct Id3Writer {
             body += content;
             return body.size();
         }
+        // The same picture as before keeps its frame whole: its description is stored in
+        // the frame's own text encoding, and its format flags (a data length, say) describe
+        // bytes that must stay with them.
+        if (value.kind == ValueKind::Picture && ReadFramePicture(body, pos, version) == value.bytes)
+            return skipFrame(pos);
         auto total = FrameTotalSize(body, pos, version);
         std::size_t oldLength = std::min<std::size_t>(total ? static_cast<std::size_t>(*total) : body.size() - pos, body.size() - pos);
         if (value.empty())
             return pos + oldLength;
         std::string content = contentOf(value);
-        std::string oldId = upperId(body.substr(pos, static_cast<std::size_t>(FrameIdLength(version))));
+        // IDs are matched without regard to letter case; a written frame gets the
+        // upper-case ID every reader looks for, or its value would be lost to them.
+        std::string oldId = AsciiUpper(body.substr(pos, static_cast<std::size_t>(FrameIdLength(version))));
         if (const FrameSpec* def = FindFrame(oldId);
             def && (def->kind == FrameKind::DateYear || def->kind == FrameKind::DateOrigYear)) {
             // Year holds only the text before the first "-": a date whose year did not
@@ -358,15 +329,6 @@ struct Id3Writer {
                 all.text = std::move(full);
                 content = contentOf(all);
             }
-        }
-        if (value.kind == ValueKind::Picture && ReadFramePicture(body, pos, version) == value.bytes) {
-            // The same picture as before keeps the frame's own text encoding, whatever
-            // it is: its description is stored in that encoding.
-            const std::size_t header = static_cast<std::size_t>(headerLength());
-            std::string old = body.substr(pos + std::min(header, oldLength), oldLength - std::min(header, oldLength));
-            if (version > 3 && pos + 9 < body.size() && (static_cast<unsigned char>(body[pos + 9]) & 0x02))
-                old = RemoveUnsync(old);
-            content = std::move(old);
         }
         out += frameHeader(oldId, content.size());
         out += content;
@@ -401,6 +363,68 @@ struct Id3Writer {
         return pos + std::min<std::size_t>(static_cast<std::size_t>(total.value_or(0)), body.size() - pos);
     }
 
+    bool unchangedSinceRead(const FrameSpec& def) const
+    {
+        const clsID3::ReadValues& read = tag.readValues_;
+        if (!read.valid)
+            return false;
+        auto same = [&](std::u16string clsID3::*member) {
+            const auto props = TextProperties();
+            for (std::size_t i = 0; i < props.size() && i < read.texts.size(); ++i)
+                if (props[i].member == member)
+                    return tag.*member == read.texts[i];
+            return false;
+        };
+        switch (def.kind) {
+        case FrameKind::Genre: return same(&clsID3::Genre) && tag.GenreID == read.genreID;
+        case FrameKind::Track: return same(&clsID3::TrackNumber) && same(&clsID3::TracksTotal);
+        case FrameKind::Disc: return same(&clsID3::DiscNumber) && same(&clsID3::DiscsTotal);
+        case FrameKind::Picture:
+        case FrameKind::CommercialUrl:
+        case FrameKind::ArtistUrl: return false;
+        default: return def.member && same(def.member);
+        }
+    }
+
+    // Finds the IDs of keepWhole: more than one frame feeding the same property (for
+    // comments and lyrics, those without a description), or one that cannot be read.
+    void findFramesToKeepWhole()
+    {
+        struct Seen {
+            std::string id;
+            int frames = 0;
+            bool unreadable = false;
+        };
+        std::vector<Seen> seen;
+        const std::size_t idLen = static_cast<std::size_t>(FrameIdLength(version));
+        std::size_t pos = 0;
+        while (pos < body.size()) {
+            auto total = FrameTotalSize(body, pos, version);
+            if (!total)
+                break;
+            std::string id = AsciiUpper(body.substr(pos, idLen));
+            if (id.find_first_not_of('\0') == std::string::npos || IsMarkerPadding(body, pos))
+                break;
+            const FrameSpec* def = FindFrame(id);
+            if (def && !counterFor(def->kind)) {
+                const bool described = (def->kind == FrameKind::Comment || def->kind == FrameKind::Lyrics) &&
+                                       ReadFrameText(body, pos, version, true, true).hasDescription;
+                if (!described) {
+                    auto it = std::find_if(seen.begin(), seen.end(), [&](const Seen& s) { return s.id == id; });
+                    if (it == seen.end())
+                        it = seen.insert(seen.end(), Seen{id});
+                    ++it->frames;
+                    it->unreadable = it->unreadable || FrameIsUnreadable(body, pos, version);
+                }
+            }
+            pos += static_cast<std::size_t>(*total);
+        }
+        for (const Seen& s : seen)
+            if ((s.frames > 1 || s.unreadable) && unchangedSinceRead(*FindFrame(s.id)))
+                keepWhole.push_back(s.id);
+    }
+    bool keptWhole(std::string_view id) const { return std::find(keepWhole.begin(), keepWhole.end(), id) != keepWhole.end(); }
+
     std::int32_t* counterFor(FrameKind kind)
     {
         switch (kind) {
@@ -426,6 +450,7 @@ struct Id3Writer {
     std::size_t editFrames()
     {
         const std::size_t idLen = static_cast<std::size_t>(FrameIdLength(version));
+        findFramesToKeepWhole();
         out.clear();
         out.reserve(body.size());
         std::size_t pos = 0;
@@ -437,10 +462,13 @@ struct Id3Writer {
             auto total = FrameTotalSize(body, pos, version);
             if (!total)
                 break;
-            std::string id = upperId(body.substr(pos, idLen));
+            std::string id = AsciiUpper(body.substr(pos, idLen));
             const FrameSpec* def = FindFrame(id);
             FrameKind kind = def ? def->kind : FrameKind::Text;
-            if (def && (kind == FrameKind::Comment || kind == FrameKind::Lyrics)) {
+            if (def && keptWhole(id)) {
+                pos = skipFrame(pos);
+                unpend(id);
+            } else if (def && (kind == FrameKind::Comment || kind == FrameKind::Lyrics)) {
                 FrameText content = ReadFrameText(body, pos, version, true, true);
                 if (content.hasDescription) {
                     pos = skipFrame(pos);
@@ -523,15 +551,10 @@ bool clsID3::UpdateID3Tags()
         audioStart = hdr->totalLength();
         if (!hdr->compressed()) {
             file.readInto(w.body, 10, static_cast<std::size_t>(hdr->size));
-            if (hdr->unsynchronised() && hdr->version < 4)
-                w.body = RemoveUnsync(w.body);
-            if (hdr->extendedHeader()) {
-                auto ext = DecodeSize(std::string_view(w.body).substr(0, 4), hdr->version > 3);
-                if (ext) {
-                    std::int64_t skip = hdr->version > 3 ? *ext : *ext + 4;
-                    w.body.erase(0, static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(w.body.size()))));
-                }
-            }
+            std::string synced;
+            std::string_view frames = TagFrames(*hdr, w.body, synced);
+            if (frames.data() != w.body.data() || frames.size() != w.body.size())
+                w.body = std::string(frames);
         }
     }
     tagUnsynchronised_ = false;
@@ -554,7 +577,7 @@ bool clsID3::UpdateID3Tags()
     plan.head += EncodeSize(w.body.size() + padding, 4, true);
     plan.head += w.body;
     plan.head.append(padding, '\0');
-    std::int64_t audioEnd = FindAudioEndForWrite(file);
+    std::int64_t audioEnd = LocateTrailingTags(file).audioEnd();
     plan.audioBegin = static_cast<std::uint64_t>(std::min(audioStart, audioEnd));
     plan.audioEnd = static_cast<std::uint64_t>(audioEnd);
     plan.tail = BuildTrailer(*this);
@@ -581,7 +604,7 @@ bool clsID3::DeleteID3Tags()
         tagUnsynchronised_ = hdr->unsynchronised();
         audioStart = hdr->totalLength();
     }
-    std::int64_t audioEnd = FindAudioEndForWrite(file);
+    std::int64_t audioEnd = LocateTrailingTags(file).audioEnd();
     RewritePlan plan;
     plan.audioBegin = static_cast<std::uint64_t>(std::min(audioStart, audioEnd));
     plan.audioEnd = static_cast<std::uint64_t>(audioEnd);

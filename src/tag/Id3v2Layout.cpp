@@ -1,14 +1,14 @@
 #include "Id3v2Layout.h"
 
+#include "Ascii.h"
 #include "TextCodec.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace brindle {
 
 namespace {
-
-inline unsigned byteAt(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
 
 // The data of the frame at pos, clamped to what the tag holds, plus its format flags.
 struct FrameData {
@@ -29,7 +29,7 @@ FrameData frameData(std::string_view data, std::size_t pos, int version)
     if (!size)
         return fd;
     if (version >= 3 && pos + 9 < data.size())
-        fd.formatFlags = byteAt(data, pos + 9);
+        fd.formatFlags = ByteAt(data, pos + 9);
     std::size_t start = pos + static_cast<std::size_t>(headerLen);
     if (start <= data.size())
         fd.bytes = data.substr(start, static_cast<std::size_t>(*size));
@@ -37,9 +37,37 @@ FrameData frameData(std::string_view data, std::size_t pos, int version)
     return fd;
 }
 
-bool isCompressed(const FrameData& fd, int version)
+bool isUnreadable(const FrameData& fd, int version)
 {
-    return (version == 3 && (fd.formatFlags & 0x80)) || (version > 3 && (fd.formatFlags & 0x08));
+    if (version == 3)
+        return fd.formatFlags & (kFormat23Compressed | kFormat23Encrypted);
+    return version > 3 && (fd.formatFlags & (kFormat24Compressed | kFormat24Encrypted));
+}
+
+// Bytes the format flags place between the frame header and the content: group
+// identifier, encryption method, data length (decompressed size in 2.3).
+std::size_t extraHeaderBytes(unsigned format, int version)
+{
+    if (version == 3)
+        return (format & kFormat23Compressed ? 4 : 0) + (format & kFormat23Encrypted ? 1 : 0) +
+               (format & kFormat23Grouped ? 1 : 0);
+    if (version > 3)
+        return (format & kFormat24Grouped ? 1 : 0) + (format & kFormat24Encrypted ? 1 : 0) +
+               (format & kFormat24DataLength ? 4 : 0);
+    return 0;
+}
+
+// The content of a readable frame: unsynchronisation undone (it covers the extra
+// header bytes too), then the extra header bytes dropped.
+std::string_view frameContent(const FrameData& fd, int version, std::string& storage)
+{
+    std::string_view bytes = fd.bytes;
+    if (version > 3 && (fd.formatFlags & kFormat24Unsynchronised)) {
+        storage = RemoveUnsync(bytes);
+        bytes = storage;
+    }
+    bytes.remove_prefix(std::min(bytes.size(), extraHeaderBytes(fd.formatFlags, version)));
+    return bytes;
 }
 
 bool isEncodingByte(unsigned b, int version)
@@ -63,17 +91,33 @@ std::optional<Id3v2Header> ParseId3v2Header(std::string_view h)
 {
     if (h.size() < 10 || h.substr(0, 3) != "ID3")
         return std::nullopt;
-    if (byteAt(h, 3) >= 255 || byteAt(h, 4) >= 255)
+    if (ByteAt(h, 3) >= 255 || ByteAt(h, 4) >= 255)
         return std::nullopt;
     for (std::size_t i = 6; i < 10; ++i)
-        if (byteAt(h, i) >= 128)
+        if (ByteAt(h, i) >= 128)
             return std::nullopt;
     Id3v2Header hdr;
-    hdr.version = static_cast<std::uint8_t>(byteAt(h, 3));
-    hdr.revision = static_cast<std::uint8_t>(byteAt(h, 4));
-    hdr.flags = static_cast<std::uint8_t>(byteAt(h, 5));
+    hdr.version = static_cast<std::uint8_t>(ByteAt(h, 3));
+    hdr.revision = static_cast<std::uint8_t>(ByteAt(h, 4));
+    hdr.flags = static_cast<std::uint8_t>(ByteAt(h, 5));
     hdr.size = *DecodeSize(h.substr(6, 4), true);
     return hdr;
+}
+
+std::string_view TagFrames(const Id3v2Header& header, std::string_view body, std::string& storage)
+{
+    if (header.unsynchronised() && header.version < 4) {
+        storage = RemoveUnsync(body);
+        body = storage;
+    }
+    if (header.extendedHeader()) {
+        // Its size counts itself in 2.4, not the four size bytes in 2.3.
+        if (auto ext = DecodeSize(body.substr(0, 4), header.version > 3)) {
+            std::int64_t skip = header.version > 3 ? *ext : *ext + 4;
+            body.remove_prefix(static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(body.size()))));
+        }
+    }
+    return body;
 }
 
 std::optional<std::int64_t> DecodeSize(std::string_view bytes, bool syncsafe)
@@ -81,7 +125,7 @@ std::optional<std::int64_t> DecodeSize(std::string_view bytes, bool syncsafe)
     std::int64_t value = 0;
     const std::int64_t base = syncsafe ? 128 : 256;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        value = value * base + byteAt(bytes, i);
+        value = value * base + ByteAt(bytes, i);
         if (value > std::numeric_limits<std::int32_t>::max())
             return std::nullopt;
     }
@@ -106,7 +150,7 @@ std::string RemoveUnsync(std::string_view bytes)
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         out.push_back(bytes[i]);
-        if (byteAt(bytes, i) == 0xFF && i + 1 < bytes.size() && bytes[i + 1] == '\0')
+        if (ByteAt(bytes, i) == 0xFF && i + 1 < bytes.size() && bytes[i + 1] == '\0')
             ++i;
     }
     return out;
@@ -161,17 +205,13 @@ FrameText ReadFrameText(std::string_view data, std::size_t pos, int version, boo
 {
     FrameText out;
     FrameData fd = frameData(data, pos, version);
-    if (!fd.valid || isCompressed(fd, version))
+    if (!fd.valid || isUnreadable(fd, version))
         return out;
     std::string unsynced;
-    std::string_view bytes = fd.bytes;
-    if (version > 3 && (fd.formatFlags & 0x02)) {
-        unsynced = RemoveUnsync(bytes);
-        bytes = unsynced;
-    }
+    std::string_view bytes = frameContent(fd, version, unsynced);
     unsigned encoding = 0;
-    if (!bytes.empty() && isEncodingByte(byteAt(bytes, 0), version)) {
-        encoding = byteAt(bytes, 0);
+    if (!bytes.empty() && isEncodingByte(ByteAt(bytes, 0), version)) {
+        encoding = ByteAt(bytes, 0);
         bytes.remove_prefix(1);
     }
     if (skipLanguage)
@@ -186,19 +226,21 @@ FrameText ReadFrameText(std::string_view data, std::size_t pos, int version, boo
     return out;
 }
 
+bool FrameIsUnreadable(std::string_view data, std::size_t pos, int version)
+{
+    FrameData fd = frameData(data, pos, version);
+    return fd.valid && isUnreadable(fd, version);
+}
+
 std::string ReadFramePicture(std::string_view data, std::size_t pos, int version)
 {
     FrameData fd = frameData(data, pos, version);
-    if (!fd.valid || isCompressed(fd, version))
+    if (!fd.valid || isUnreadable(fd, version))
         return {};
     std::string synced;
-    std::string_view bytes = fd.bytes;
-    if (version > 3 && (fd.formatFlags & 0x02)) {
-        synced = RemoveUnsync(bytes);
-        bytes = synced;
-    }
+    std::string_view bytes = frameContent(fd, version, synced);
     // Pictures are large: cut the encoding byte and the leading NUL before the one copy.
-    if (!bytes.empty() && isEncodingByte(byteAt(bytes, 0), version))
+    if (!bytes.empty() && isEncodingByte(ByteAt(bytes, 0), version))
         bytes.remove_prefix(1);
     if (!bytes.empty() && bytes[0] == '\0')
         bytes.remove_prefix(1);

@@ -26,6 +26,10 @@ struct Id3v2Header {
 // A valid header needs "ID3", version and revision below 255, four size bytes below 128.
 std::optional<Id3v2Header> ParseId3v2Header(std::string_view first10);
 
+// The frames of a tag body as read after its header: the unsynchronisation of a 2.2
+// or 2.3 tag undone (into storage) and an extended header dropped.
+std::string_view TagFrames(const Id3v2Header& header, std::string_view body, std::string& storage);
+
 // Big-endian number, 7 (syncsafe) or 8 bits per byte; the high bit is not masked.
 // Nothing when the value does not fit a 32-bit signed integer.
 std::optional<std::int64_t> DecodeSize(std::string_view bytes, bool syncsafe);
@@ -33,6 +37,16 @@ std::string EncodeSize(std::uint64_t value, int width, bool syncsafe);
 
 // Every FF 00 becomes FF.
 std::string RemoveUnsync(std::string_view bytes);
+
+// Frame format flags (the second flag byte) of 2.3 and of 2.4.
+inline constexpr unsigned kFormat23Compressed = 0x80;
+inline constexpr unsigned kFormat23Encrypted = 0x40;
+inline constexpr unsigned kFormat23Grouped = 0x20;
+inline constexpr unsigned kFormat24Grouped = 0x40;
+inline constexpr unsigned kFormat24Compressed = 0x08;
+inline constexpr unsigned kFormat24Encrypted = 0x04;
+inline constexpr unsigned kFormat24Unsynchronised = 0x02;
+inline constexpr unsigned kFormat24DataLength = 0x01;
 
 inline int FrameIdLength(int version) { return version < 3 ? 3 : 4; }
 inline int FrameHeaderLength(int version) { return version < 3 ? 6 : 10; }
@@ -54,6 +68,9 @@ struct FrameText {
 // Content of the text-like frame whose header starts at pos. With skipLanguage the
 // three language bytes are skipped before the text is decoded.
 FrameText ReadFrameText(std::string_view data, std::size_t pos, int version, bool skipLanguage, bool cutAtNul);
+
+// A compressed or encrypted frame: its content cannot be read, only kept.
+bool FrameIsUnreadable(std::string_view data, std::size_t pos, int version);
 
 // Content of a picture frame: the frame data after its encoding byte, byte for byte
 // (a leading NUL is dropped like the empty-description marker of text frames).

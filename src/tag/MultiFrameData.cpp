@@ -1,36 +1,20 @@
 #include "MultiFrameData.h"
 
+#include "Ascii.h"
+
 #include <algorithm>
 
 namespace brindle {
 
 namespace {
 
-bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-// Hash of the key with ASCII letters folded, matching equalsIgnoreAsciiCase. Keys of
+// Hash of the key with ASCII letters folded, matching EqualsIgnoreAsciiCase. Keys of
 // pictures are whole images, so only the length and both ends are hashed: equal keys
 // still hash alike, and reading a cover costs no pass over its bytes.
 void mixFolded(std::size_t& h, std::string_view part)
 {
-    for (unsigned char c : part) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<unsigned char>(c + 32);
-        h = (h ^ c) * 0x100000001b3ULL;
-    }
+    for (char c : part)
+        h = (h ^ static_cast<unsigned char>(AsciiLower(c))) * 0x100000001b3ULL;
 }
 
 std::size_t fullFoldedHash(std::string_view key)
@@ -57,11 +41,7 @@ std::size_t foldedHash(std::string_view key)
 std::string textKeyOf(std::string_view item)
 {
     // Blanks are trimmed before the cut at NUL, as the key rule says.
-    auto first = item.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    auto last = item.find_last_not_of(' ');
-    std::string_view trimmed = item.substr(first, last - first + 1);
+    std::string_view trimmed = TrimBlanks(item);
     auto nul = trimmed.find('\0');
     return std::string(trimmed.substr(0, nul));
 }
@@ -125,7 +105,7 @@ void MultiFrameData::Add(std::string item, std::optional<std::int32_t> before,
                 continue;
             if (!e.fullHash)
                 e.fullHash = fullFoldedHash(keyOf(e));
-            if (*e.fullHash == *entry.fullHash && equalsIgnoreAsciiCase(keyOf(e), key))
+            if (*e.fullHash == *entry.fullHash && EqualsIgnoreAsciiCase(keyOf(e), key))
                 return;
         }
     }

@@ -186,25 +186,44 @@ std::string ToUtf8(std::u16string_view text)
     return out;
 }
 
+Utf8Step DecodeUtf8Step(std::string_view s, std::size_t i)
+{
+    Utf8Step step;
+    const std::size_t n = s.size();
+    auto cont = [&](std::size_t k) { return k < n && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80; };
+    auto b = static_cast<unsigned char>(s[i]);
+    std::uint32_t cp = 0;
+    if (b < 0x80) {
+        cp = b;
+        step.length = 1;
+    } else if (b >= 0xC2 && b < 0xE0 && cont(i + 1)) {
+        cp = (b & 0x1Fu) << 6 | (s[i + 1] & 0x3F);
+        step.length = 2;
+    } else if (b >= 0xE0 && b < 0xF0 && cont(i + 1) && cont(i + 2)) {
+        cp = (b & 0x0Fu) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F);
+        step.length = 3;
+        if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))
+            return step;
+    } else if (b >= 0xF0 && b < 0xF5 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
+        cp = (b & 0x07u) << 18 | (s[i + 1] & 0x3F) << 12 | (s[i + 2] & 0x3F) << 6 | (s[i + 3] & 0x3F);
+        step.length = 4;
+        if (cp < 0x10000 || cp > 0x10FFFF)
+            return step;
+    } else {
+        return step;
+    }
+    step.codePoint = cp;
+    step.valid = true;
+    return step;
+}
+
 std::u16string FromUtf8(std::string_view s)
 {
     std::u16string out;
     out.reserve(s.size());
-    std::size_t i = 0, n = s.size();
-    auto cont = [&](std::size_t k) { return k < n && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80; };
-    while (i < n) {
-        auto b = static_cast<unsigned char>(s[i]);
-        std::uint32_t cp;
-        std::size_t len;
-        if (b < 0x80) { cp = b; len = 1; }
-        else if (b >= 0xC2 && b < 0xE0 && cont(i + 1)) { cp = (b & 0x1Fu) << 6 | (s[i + 1] & 0x3F); len = 2; }
-        else if (b >= 0xE0 && b < 0xF0 && cont(i + 1) && cont(i + 2)) {
-            cp = (b & 0x0Fu) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F); len = 3;
-            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-        } else if (b >= 0xF0 && b < 0xF5 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
-            cp = (b & 0x07u) << 18 | (s[i + 1] & 0x3F) << 12 | (s[i + 2] & 0x3F) << 6 | (s[i + 3] & 0x3F); len = 4;
-            if (cp < 0x10000 || cp > 0x10FFFF) cp = 0xFFFD;
-        } else { cp = 0xFFFD; len = 1; }
+    for (std::size_t i = 0; i < s.size();) {
+        const Utf8Step step = DecodeUtf8Step(s, i);
+        std::uint32_t cp = step.codePoint;
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -212,9 +231,11 @@ std::u16string FromUtf8(std::string_view s)
         } else {
             out.push_back(static_cast<char16_t>(cp));
         }
-        i += len;
+        i += step.length;
     }
     return out;
 }
+
+std::string FileNameForDisplay(std::string_view nameBytes) { return ToUtf8(FromUtf8(nameBytes)); }
 
 } // namespace brindle

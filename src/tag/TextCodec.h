@@ -30,4 +30,19 @@ std::u16string DecodeUtf8(std::string_view bytes);
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view utf8);
 
+// One step of strict UTF-8 decoding at byte i: the bytes it takes and the character,
+// or, where no valid sequence starts, valid false and U+FFFD (a lone byte takes 1; a
+// complete sequence of an overlong form or a surrogate takes its whole length).
+struct Utf8Step {
+    std::size_t length = 1;
+    char32_t codePoint = 0xFFFD;
+    bool valid = false;
+};
+Utf8Step DecodeUtf8Step(std::string_view utf8, std::size_t i);
+
+// A file name (bytes, as the file system gave them) made fit to show: valid UTF-8,
+// with U+FFFD for bytes that are not. Only for showing: never use the result as a
+// name, it may be another file's.
+std::string FileNameForDisplay(std::string_view nameBytes);
+
 } // namespace brindle

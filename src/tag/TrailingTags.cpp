@@ -1,7 +1,9 @@
 #include "TrailingTags.h"
 
+#include "Ascii.h"
 #include "FileReader.h"
 #include "Genres.h"
+#include "NumberText.h"
 #include "TextCodec.h"
 #include "clsID3.h"
 
@@ -12,19 +14,6 @@
 namespace brindle {
 
 namespace {
-
-bool allDigits(std::string_view s)
-{
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::u16string lower(std::u16string s)
-{
-    for (auto& c : s)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c + 32);
-    return s;
-}
 
 std::u16string escapeLineBreaks(std::u16string s)
 {
@@ -51,76 +40,54 @@ std::string digits(std::size_t value, int width)
     return buf;
 }
 
-// A whole number 1..255 from the track text, or 0.
+// The track byte of an ID3v1.1 tag: a number from 1 to 255, rounded to a whole
+// number; 0 (no track byte) for anything else.
 int trackByte(const std::u16string& text)
 {
-    std::string ascii;
-    for (char16_t c : text) {
-        if (c > 0x7F)
-            return 0;
-        ascii.push_back(static_cast<char>(c));
-    }
-    auto first = ascii.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return 0;
-    ascii = ascii.substr(first, ascii.find_last_not_of(' ') - first + 1);
-    std::size_t digitsSeen = 0, points = 0;
-    for (char c : ascii) {
-        if (c >= '0' && c <= '9')
-            ++digitsSeen;
-        else if (c == '.')
-            ++points;
-        else
-            return 0;
-    }
-    if (digitsSeen == 0 || points > 1)
-        return 0;
-    // The number itself must lie in 1..255; only then is it rounded to a whole byte.
-    double value = std::strtod(ascii.c_str(), nullptr);
-    return value >= 1 && value <= 255 ? static_cast<int>(std::nearbyint(value)) : 0;
+    auto value = NumberTextValue(text);
+    return value && *value >= 1 && *value <= 255 ? static_cast<int>(std::nearbyint(*value)) : 0;
 }
 
 } // namespace
 
-std::optional<std::int64_t> Lyrics3v2BlockSize(FileReader& file, std::int64_t end)
+TrailingTagLayout LocateTrailingTags(FileReader& file)
 {
-    if (end < 15)
-        return std::nullopt;
-    std::string_view sizeField = file.read(end - 15, 6);
-    if (sizeField.size() != 6 || !allDigits(sizeField))
-        return std::nullopt;
-    std::int64_t size = 0;
-    for (char c : sizeField)
-        size = size * 10 + (c - '0');
-    if (size < 11 || size > end - 15 || file.read(end - 15 - size, 11) != "LYRICSBEGIN")
-        return std::nullopt;
-    return size;
-}
-
-std::int64_t FindAudioEndForWrite(FileReader& file)
-{
+    TrailingTagLayout t;
     const std::int64_t length = file.length();
-    std::int64_t e = length;
-    if (length >= 128 && file.read(length - 128, 3) == "TAG")
-        e = length - 128;
-    if (e < 9)
-        return e;
-    std::string marker(file.read(e - 9, 9));
-    if (marker == "LYRICS200") {
-        auto size = Lyrics3v2BlockSize(file, e);
-        return size ? e - 15 - *size : e;
+    t.beforeId3v1 = length;
+    if (length >= kId3v1Size && file.read(length - kId3v1Size, 3) == "TAG") {
+        t.id3v1 = true;
+        t.beforeId3v1 = length - kId3v1Size;
     }
-    if (marker == "LYRICSEND") {
+    const std::int64_t e = t.beforeId3v1;
+    if (e < 9)
+        return t;
+    const std::string marker(file.read(e - 9, 9));
+    if (marker == "LYRICS200") {
+        t.lyrics3v2 = true;
+        // Six digits before the marker give the block's length from "LYRICSBEGIN" on.
+        if (e < 15)
+            return t;
+        std::string_view sizeField = file.read(e - 15, 6);
+        if (sizeField.size() != 6 || !AllDigits(sizeField))
+            return t;
+        const std::int64_t size = DigitsValue(sizeField);
+        const auto markerLength = static_cast<std::int64_t>(kLyricsBegin.size());
+        if (size >= markerLength && size <= e - 15 && file.read(e - 15 - size, kLyricsBegin.size()) == kLyricsBegin)
+            t.lyricsStart = e - 15 - size;
+    } else if (marker == "LYRICSEND") {
+        t.lyrics3v1 = true;
+        // Up to 5100 bytes of lyrics and the start marker before the end marker.
         std::int64_t from = std::max<std::int64_t>(0, e - 5120);
         std::int64_t to = e - 10; // inclusive
         if (to < from)
-            return e;
+            return t;
         std::string window(file.read(from, static_cast<std::size_t>(to - from + 1)));
-        std::size_t at = window.rfind("LYRICSBEGIN");
+        std::size_t at = window.rfind(kLyricsBegin);
         if (at != std::string::npos)
-            return from + static_cast<std::int64_t>(at);
+            t.lyricsStart = from + static_cast<std::int64_t>(at);
     }
-    return e;
+    return t;
 }
 
 std::string PadField(const std::u16string& text, std::size_t width)
@@ -135,7 +102,7 @@ std::string BuildTrailer(const clsID3& tag)
     std::string out;
 
     if (tag.Title.size() > 30 || tag.Artist.size() > 30 || tag.Album.size() > 30) {
-        std::string block = "LYRICSBEGIN";
+        std::string block(kLyricsBegin);
         block += "IND0000200";
         const std::pair<const char*, const std::u16string*> fields[] = {
             {"EAL", &tag.Album}, {"EAR", &tag.Artist}, {"ETT", &tag.Title}};
@@ -153,7 +120,7 @@ std::string BuildTrailer(const clsID3& tag)
     }
 
     std::int32_t g = tag.GenreID;
-    std::u16string genre = lower(tag.Genre);
+    std::u16string genre = AsciiLower(std::u16string_view(tag.Genre));
     if ((g == kGenreOther && genre != u"other") || (g == kGenreNone && genre != u"unknown"))
         g = GenreIdOf(tag.Genre);
     if (g == -1 || g == -2)

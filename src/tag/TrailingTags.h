@@ -3,21 +3,33 @@
 // block) and the trailing tags the writer rebuilds from the properties.
 
 #include <cstdint>
-#include <optional>
 #include <string>
+#include <string_view>
 
 namespace brindle {
 
 class FileReader;
 class clsID3;
 
-// Length of the Lyrics3 v2 block (start marker and fields) whose "LYRICS200" marker
-// ends at end (0-based, exclusive): nothing when its size field is not six digits,
-// reaches before the file or does not lead to "LYRICSBEGIN".
-std::optional<std::int64_t> Lyrics3v2BlockSize(FileReader& file, std::int64_t end);
+inline constexpr std::string_view kLyricsBegin = "LYRICSBEGIN";
+inline constexpr std::int64_t kId3v1Size = 128;
 
-// 0-based offset just past the last audio byte, with the writer's rules.
-std::int64_t FindAudioEndForWrite(FileReader& file);
+// Where the trailing tags of a file stand, by 0-based offsets; the reader and the
+// writers all go by it.
+struct TrailingTagLayout {
+    bool id3v1 = false;            // an ID3v1 tag fills the last 128 bytes
+    std::int64_t beforeId3v1 = 0;  // the bytes before it (the file length without one)
+    bool lyrics3v2 = false;        // "LYRICS200" ends those bytes
+    bool lyrics3v1 = false;        // "LYRICSEND" ends them
+    // Where that Lyrics3 block's "LYRICSBEGIN" stands: -1 when a v2 block's size field
+    // is not six digits, reaches before the file or misses the marker, or when no v1
+    // block begins within 5100 bytes of lyrics.
+    std::int64_t lyricsStart = -1;
+
+    // Just past the last audio byte, as the writers count it.
+    std::int64_t audioEnd() const { return lyricsStart >= 0 ? lyricsStart : beforeId3v1; }
+};
+TrailingTagLayout LocateTrailingTags(FileReader& file);
 
 // Lyrics3 v2 block (only when a title, artist or album is longer than 30
 // characters) followed by the ID3v1 tag (unless there is nothing to store).

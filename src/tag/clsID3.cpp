@@ -4,6 +4,7 @@
 #include "FileSystem.h"
 #include "Genres.h"
 #include "MpegHeader.h"
+#include "Properties.h"
 
 #include <cmath>
 
@@ -37,6 +38,15 @@ clsID3::clsID3(FileSystem* fs)
 
 clsID3::~clsID3() = default;
 
+void clsID3::rememberReadValues()
+{
+    readValues_.texts.clear();
+    for (const TextProperty& p : TextProperties())
+        readValues_.texts.push_back(this->*p.member);
+    readValues_.genreID = GenreID;
+    readValues_.valid = true;
+}
+
 void clsID3::SetFileName(std::string path)
 {
     fileName_ = std::move(path);
@@ -45,15 +55,10 @@ void clsID3::SetFileName(std::string path)
 
 void clsID3::resetForRead()
 {
-    for (std::u16string* text :
-         {&Comments, &Album, &BeatsPerMinute, &Composer, &Genre, &Copyright, &EncodedBy, &Lyricist, &Title,
-          &InitialKey, &Languages, &OriginalAlbum, &OriginalFileName, &OriginalLyricist, &OriginalArtist,
-          &OriginalReleaseYear, &FileOwner, &Artist, &Band, &Conductor, &InterpretedBy, &DiscNumber, &DiscsTotal,
-          &Publisher, &TrackNumber, &TracksTotal, &InternetRadioStationName, &InternetRadioStationOwner, &ISRC,
-          &Year, &Lyrics, &CopyrightInfo, &AudioURL, &AudioSourceURL, &InternetRadioURL, &PaymentURL,
-          &PublisherURL})
-        text->clear();
-    GenreID = 255;
+    for (const TextProperty& p : TextProperties())
+        (this->*p.member).clear();
+    GenreID = kGenreNone;
+    readValues_.valid = false;
     CommercialInfo = std::make_shared<MultiFrameData>();
     ArtistURL = std::make_shared<MultiFrameData>();
     AttachedPictures = std::make_shared<MultiFrameData>();
@@ -110,17 +115,17 @@ double MpegHeader::bitRate() const
 // --- audio properties. Without an accepted frame they report "nothing" (zero, and
 // a reserved version) rather than decode the bytes of a rejected candidate.
 
-std::int32_t clsID3::Layer() const { return hasFrame() ? header().layer() : 0; }
-std::int32_t clsID3::MPEGVersion() const { return hasFrame() ? header().version() : 1; }
-std::int32_t clsID3::ChannelMode() const { return hasFrame() ? header().channelMode() : 0; }
-std::int32_t clsID3::Padding() const { return hasFrame() ? header().padding() : 0; }
+std::int32_t clsID3::Layer() const { return HasAudioFrame() ? header().layer() : 0; }
+std::int32_t clsID3::MPEGVersion() const { return HasAudioFrame() ? header().version() : 1; }
+std::int32_t clsID3::ChannelMode() const { return HasAudioFrame() ? header().channelMode() : 0; }
+std::int32_t clsID3::Padding() const { return HasAudioFrame() ? header().padding() : 0; }
 std::int32_t clsID3::Encoding() const { return stream_.isVBR ? 1 : 0; }
-std::int32_t clsID3::SamplingRateFrequency() const { return hasFrame() ? header().sampleRate() : 0; }
-std::int32_t clsID3::FrameSamples() const { return hasFrame() ? header().frameSamples() : 0; }
+std::int32_t clsID3::SamplingRateFrequency() const { return HasAudioFrame() ? header().sampleRate() : 0; }
+std::int32_t clsID3::FrameSamples() const { return HasAudioFrame() ? header().frameSamples() : 0; }
 
 double clsID3::BitRate() const
 {
-    if (!hasFrame())
+    if (!HasAudioFrame())
         return 0;
     if (!stream_.isVBR)
         return header().bitRate();
@@ -133,7 +138,7 @@ double clsID3::BitRate() const
 
 double clsID3::FrameSize() const
 {
-    if (!hasFrame())
+    if (!HasAudioFrame())
         return 0;
     if (stream_.isVBR)
         return safeDivide(stream_.vbrBytes, stream_.vbrFrames);
@@ -142,7 +147,7 @@ double clsID3::FrameSize() const
 
 double clsID3::Length() const
 {
-    if (!hasFrame())
+    if (!HasAudioFrame())
         return 0;
     if (stream_.isVBR)
         return safeDivide(static_cast<double>(stream_.vbrFrames) * FrameSamples(), SamplingRateFrequency());

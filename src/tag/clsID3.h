@@ -3,6 +3,7 @@
 // and the audio properties of its MPEG stream. Setting the file name reads the file;
 // UpdateID3Tags and DeleteID3Tags write it back.
 
+#include "Genres.h"
 #include "MultiFrameData.h"
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brindle {
 
@@ -78,6 +80,9 @@ public:
     std::uint8_t ID3RevisionV2() const { return revision_; }
 
     // --- audio properties, computed from the stream state of the last read
+    // Whether the last read accepted an MPEG audio frame; without one the audio
+    // properties report nothing (zero).
+    bool HasAudioFrame() const { return stream_.frameDataPos != 0; }
     std::int32_t Layer() const;
     std::int32_t Padding() const;
     std::int32_t MPEGVersion() const;
@@ -125,7 +130,7 @@ private:
     friend struct Id3Writer;
 
     void resetForRead();
-    bool hasFrame() const { return stream_.frameDataPos != 0; }
+    void rememberReadValues();
     MpegHeader header() const;
 
     FileSystem* fs_;
@@ -141,6 +146,14 @@ private:
     bool tagUnsynchronised_ = false;
     bool lyricsTimeStamps_ = false;
     StreamState stream_;
+    // The properties as the last read left them (TextProperties order), so that the
+    // writer can tell a property that was changed from one that was not.
+    struct ReadValues {
+        std::vector<std::u16string> texts;
+        std::int32_t genreID = kGenreNone;
+        bool valid = false;
+    };
+    ReadValues readValues_;
     // Writer's list counters (1-based): CommercialInfo, ArtistURL, AttachedPictures.
     std::int32_t counterCommercial_ = 1;
     std::int32_t counterArtistURL_ = 1;

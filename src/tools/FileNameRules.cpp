@@ -1,6 +1,6 @@
 #include "FileNameRules.h"
 
-#include <QFile>
+#include "tag/TextCodec.h"
 
 namespace brindle {
 
@@ -52,7 +52,67 @@ bool isPrefixChar(QChar c)
     return (c >= u'0' && c <= u'9') || c == u'-' || c == u'.' || c == u' ' || c == u'_' || c == u'#' || c == u'*';
 }
 
+bool isControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+constexpr char16_t kEscapeBase = 0xDC00; // + byte, for bytes 0x80..0xFF
+
+bool isEscapedByte(char16_t c) { return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF; }
+
 } // namespace
+
+QString NameText(std::string_view bytes)
+{
+    QString out;
+    out.reserve(static_cast<qsizetype>(bytes.size()));
+    for (std::size_t i = 0; i < bytes.size();) {
+        const Utf8Step step = DecodeUtf8Step(bytes, i);
+        if (!step.valid) {
+            // Byte by byte, so that what follows an odd byte is decoded on its own.
+            out += QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[i])));
+            ++i;
+            continue;
+        }
+        out += QString::fromUcs4(&step.codePoint, 1);
+        i += step.length;
+    }
+    return out;
+}
+
+std::string NameBytes(const QString& nameText)
+{
+    std::string out;
+    out.reserve(static_cast<std::size_t>(nameText.size()));
+    for (qsizetype i = 0; i < nameText.size();) {
+        const char16_t c = nameText[i].unicode();
+        if (isEscapedByte(c)) {
+            out.push_back(static_cast<char>(c - kEscapeBase));
+            ++i;
+            continue;
+        }
+        // Any other lone surrogate is not a character: it goes out as U+FFFD.
+        const qsizetype len = nameText[i].isHighSurrogate() && i + 1 < nameText.size() && nameText[i + 1].isLowSurrogate() ? 2 : 1;
+        QString piece = nameText.mid(i, len);
+        if (len == 1 && nameText[i].isSurrogate())
+            piece = QString(QChar::ReplacementCharacter);
+        out += piece.toUtf8().toStdString();
+        i += len;
+    }
+    return out;
+}
+
+QString DisplayText(const QString& nameText)
+{
+    QString out = nameText;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (out[i].isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate())
+            ++i;
+        else if (out[i].isSurrogate())
+            out[i] = QChar::ReplacementCharacter;
+    }
+    return out;
+}
+
+QString DisplayName(std::string_view bytes) { return DisplayText(NameText(bytes)); }
 
 QString BaseName(const QString& fileName)
 {
@@ -60,7 +120,26 @@ QString BaseName(const QString& fileName)
     return dot < 0 ? fileName : fileName.left(dot);
 }
 
-QString FileNameFromTitle(const QString& title) { return title + kMp3; }
+QString FileNameFromTitle(const QString& title)
+{
+    // Lone surrogates of a damaged tag must not come out as the bytes NameText stands
+    // them for: a title is text, never bytes.
+    const QString text = DisplayText(title);
+    QString name;
+    name.reserve(text.size());
+    bool gap = false;
+    for (QChar c : text) {
+        if (isControl(c.unicode())) {
+            gap = !name.isEmpty();
+            continue;
+        }
+        if (gap)
+            name += u' ';
+        gap = false;
+        name += c;
+    }
+    return name + kMp3;
+}
 
 QString TitleFromFileName(const QString& fileName) { return replaceCaseless(fileName, kMp3, QString()); }
 
@@ -150,7 +229,7 @@ QString NewNameProblem(const QString& name, long maxNameBytes)
     // The folder scan skips hidden files, so such a name would make the file vanish.
     if (name.startsWith(u'.'))
         return QStringLiteral("the new name \"%1\" begins with \".\" and would hide the file").arg(name);
-    const qsizetype bytes = QFile::encodeName(name).size();
+    const auto bytes = static_cast<qsizetype>(NameBytes(name).size());
     if (maxNameBytes > 0 && bytes > maxNameBytes)
         return QStringLiteral("the new name is %1 bytes long; the file system allows %2").arg(bytes).arg(maxNameBytes);
     return QString();

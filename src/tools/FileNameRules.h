@@ -5,12 +5,27 @@
 
 #include <QString>
 
+#include <string>
+#include <string_view>
+
 namespace brindle {
+
+// File names are bytes, and not every name is valid UTF-8. NameText gives a name as
+// text without losing a byte: a byte that is not part of valid UTF-8 becomes the lone
+// surrogate U+DC80 + (byte - 0x80); NameBytes gives back exactly the bytes. The rules
+// below work on such text, so "song\xff.mp3" can never turn into another file's name.
+QString NameText(std::string_view bytes);
+std::string NameBytes(const QString& nameText);
+// For showing a name only: bytes that are not UTF-8 appear as U+FFFD.
+QString DisplayName(std::string_view bytes);
+QString DisplayText(const QString& nameText);
 
 // The name without its extension: the text before the last ".".
 QString BaseName(const QString& fileName);
 
-// "Use Title For Filename": the title exactly as given, then ".mp3".
+// "Use Title For Filename": the title as given, then ".mp3". Control characters (line
+// breaks, tabs, escapes) have no place in a name: at the ends they are dropped, inside
+// each run of them becomes one blank.
 QString FileNameFromTitle(const QString& title);
 
 // "Use Filename For Title": the name with every ".mp3" removed, letter case ignored,

@@ -2,7 +2,6 @@
 
 #include "tag/clsID3.h"
 
-#include <QFile>
 #include <QHash>
 
 #include <cerrno>
@@ -15,8 +14,29 @@ namespace brindle {
 
 namespace {
 
-std::string native(const QString& name) { return QFile::encodeName(name).toStdString(); }
-QString fromNative(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
+std::string native(const QString& name) { return NameBytes(name); }
+QString fromNative(const std::string& name) { return NameText(name); }
+
+// A name without letter case. Qt folds a lone surrogate to U+FFFD, which would make
+// a name's odd bytes equal to its replacement-character twin: they are kept apart.
+QString caseless(const QString& name)
+{
+    QString out;
+    out.reserve(name.size());
+    qsizetype run = 0;
+    for (qsizetype i = 0; i <= name.size(); ++i) {
+        const bool lone = i < name.size() && name[i].isSurrogate() &&
+                          !(name[i].isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) &&
+                          !(name[i].isLowSurrogate() && i > 0 && name[i - 1].isHighSurrogate());
+        if (i == name.size() || lone) {
+            out += name.mid(run, i - run).toCaseFolded();
+            if (lone)
+                out += name[i];
+            run = i + 1;
+        }
+    }
+    return out;
+}
 
 QString errorText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
@@ -59,10 +79,10 @@ public:
     int error() const { return error_; }
     long maxName() const { return maxName_; }
 
-    void add(const QString& name) { index_[name.toCaseFolded()].append(name); }
+    void add(const QString& name) { index_[caseless(name)].append(name); }
     void remove(const QString& name)
     {
-        auto it = index_.find(name.toCaseFolded());
+        auto it = index_.find(caseless(name));
         if (it != index_.end()) {
             it->removeAll(name);
             if (it->isEmpty())
@@ -72,7 +92,7 @@ public:
     // Another entry whose name equals `name` without letter case; empty if none.
     QString caselessTwin(const QString& name, const QString& except) const
     {
-        for (const QString& n : index_.value(name.toCaseFolded()))
+        for (const QString& n : index_.value(caseless(name)))
             if (n != except)
                 return n;
         return QString();
@@ -114,7 +134,7 @@ RenameResult attempt(Folder& folder, const QString& current, const PlannedRename
     if (current.isEmpty() || current == u"." || current == u".." || current.contains(u'/'))
         return failed(r, EINVAL, QStringLiteral("\"%1\" is not a file of this folder").arg(current));
     if (const QString problem = NewNameProblem(plan.newName, folder.maxName()); !problem.isEmpty()) {
-        const bool tooLong = QFile::encodeName(plan.newName).size() > folder.maxName();
+        const bool tooLong = static_cast<long>(native(plan.newName).size()) > folder.maxName();
         return failed(r, tooLong ? ENAMETOOLONG : EINVAL, problem);
     }
 
@@ -127,7 +147,6 @@ RenameResult attempt(Folder& folder, const QString& current, const PlannedRename
     }
     if (S_ISDIR(source.st_mode))
         return failed(r, EISDIR, QStringLiteral("\"%1\" is a folder").arg(current));
-    sys.makeWritable(folder.fd(), from.c_str()); // as the tools always did; a refusal is no reason to stop
 
     int rc = 0;
     std::string leftOver;
@@ -207,11 +226,6 @@ QList<PlannedRename> PlanAutoNumberFilenames(const QStringList& namesInListOrder
     return plan;
 }
 
-RenameResult RenameInFolder(const QString& folder, const QString& oldName, const QString& newName, RenameSystem& sys)
-{
-    return renameOne(folder, {oldName, newName}, sys);
-}
-
 QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRename>& plan, RenameSystem& sys)
 {
     Folder f(folder);
@@ -228,7 +242,7 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
         results[i].newName = p.newName;
         if (p.newName.isEmpty() || p.newName == p.oldName)
             continue;
-        const QString key = p.newName.toCaseFolded();
+        const QString key = caseless(p.newName);
         if (claimed.contains(key)) {
             results[i] = failed(results[i], EEXIST,
                                 QStringLiteral("\"%1\" is also the new name of \"%2\"")
@@ -241,7 +255,7 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
 
     auto holderOf = [&](const QString& name, qsizetype except) -> qsizetype {
         for (qsizetype j : pending)
-            if (j != except && current[j].toCaseFolded() == name.toCaseFolded())
+            if (j != except && caseless(current[j]) == caseless(name))
                 return j;
         return -1;
     };
@@ -321,31 +335,6 @@ QList<RenameResult> PreviewRenameInFolder(const QString& folder, const QList<Pla
     return RenameInFolder(folder, plan, simulated);
 }
 
-RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const QString& title, RenameSystem& sys)
-{
-    return renameOne(folder, PlanTitleForFilename(fileName, title), sys);
-}
-
-RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const clsID3& tag, RenameSystem& sys)
-{
-    return UseTitleForFilename(folder, fileName, QString::fromStdU16String(tag.Title), sys);
-}
-
-RenameResult CleanFilename(const QString& folder, const QString& fileName, RenameSystem& sys)
-{
-    return renameOne(folder, PlanCleanFilename(fileName), sys);
-}
-
-RenameResult RemoveLeadingNumbers(const QString& folder, const QString& fileName, RenameSystem& sys)
-{
-    return renameOne(folder, PlanRemoveLeadingNumbers(fileName), sys);
-}
-
-RenameResult AutoNumberFilename(const QString& folder, const QString& fileName, int number, RenameSystem& sys)
-{
-    return renameOne(folder, PlanAutoNumber(fileName, number), sys);
-}
-
 RenameResult EditFilename(const QString& folder, const QString& fileName, const QString& text, RenameSystem& sys)
 {
     if (!EditedNameAccepted(text)) {
@@ -365,7 +354,8 @@ RenameResult EditFilename(const QString& folder, const QString& fileName, const 
 TitleResult UseFilenameForTitle(const QString& folder, const QString& fileName)
 {
     TitleResult result;
-    result.title = TitleFromFileName(fileName);
+    // The title is text: bytes of the name that are not UTF-8 show as U+FFFD in it.
+    result.title = DisplayText(TitleFromFileName(fileName));
     if (fileName.isEmpty() || fileName.contains(u'/')) {
         result.reason = QStringLiteral("\"%1\" is not a file of this folder").arg(fileName);
         return result;
@@ -383,6 +373,11 @@ TitleResult UseFilenameForTitle(const QString& folder, const QString& fileName)
     if (!result.written)
         result.reason = QString::fromStdString(tag.LastError());
     return result;
+}
+
+TitleResult UseFilenameForTitle(const std::string& folder, const std::string& fileName)
+{
+    return UseFilenameForTitle(NameText(folder), NameText(fileName));
 }
 
 QStringList DescribeFailures(const QList<RenameResult>& results)

@@ -1,8 +1,10 @@
 #pragma once
 // The renaming and cleaning tools, one file at a time or as a planned batch, on real
 // files. The window and brindle-cli both call these, so both get the same rules:
-// no rename replaces a file, moves it out of its folder or hides it, and every file
-// that keeps its name for a reason says why.
+// no rename replaces a file, moves it out of its folder, hides it or changes its mode,
+// and every file that keeps its name for a reason says why. Names and folders are
+// name text (NameText): made from the bytes the file system gave, never from a
+// conversion that replaces what is not UTF-8.
 
 #include "FileNameRules.h"
 #include "SafeRename.h"
@@ -11,11 +13,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
 #include <utility>
 
 namespace brindle {
-
-class clsID3;
 
 enum class RenameOutcome {
     Renamed,   // the file now has newName
@@ -50,13 +51,10 @@ PlannedRename PlanAutoNumber(const QString& fileName, int number);
 QList<PlannedRename> PlanAutoNumberFilenames(const QStringList& namesInListOrder);
 
 // --- carrying plans out
-// Renames one file of `folder`. A new name equal, ignoring letter case, to another
-// file's name counts as taken; a change of letter case alone goes through a hidden
-// intermediate name where the file system sees the new name as the file itself.
-RenameResult RenameInFolder(const QString& folder, const QString& oldName, const QString& newName,
-                            RenameSystem& sys = RenameSystem::posix());
-// Renames a batch planned in full first. Of two files given the same name only the
-// first is renamed; a file whose new name is held by another file of the batch that
+// Renames a batch planned in full first. A new name equal, ignoring letter case, to
+// another file's name counts as taken; a change of letter case alone goes through a
+// hidden intermediate name where the file system sees the new name as the file
+// itself. Of two files given the same name only the first is renamed; a file whose new name is held by another file of the batch that
 // is itself being renamed waits for it (a ring of such files goes through hidden
 // names). Results come in the order of the plan.
 QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRename>& plan,
@@ -66,17 +64,7 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
 // of the folder in memory: no file is touched.
 QList<RenameResult> PreviewRenameInFolder(const QString& folder, const QList<PlannedRename>& plan);
 
-// --- one file per tool
-RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const QString& title,
-                                 RenameSystem& sys = RenameSystem::posix());
-// The same with the title of a tag object that has read the file.
-RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const clsID3& tag,
-                                 RenameSystem& sys = RenameSystem::posix());
-RenameResult CleanFilename(const QString& folder, const QString& fileName, RenameSystem& sys = RenameSystem::posix());
-RenameResult RemoveLeadingNumbers(const QString& folder, const QString& fileName,
-                                  RenameSystem& sys = RenameSystem::posix());
-RenameResult AutoNumberFilename(const QString& folder, const QString& fileName, int number,
-                                RenameSystem& sys = RenameSystem::posix());
+// --- one file
 // The in-place edit: refused with kEditedNameRefused unless EditedNameAccepted(text);
 // the text is used as typed, blanks included.
 RenameResult EditFilename(const QString& folder, const QString& fileName, const QString& text,
@@ -89,6 +77,8 @@ struct TitleResult {
 };
 // Writes the file's name (without ".mp3") into its title tag and nothing else.
 TitleResult UseFilenameForTitle(const QString& folder, const QString& fileName);
+// The same for a folder and name as the file system gave them.
+TitleResult UseFilenameForTitle(const std::string& folder, const std::string& fileName);
 
 // One line per failed file: its name, ": " and the reason.
 QStringList DescribeFailures(const QList<RenameResult>& results);

@@ -94,16 +94,6 @@ int RenameSystem::stat(int dirFd, const char* name, struct stat* st)
     return ::fstatat(dirFd, name, st, AT_SYMLINK_NOFOLLOW);
 }
 
-int RenameSystem::makeWritable(int dirFd, const char* name)
-{
-    struct stat st {};
-    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return -1;
-    if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR))
-        return 0;
-    return ::fchmodat(dirFd, name, (st.st_mode & 07777) | S_IWUSR, 0);
-}
-
 int SimulatedRenameSystem::folderUnwritable(int dirFd)
 {
     return ::faccessat(dirFd, ".", W_OK | X_OK, 0) == 0 ? 0 : errnoOf(-1);

@@ -28,8 +28,6 @@ public:
     virtual int createExclusive(int dirFd, const char* name);
     // fstatat without following a final symbolic link.
     virtual int stat(int dirFd, const char* name, struct stat* st);
-    // Gives the owner write permission if missing (the tools' "attributes to normal").
-    virtual int makeWritable(int dirFd, const char* name);
 
     static RenameSystem& posix();
 };
@@ -45,7 +43,6 @@ public:
     int unlink(int dirFd, const char* name) override;
     int createExclusive(int dirFd, const char* name) override;
     int stat(int dirFd, const char* name, struct stat* st) override;
-    int makeWritable(int, const char*) override { return 0; }
 
 private:
     // 0, or the errno a change of the folder's entries would meet.

@@ -1,5 +1,6 @@
 #include "ImageFactory.h"
 
+#include "APicTestSupport.h"
 #include "pictures/APicDecoder.h"
 #include "pictures/GDIPlusCandy.h"
 #include "pictures/modImageType.h"

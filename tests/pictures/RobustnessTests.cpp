@@ -1,6 +1,7 @@
 // Damaged image bytes and entries must fail quietly, never crash or hang.
 #include "ImageFactory.h"
 
+#include "APicTestSupport.h"
 #include "pictures/APicDecoder.h"
 #include "pictures/Cp1252.h"
 #include "pictures/GDIPlusCandy.h"

@@ -235,6 +235,28 @@ TEST_F(Interop, WhatBrindleWritesReadsTheSameElsewhere)
     }
 }
 
+// The other library writes 2.4 pictures with a data length and unsynchronisation;
+// after a save it still finds the same picture.
+TEST_F(Interop, PictureWithADataLengthSurvivesASave)
+{
+    const std::string jpeg = "\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\xFF\0\xFF\xD9"s;
+    const std::string entry = "\0image/jpeg\0\x03" "Cover\0"s + jpeg;
+    std::string apic = Frame(4, "APIC", SyncSafe(static_cast<std::uint32_t>(entry.size())) + Unsynchronise(entry), 0, 0x03);
+    WriteFile(path, Tag(4, apic + Frame(4, "TIT2", Latin1("T")), 32) + audio);
+    ASSERT_EQ(frames(mutagenRead(), "APIC").size(), 1u);
+    clsID3 tag;
+    tag.SetFileName(path);
+    tag.Artist = u"Other";
+    ASSERT_TRUE(tag.UpdateID3Tags()) << tag.LastError();
+    Json read = mutagenRead();
+    auto pictures = frames(read, "APIC");
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictures[0]["mime"], "image/jpeg");
+    EXPECT_EQ(pictures[0]["desc"], "Cover");
+    EXPECT_EQ(pictures[0]["data"], hex(jpeg));
+    EXPECT_EQ(textOf(read, "TPE1"), "Other");
+}
+
 TEST_F(Interop, LongTitlesGoToLyrics3AndSurviveTheOtherToolsDeletingId3v2)
 {
     WriteFile(path, audio);

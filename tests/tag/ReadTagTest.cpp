@@ -128,7 +128,8 @@ TEST_F(ReadTag, GenreTrackAndDiscParsing)
     }
     struct Parts { const char* text; std::u16string number, total; };
     for (const Parts& p : {Parts{"3/12", u"3", u"12"}, Parts{"3", u"3", u""}, Parts{"a/b", u"0", u"0"},
-                           Parts{"1/2/3", u"1", u""}, Parts{"", u"", u""}, Parts{"/5", u"", u"5"}}) {
+                           Parts{"1/2/3", u"1", u""}, Parts{"", u"", u""}, Parts{"/5", u"", u"5"},
+                           Parts{"+3/12", u"+3", u"12"}}) {
         load(Tag(3, Frame(3, "TRCK", Latin1(p.text)) + Frame(3, "TPOS", Latin1(p.text))) + audio);
         EXPECT_EQ(tag.TrackNumber, p.number) << p.text;
         EXPECT_EQ(tag.TracksTotal, p.total) << p.text;

@@ -533,7 +533,8 @@ TEST(Trailer, TrackByte)
         std::u16string track;
         int byte; // -1: 30-byte comment
     } cases[] = {{u"7", 7}, {u"255", 255}, {u"1", 1}, {u"0", -1}, {u"256", -1}, {u"7a", -1}, {u"", -1}, {u"-3", -1},
-                 {u" 9 ", 9}, {u"7.5", 8}, {u"0.6", -1}, {u"254.6", 255}, {u"255.4", -1}};
+                 {u" 9 ", 9}, {u"7.5", 8}, {u"0.6", -1}, {u"254.6", 255}, {u"255.4", -1},
+                 {u"+3", 3}};
     for (const auto& c : cases) {
         tag.TrackNumber = c.track;
         EXPECT_EQ(BuildTrailer(tag), Id3v1("", "", "", "", "A comment longer than twenty-eight bytes", c.byte, 255))
@@ -605,4 +606,64 @@ TEST_F(WriteTag, Lyrics3MarkerWithoutItsBlockStaysInTheAudio)
     write();
     EXPECT_EQ(bytes(), Tag(3, noGenre(3) + text(3, "TIT2", "T"), 2048) + audio + bogus +
                            Id3v1("T", "", "", "", "", -1, 255));
+}
+
+// Frames other taggers write with format flags: a data length (and unsynchronisation)
+// in 2.4, a group byte in 2.3. An unchanged picture keeps its frame whole; text is
+// read past the extra bytes.
+TEST_F(WriteTag, FramesWithExtraHeaderBytesAreReadAndKeptWhole)
+{
+    const std::string entry = "image/jpeg\0\x03" "c\0\xFF\xD8\xFF\xE0\xFF\0x"s;
+    const std::string stored = Unsynchronise("\0"s + entry);
+    std::string apic = Frame(4, "APIC", SyncSafe(static_cast<std::uint32_t>(entry.size() + 1)) + stored, 0, 0x02 | 0x01);
+    std::string title = Frame(4, "TIT2", SyncSafe(6) + Latin1("Title"), 0, 0x01);
+    load(Tag(4, apic + title + noGenre(4), 16) + audio);
+    ASSERT_EQ(tag.Title, u"Title");
+    ASSERT_EQ(tag.AttachedPictures->Count(), 1);
+    EXPECT_EQ(tag.AttachedPictures->Item(1), entry);
+    tag.Artist = u"Other";
+    write();
+    std::string keptApic = Frame(4, "APIC", SyncSafe(static_cast<std::uint32_t>(entry.size() + 1)) + "\0"s + entry, 0, 0x01);
+    EXPECT_EQ(bytes(), Tag(4, keptApic + text(4, "TIT2", "Title") + noGenre(4) + text(4, "TPE1", "Other"), 16) + audio +
+                           Id3v1("Title", "Other", "", "", "", -1, 255));
+    clsID3 back;
+    back.SetFileName(path);
+    ASSERT_EQ(back.AttachedPictures->Count(), 1);
+    EXPECT_EQ(back.AttachedPictures->Item(1), entry);
+
+    std::string grouped = Frame(3, "TALB", "\x07"s + Latin1("Album"), 0, 0x20);
+    load(Tag(3, grouped + noGenre(3), 8) + audio);
+    EXPECT_EQ(tag.Album, u"Album");
+}
+
+// Several frames of one field, or one the engine cannot read, stay as they are while
+// their property is not changed; once it is, the first takes the new value and the
+// others go, or they would hide it from readers that take the last.
+TEST_F(WriteTag, LaterFramesOfAnUnchangedPropertyStay)
+{
+    std::string artists;
+    for (char c = '1'; c <= '7'; ++c)
+        artists += text(3, "TPE1", "Artist "s + c);
+    std::string compressedTitle = Frame(3, "TIT2", BigEndian(40, 4) + "x\x9C\x03\0\0\0\0\x01"s, 0, 0x80);
+    std::string frames = text(3, "TIT2", "First") + artists + compressedTitle + noGenre(3);
+    load(Tag(3, frames, 20) + audio);
+    tag.Album = u"Album";
+    write();
+    EXPECT_EQ(bytes(), Tag(3, frames + text(3, "TALB", "Album"), 20) + audio +
+                           Id3v1(ToUtf8(tag.Title), "Artist 7", "Album", "", "", -1, 255));
+
+    tag.SetFileName(path);
+    tag.Artist = u"Other";
+    write();
+    EXPECT_EQ(bytes(), Tag(3, text(3, "TIT2", "First") + text(3, "TPE1", "Other") + compressedTitle + noGenre(3) +
+                                  text(3, "TALB", "Album"),
+                           20) +
+                           audio + Id3v1(ToUtf8(tag.Title), "Other", "Album", "", "", -1, 255));
+
+    // A compressed frame alone stays too while its property is not changed.
+    load(Tag(3, compressedTitle + noGenre(3), 20) + audio);
+    tag.Artist = u"A";
+    write();
+    EXPECT_EQ(bytes(), Tag(3, compressedTitle + noGenre(3) + text(3, "TPE1", "A"), 20) + audio +
+                           Id3v1("", "A", "", "", "", -1, 255));
 }

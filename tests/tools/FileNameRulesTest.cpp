@@ -29,6 +29,10 @@ TEST(NameRules, TitleFromFileNameRemovesEveryMp3InOnePass)
     });
     EXPECT_EQ(FileNameFromTitle(QStringLiteral("Intro")), QStringLiteral("Intro.mp3"));
     EXPECT_EQ(FileNameFromTitle(QStringLiteral(" Intro ")), QStringLiteral(" Intro .mp3"));
+    // Control characters never reach a name; a damaged title's lone surrogate is text,
+    // not a byte of the name.
+    EXPECT_EQ(FileNameFromTitle(QStringLiteral("\r\nA\tB\r\n\x1b[2JC\x7f\u0085")), QStringLiteral("A B [2JC.mp3"));
+    EXPECT_EQ(NameBytes(FileNameFromTitle(QString(QChar(0xDCFF)))), "\xEF\xBF\xBD.mp3");
 }
 
 TEST(NameRules, CleanBaseName)

@@ -278,7 +278,8 @@ TEST(EditFilename, NeedsTheExtensionAndNeverReplaces)
     EXPECT_EQ(f.names(), (Names{" Spaced.mp3", "b.mp3"}));
 }
 
-TEST(Renaming, ClearsReadOnlyAsTheToolsAlwaysDid)
+// Renaming needs no write permission on the file, so its mode is left alone.
+TEST(Renaming, KeepsTheFileMode)
 {
     Folder f;
     f.put("1 - x.mp3");
@@ -286,7 +287,32 @@ TEST(Renaming, ClearsReadOnlyAsTheToolsAlwaysDid)
     EXPECT_EQ(RemoveLeadingNumbers(f.path(), q("1 - x.mp3")).outcome, RenameOutcome::Renamed);
     struct stat st {};
     ASSERT_EQ(::stat(f.dir.file("x.mp3").c_str(), &st), 0);
-    EXPECT_TRUE(st.st_mode & S_IWUSR);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+// A name that is not UTF-8 is renamed and written as itself, never as its twin
+// with U+FFFD in place of the odd byte.
+TEST(Renaming, NamesAreBytes)
+{
+    Folder f;
+    const std::string odd = "song\xFF.mp3", twin = "song\xEF\xBF\xBD.mp3";
+    f.put(odd, "odd");
+    f.put(twin, "twin");
+    EXPECT_EQ(DisplayName(odd), q("song\uFFFD.mp3"));
+    EXPECT_NE(NameText(odd), NameText(twin));
+    EXPECT_EQ(NameBytes(NameText(odd)), odd);
+
+    const QList<RenameResult> r = RenameInFolder(f.path(), {PlanCleanFilename(NameText(odd))});
+    ASSERT_EQ(r.first().outcome, RenameOutcome::Renamed) << r.first().reason.toStdString();
+    EXPECT_EQ(NameBytes(r.first().newName), "Song\xFF.mp3");
+    EXPECT_EQ(f.names(), (Names{"Song\xFF.mp3", twin}));
+    EXPECT_EQ(f.read("Song\xFF.mp3"), "odd");
+
+    test::WriteFile(f.dir.path() / odd, test::MpegFrames(4));
+    const TitleResult t = UseFilenameForTitle(f.dir.path().string(), odd);
+    ASSERT_TRUE(t.written) << t.reason.toStdString();
+    EXPECT_EQ(t.title, q("song\uFFFD"));
+    EXPECT_EQ(f.read(twin), "twin");
 }
 
 TEST(UseFilenameForTitle, WritesTheNameWithoutMp3AsTitle)

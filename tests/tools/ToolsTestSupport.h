@@ -1,6 +1,8 @@
 #pragma once
 // A temporary folder of small files for the rename tests, listed with hidden names.
+#include "FileTools.h"
 #include "Mp3Builder.h"
+#include "tag/clsID3.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,6 +15,41 @@
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join("|").toStdString() << ']'; }
+
+namespace brindle {
+
+// One file renamed by each tool: a batch of one.
+inline RenameResult RenameInFolder(const QString& folder, const QString& oldName, const QString& newName,
+                                   RenameSystem& sys = RenameSystem::posix())
+{
+    return RenameInFolder(folder, QList<PlannedRename>{{oldName, newName}}, sys).first();
+}
+inline RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const QString& title,
+                                        RenameSystem& sys = RenameSystem::posix())
+{
+    return RenameInFolder(folder, QList<PlannedRename>{PlanTitleForFilename(fileName, title)}, sys).first();
+}
+inline RenameResult UseTitleForFilename(const QString& folder, const QString& fileName, const clsID3& tag,
+                                        RenameSystem& sys = RenameSystem::posix())
+{
+    return UseTitleForFilename(folder, fileName, QString::fromStdU16String(tag.Title), sys);
+}
+inline RenameResult CleanFilename(const QString& folder, const QString& fileName, RenameSystem& sys = RenameSystem::posix())
+{
+    return RenameInFolder(folder, QList<PlannedRename>{PlanCleanFilename(fileName)}, sys).first();
+}
+inline RenameResult RemoveLeadingNumbers(const QString& folder, const QString& fileName,
+                                         RenameSystem& sys = RenameSystem::posix())
+{
+    return RenameInFolder(folder, QList<PlannedRename>{PlanRemoveLeadingNumbers(fileName)}, sys).first();
+}
+inline RenameResult AutoNumberFilename(const QString& folder, const QString& fileName, int number,
+                                       RenameSystem& sys = RenameSystem::posix())
+{
+    return RenameInFolder(folder, QList<PlannedRename>{PlanAutoNumber(fileName, number)}, sys).first();
+}
+
+} // namespace brindle
 
 namespace brindle::test {
 
