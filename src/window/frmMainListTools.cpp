@@ -1,6 +1,7 @@
 // List operations and the file-name tools of the main window.
 #include "frmMain.h"
 
+#include "ApplyBatch.h"
 #include "WindowShared.h"
 
 #include "controls/XP_ProgressBar.h"
@@ -98,29 +99,27 @@ QString informationBlock(const FileListModel& m, int row)
 
 void frmMain::connectListTools()
 {
-    auto action = [this](const char* name) { return findChild<QAction*>(QLatin1String(name)); };
-    auto button = [this](const char* name) { return findChild<QPushButton*>(QLatin1String(name)); };
-    connect(action("mnuMoveUp"), &QAction::triggered, this, &frmMain::cmdUp_Click);
-    connect(action("mnuMoveDown"), &QAction::triggered, this, &frmMain::cmdDown_Click);
-    connect(action("mnuRename"), &QAction::triggered, this, &frmMain::cmdEditFilename_Click);
-    connect(action("mnuClean"), &QAction::triggered, this, &frmMain::cmdClean_Click);
-    connect(action("mnuTitle4File"), &QAction::triggered, this, &frmMain::cmdRenFile_Click);
-    connect(action("mnuFile4Title"), &QAction::triggered, this, &frmMain::cmdRenTitle_Click);
-    connect(action("mnuCopy1"), &QAction::triggered, this, &frmMain::mnuCopy1_Click);
-    connect(action("mnuCopy"), &QAction::triggered, this, &frmMain::cmdCopy_Click);
-    connect(action("mnuRemove"), &QAction::triggered, this, &frmMain::mnuRemove_Click);
-    connect(action("mnuDelete"), &QAction::triggered, this, &frmMain::mnuDelete_Click);
+    connect(popup_.moveUp, &QAction::triggered, this, &frmMain::cmdUp_Click);
+    connect(popup_.moveDown, &QAction::triggered, this, &frmMain::cmdDown_Click);
+    connect(popup_.rename, &QAction::triggered, this, &frmMain::cmdEditFilename_Click);
+    connect(popup_.clean, &QAction::triggered, this, &frmMain::cmdClean_Click);
+    connect(popup_.title4File, &QAction::triggered, this, &frmMain::cmdRenFile_Click);
+    connect(popup_.file4Title, &QAction::triggered, this, &frmMain::cmdRenTitle_Click);
+    connect(popup_.copy1, &QAction::triggered, this, &frmMain::mnuCopy1_Click);
+    connect(popup_.copy, &QAction::triggered, this, &frmMain::cmdCopy_Click);
+    connect(popup_.remove, &QAction::triggered, this, &frmMain::mnuRemove_Click);
+    connect(popup_.del, &QAction::triggered, this, &frmMain::mnuDelete_Click);
 
     connect(cmdUp, &QPushButton::clicked, this, &frmMain::cmdUp_Click);
     connect(cmdDown, &QPushButton::clicked, this, &frmMain::cmdDown_Click);
     connect(cmdCopy, &QPushButton::clicked, this, &frmMain::cmdCopy_Click);
     connect(cmdDelTags, &QPushButton::clicked, this, &frmMain::cmdDelTags_Click);
-    connect(button("cmdRenFile"), &QPushButton::clicked, this, &frmMain::cmdRenFile_Click);
-    connect(button("cmdRenTitle"), &QPushButton::clicked, this, &frmMain::cmdRenTitle_Click);
-    connect(button("cmdEditFilename"), &QPushButton::clicked, this, &frmMain::cmdEditFilename_Click);
-    connect(button("cmdClean"), &QPushButton::clicked, this, &frmMain::cmdClean_Click);
-    connect(button("Command4"), &QPushButton::clicked, this, &frmMain::Command4_Click);
-    connect(button("Command6"), &QPushButton::clicked, this, &frmMain::Command6_Click);
+    connect(tools_.renFile, &QPushButton::clicked, this, &frmMain::cmdRenFile_Click);
+    connect(tools_.renTitle, &QPushButton::clicked, this, &frmMain::cmdRenTitle_Click);
+    connect(tools_.editFilename, &QPushButton::clicked, this, &frmMain::cmdEditFilename_Click);
+    connect(tools_.clean, &QPushButton::clicked, this, &frmMain::cmdClean_Click);
+    connect(tools_.removeNumbers, &QPushButton::clicked, this, &frmMain::Command4_Click);
+    connect(tools_.autoNumber, &QPushButton::clicked, this, &frmMain::Command6_Click);
 
     ListView1->setItemDelegateForColumn(0, new FileNameDelegate(this, ListView1));
 
@@ -291,10 +290,8 @@ void frmMain::DropRow(int source, int target)
         loadingSelection_ = false;
         ListView1->scrollTo(moved);
     }
-    if (const int row = currentRow(); row >= 0) {
-        currentFilePath_ = joinPath(CurrentFolder(), model_->cell(row, 0));
+    if (currentRow() >= 0)
         LoadSelectedFile();
-    }
 }
 
 // ---------------------------------------------------------------- moving and removing rows
@@ -339,7 +336,7 @@ void frmMain::afterRowsRemoved()
         clearEditorFields();
         resetMultiValueEditors();
         SetEditorEnabled(false);
-        currentFilePath_.clear();
+        editorPath_.clear();
         return;
     }
     if (currentRow() >= 0)
@@ -385,23 +382,17 @@ void frmMain::mnuDelete_Click()
     if (!platform_.messages->askYesNo(this, question))
         return;
 
-    const QString folder = CurrentFolder();
     const int current = currentRow();
     bool currentGone = false;
     QStringList failures;
     loadingSelection_ = true;
     for (auto r = rows.crbegin(); r != rows.crend(); ++r) {
-        const QString name = model_->cell(*r, 0);
-        errno = 0;
-        const bool removed = platform_.files->remove(joinPath(folder, name));
-        const int err = errno;
         // A file already gone from the disk is where the user wanted it.
-        if (removed || (err == ENOENT && !platform_.files->exists(joinPath(folder, name)))) {
+        if (const int err = platform_.files->removeAt(rowPath(*r)); err == 0) {
             model_->removeRowAt(*r);
             currentGone = currentGone || *r == current;
         } else {
-            failures.prepend(name + QStringLiteral(": ") +
-                             (err ? errnoText(err) : QStringLiteral("the file could not be deleted")));
+            failures.prepend(rowName(*r) + QStringLiteral(": ") + errnoText(err));
         }
     }
     loadingSelection_ = false;
@@ -431,9 +422,9 @@ void frmMain::cmdDelTags_Click()
         ListView1->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
         loadingSelection_ = false;
     }
-    const QString name = model_->cell(row, 0);
+    const QString name = rowName(row);
     clsID3 tag;
-    tag.SetFileName(QFile::encodeName(joinPath(CurrentFolder(), name)).toStdString());
+    tag.SetFileName(rowPath(row).toStdString());
     QString problem;
     if (tag.ReadError() != 0)
         problem = errnoText(tag.ReadError());
@@ -481,19 +472,43 @@ void frmMain::finishRenames(const QStringList& failures)
         platform_.messages->exclamation(this, failureNotice(failures, "renamed"));
 }
 
+namespace {
+// The renaming tools take names as text; a name that is not valid text would reach
+// them as another file's name, so such a file is left alone and named instead.
+bool nameIsText(const QByteArray& name) { return QFile::encodeName(QFile::decodeName(name)) == name; }
+QString notTextFailure(const QString& shown)
+{
+    return shown + QStringLiteral(": its name is not valid text here; it was left as it is");
+}
+} // namespace
+
 // Carries out a planned batch with the list frozen, then shows the folder as it is now
-// and names what could not be renamed.
+// with the same files (under their new names) selected, and names what could not be
+// renamed.
 void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll)
 {
+    QStringList skipped = std::exchange(writeFailures_, {});
     freezeRedraw(ListView1);
-    const QStringList failures = DescribeFailures(brindle::RenameInFolder(CurrentFolder(), plan));
     if (clearSelectAll)
         setCheck(chkSelAll, false);
+    ListPlace place = listPlace();
+    const QList<RenameResult> results = brindle::RenameInFolder(CurrentFolder(), plan);
+    for (const RenameResult& r : results) {
+        const QByteArray oldName = QFile::encodeName(r.oldName), now = QFile::encodeName(r.currentName());
+        if (oldName == now)
+            continue;
+        for (QByteArray& name : place.selected)
+            if (name == oldName)
+                name = now;
+        if (place.current == oldName)
+            place.current = now;
+    }
     ScanFolder(CurrentFolder());
+    restoreListPlace(place);
     if (isBusyCursor())
         restoreNormalCursor();
     unfreezeRedraw(ListView1);
-    finishRenames(failures);
+    finishRenames(skipped + DescribeFailures(results));
 }
 
 void frmMain::cmdRenFile_Click()
@@ -506,77 +521,47 @@ void frmMain::cmdRenFile_Click()
         return;
     }
     QList<PlannedRename> plan;
-    for (int r : rows)
-        if (const QString title = model_->cell(r, 1); !title.isEmpty())
-            plan.append(brindle::PlanTitleForFilename(model_->cell(r, 0), title));
+    for (int r : rows) {
+        if (!nameIsText(model_->name(r)))
+            writeFailures_ << notTextFailure(rowName(r));
+        else if (const QString title = model_->cell(r, 1); !title.isEmpty())
+            plan.append(brindle::PlanTitleForFilename(rowName(r), title));
+    }
     renameAndRescan(plan, true);
 }
 
 void frmMain::cmdRenTitle_Click()
 {
+    runPendingRefresh();
     if (listIsEmptyAskFolder())
         return;
     const bool everyRow = chkSelAll->isChecked();
-    QStringList names;
+    QList<int> rows;
     if (everyRow) {
         for (int r = 0; r < model_->rowCount(); ++r)
-            names << model_->cell(r, 0);
+            rows << r;
     } else {
-        for (int r : selectedRowsInOrder())
-            names << model_->cell(r, 0);
+        rows = selectedRowsInOrder();
     }
-    if (names.isEmpty()) {
+    if (rows.isEmpty()) {
         platform_.messages->information(this, kNoFilesMessage);
         return;
     }
-    freezeRedraw(ListView1);
-    if (everyRow) {
+    if (everyRow)
         setCheck(chkSelAll, false);
-        XP_ProgressBarOlive->setMin(0);
-        XP_ProgressBarOlive->setValue(0);
-        XP_ProgressBarOlive->setMax(static_cast<int>(names.size()));
-    }
-    auto* chkTitle = findChild<QCheckBox*>(QStringLiteral("chkTitle"));
-    auto* txtTitle = findChild<QLineEdit*>(QStringLiteral("txtTitle"));
-    int done = 0;
-    // Rows are found by name each time: the pass works on the list as it is now.
-    for (const QString& name : names) {
-        int row = -1;
-        for (int r = 0; r < model_->rowCount() && row < 0; ++r)
-            if (model_->cell(r, 0) == name)
-                row = r;
-        if (row < 0)
-            continue;
-        // Selecting the row does not load it: the editor's other ticked fields are
-        // written to every file as they stand.
-        loadingSelection_ = true;
-        ListView1->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::ClearAndSelect |
-                                                                               QItemSelectionModel::Rows);
-        loadingSelection_ = false;
-        // The pass gives every file the pictures of the album-art page; here each file
-        // keeps its own, as a tool for titles must not replace anyone's album art.
-        {
-            clsID3 own;
-            own.SetFileName(QFile::encodeName(joinPath(CurrentFolder(), name)).toStdString());
-            artEditor_->LoadMultiValueEditor(own.AttachedPictures, own.ID3RevisionV2());
-        }
-        const QString title = TitleFromFileName(name);
-        model_->setCell(row, 1, title);
-        txtTitle->setText(title);
-        setCheck(chkTitle, true);
-        ApplyCheckedFields();
-        ++done;
-        if (everyRow) {
-            lblTotal->hide();
-            advanceProgress(done);
-        }
-    }
+    // The editor's other ticked fields go along; each file keeps its own pictures, as a
+    // tool for titles must not replace anyone's album art.
+    BatchValues values = batchValues();
+    values.pictures = {};
+    values.trackByText = false;
+    values.autoNumber = false;
+    values.titleFromFileName = true;
+    runBatch(std::move(values), rows, everyRow);
     XP_ProgressBarOlive->hide();
     XP_ProgressBarOlive->setValue(0);
     lblTotal->show();
     ScanFolder(CurrentFolder());
-    unfreezeRedraw(ListView1);
-    setCheck(chkTitle, false);
+    setCheck(title_->box, false);
     reportWriteFailures();
 }
 
@@ -590,13 +575,17 @@ void frmMain::cmdEditFilename_Click()
         restoreNormalCursor();
         return;
     }
+    if (!nameIsText(model_->name(row))) {
+        finishRenames({notTextFailure(rowName(row))});
+        return;
+    }
     ListView1->setFocus();
     ListView1->edit(model_->index(row, 0));
 }
 
 void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
 {
-    if (row < 0 || row >= model_->rowCount())
+    if (row < 0 || row >= model_->rowCount() || !nameIsText(model_->name(row)))
         return;
     if (!EditedNameAccepted(text)) {
         platform_.messages->exclamation(this, QString::fromLatin1(kEditedNameRefused));
@@ -604,14 +593,14 @@ void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
     }
     // The edited row's own file is renamed, and the row shows the name the file has
     // afterwards, whether or not the rename went through.
-    const QString oldName = model_->cell(row, 0);
+    const QString oldName = rowName(row);
     const RenameResult result = brindle::EditFilename(CurrentFolder(), oldName, text);
     const QString now = result.currentName();
     if (now != oldName)
-        model_->setCell(row, 0, now);
+        model_->setName(row, QFile::encodeName(now), now);
     SetCellTooltips();
     if (row == currentRow()) {
-        currentFilePath_ = joinPath(CurrentFolder(), now);
+        editorPath_ = rowPath(row);
         if (result.outcome == RenameOutcome::Renamed)
             LoadSelectedFile();
     }
@@ -629,8 +618,12 @@ void frmMain::cmdClean_Click()
     }
     showBusyCursor();
     QList<PlannedRename> plan;
-    for (int r : rows)
-        plan.append(brindle::PlanCleanFilename(model_->cell(r, 0)));
+    for (int r : rows) {
+        if (nameIsText(model_->name(r)))
+            plan.append(brindle::PlanCleanFilename(rowName(r)));
+        else
+            writeFailures_ << notTextFailure(rowName(r));
+    }
     renameAndRescan(plan, true);
 }
 
@@ -639,8 +632,12 @@ void frmMain::Command4_Click()
     if (listIsEmptyAskFolder())
         return;
     QList<PlannedRename> plan;
-    for (int r = 0; r < model_->rowCount(); ++r)
-        plan.append(brindle::PlanRemoveLeadingNumbers(model_->cell(r, 0)));
+    for (int r = 0; r < model_->rowCount(); ++r) {
+        if (nameIsText(model_->name(r)))
+            plan.append(brindle::PlanRemoveLeadingNumbers(rowName(r)));
+        else
+            writeFailures_ << notTextFailure(rowName(r));
+    }
     renameAndRescan(plan, false);
 }
 
@@ -648,9 +645,14 @@ void frmMain::Command6_Click()
 {
     if (listIsEmptyAskFolder())
         return;
+    // A file whose name is not text keeps its name; the others are numbered in list order.
     QStringList names;
-    for (int r = 0; r < model_->rowCount(); ++r)
-        names << model_->cell(r, 0);
+    for (int r = 0; r < model_->rowCount(); ++r) {
+        if (nameIsText(model_->name(r)))
+            names << rowName(r);
+        else
+            writeFailures_ << notTextFailure(rowName(r));
+    }
     renameAndRescan(brindle::PlanAutoNumberFilenames(names), false);
 }
 

@@ -394,10 +394,12 @@ TEST_F(ListToolsTest, CleanFilenameChangesLetterCaseAndRefusesATakenName)
     ASSERT_EQ(fakes->messages->shown.size(), 1);
     EXPECT_TRUE(fakes->messages->shown[0].text.startsWith("This file could not be renamed:\n\na_b.mp3: "));
     EXPECT_TRUE(names().contains("Song.mp3"));
-
-    fakes->messages->shown.clear();
-    click("cmdClean");
-    EXPECT_EQ(shownTexts(), QStringList({"Please select files to process     "}));
+    // The same files stay selected, under their new names.
+    QStringList selected;
+    for (const QModelIndex& i : sel->selectedRows())
+        selected << w->ListModel()->cell(i.row(), 0);
+    selected.sort();
+    EXPECT_EQ(selected, QStringList({"A B.mp3", "Clean Name.mp3", "My Song Title Live.mp3", "Song.mp3", "a_b.mp3"}));
 }
 
 TEST_F(ListToolsTest, RemoveLeadingNumbersRenamesOnlyTheNameInsideItsFolder)

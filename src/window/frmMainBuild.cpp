@@ -1,0 +1,674 @@
+// Building the main window: every control is made here once, kept as a typed member,
+// and wired to its command. Controls keep their object names for tests and settings.
+#include "frmMain.h"
+
+#include "WindowShared.h"
+
+#include "controls/XP_ProgressBar.h"
+#include "platform/Desktop.h"
+#include "platform/FileOps.h"
+#include "tag/clsID3.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeView>
+
+#include <algorithm>
+
+namespace brindle {
+
+namespace {
+
+// Typical cells of the narrow columns, used to widen them for large fonts.
+const char* const kListColumnSamples[kListColumnCount] = {"", "", "", "", "", "99", "99", "2024", "59:59",
+                                                           "320 kbps VBR", ""};
+
+} // namespace
+
+void setControlText(QWidget* w, const QString& text)
+{
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setText(text);
+    else if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+        p->setPlainText(text);
+    else if (auto* c = qobject_cast<QComboBox*>(w))
+        c->setEditText(text);
+}
+
+QString controlText(const QWidget* w)
+{
+    if (const auto* e = qobject_cast<const QLineEdit*>(w))
+        return e->text();
+    if (const auto* p = qobject_cast<const QPlainTextEdit*>(w))
+        return p->toPlainText();
+    if (const auto* c = qobject_cast<const QComboBox*>(w))
+        return c->currentText();
+    return {};
+}
+
+QStringList GenreListEntries()
+{
+    QStringList names;
+    for (int i = 0; i <= 147; ++i)
+        names << FileListModel::toQString(clsID3::GenreName(i));
+    names << QStringLiteral("Unknown");
+    auto key = [](const QString& s) { return s.toLower().remove(QLatin1Char('-')); };
+    std::stable_sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return key(a) < key(b); });
+    return names;
+}
+
+QStringList KeyListEntries()
+{
+    QStringList keys;
+    for (char letter = 'A'; letter <= 'G'; ++letter)
+        for (const char* suffix : {" (minor)", " flat", " flat (minor)", " sharp", " sharp (minor)"})
+            keys << QLatin1Char(letter) + QLatin1String(suffix);
+    keys << QStringLiteral("Off key");
+    return keys;
+}
+
+frmMain::frmMain(Platform platform, const QString& startFolder, QWidget* parent)
+    : QWidget(parent)
+    , platform_(std::move(platform))
+    , startFolder_(startFolder)
+    , sortLocale_(SortLocaleOf(QLocale::system()))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(kAppTitle);
+    buildWidgets();
+    resize(twipsToPixelsX(kDesignWidthTwips), twipsToPixelsY(kDesignHeightTwips));
+    connectSignals();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+const EditorField* frmMain::fieldOf(std::u16string clsID3::*property) const
+{
+    for (const EditorField& f : fields_)
+        if (f.spec->property == property)
+            return &f;
+    return nullptr;
+}
+
+const EditorField* frmMain::fieldOfRule(ApplyRule rule) const
+{
+    for (const EditorField& f : fields_)
+        if (f.spec->rule == rule)
+            return &f;
+    return nullptr;
+}
+
+void frmMain::buildWidgets()
+{
+    fields_.reserve(static_cast<std::size_t>(kFieldSpecCount)); // pointers into it are kept
+    for (int i = 0; i < kFieldSpecCount; ++i)
+        fields_.push_back({&kFieldSpecs[i]});
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Command1 = new QPushButton(QStringLiteral("..."), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setToolTip(kFolderPrompt);
+    Command5 = new QPushButton(QStringLiteral("&Refresh"), this);
+    Command5->setObjectName(QStringLiteral("Command5"));
+
+    ListView1 = new QTreeView(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    model_ = new FileListModel(this);
+    ListView1->setModel(model_);
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setContextMenuPolicy(Qt::NoContextMenu);
+    ListView1->setTextElideMode(Qt::ElideRight);
+    QHeaderView* header = ListView1->header();
+    header->setSectionsMovable(true);
+    header->setSectionsClickable(true);
+    header->setStretchLastSection(false);
+    header->setSortIndicatorShown(true);
+    header->setFirstSectionMovable(true);
+    header->setMinimumSectionSize(std::max(1, twipsToPixelsX(kMinColumnTwips)));
+    // Columns start at their design widths, widened where this screen's font would cut
+    // off the title (with the sort arrow) or a typical cell.
+    const QFontMetrics headerFont = header->fontMetrics();
+    const QFontMetrics cellFont = ListView1->fontMetrics();
+    for (int c = 0; c < kListColumnCount; ++c) {
+        const QString sample = QString::fromLatin1(kListColumnSamples[c]);
+        const int needed = std::max(headerFont.horizontalAdvance(QString::fromLatin1(kListColumns[c].title)) + 28,
+                                    sample.isEmpty() ? 0 : cellFont.horizontalAdvance(sample) + 12);
+        const double twips = std::max<double>(kListColumns[c].widthTwips, pixelsToTwipsX(needed));
+        header->resizeSection(c, std::max(1, twipsToPixelsX(twips)));
+        columnTwips_[static_cast<std::size_t>(c)] = twips;
+    }
+    ListView1->viewport()->installEventFilter(this);
+    // Housekeeping of the list, in a column beside it.
+    auto listButton = [this](const char* name, const char* caption, const char* tip) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setObjectName(QLatin1String(name));
+        b->setToolTip(QString::fromLatin1(tip));
+        return b;
+    };
+    cmdUp = listButton("cmdUp", "&Move Up", "Move the current file up the list");
+    cmdDown = listButton("cmdDown", "Move &Down", "Move the current file down the list");
+    cmdCopy = listButton("cmdCopy", "&Copy", "Copy the information of every file in the list to the clipboard");
+    cmdDelTags = listButton("cmdDelTags", "&Delete Tags", "Delete all tags from the current file");
+
+    Frame1 = new QFrame(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    TabStrip1 = new QTabWidget(Frame1);
+    TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
+    buildEditorPages();
+    title_ = fieldOf(&clsID3::Title);
+    artist_ = fieldOf(&clsID3::Artist);
+    album_ = fieldOf(&clsID3::Album);
+    track_ = fieldOf(&clsID3::TrackNumber);
+    tracksTotal_ = fieldOf(&clsID3::TracksTotal);
+
+    Command2 = new QPushButton(QStringLiteral("&Apply Tags"), Frame1);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    cmdExit = new QPushButton(QStringLiteral("&Exit"), Frame1);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    lblTotal = new QLabel(QStringLiteral("Total Tracks: 0"), Frame1);
+    lblTotal->setObjectName(QStringLiteral("lblTotal"));
+    lblTotal->setAlignment(Qt::AlignCenter);
+    XP_ProgressBarOlive = new XP_ProgressBar(Frame1);
+    XP_ProgressBarOlive->setObjectName(QStringLiteral("XP_ProgressBarOlive"));
+    XP_ProgressBarOlive->hide();
+    optName = new QRadioButton(QStringLiteral("File Name"), Frame1);
+    optName->setObjectName(QStringLiteral("optName"));
+    optName->setChecked(true);
+    optTrack = new QRadioButton(QStringLiteral("Track Number"), Frame1);
+    optTrack->setObjectName(QStringLiteral("optTrack"));
+    chkSelAll = new QCheckBox(QStringLiteral("Select all Files"), Frame1);
+    chkSelAll->setObjectName(QStringLiteral("chkSelAll"));
+    chkAllTags = new QCheckBox(QStringLiteral("Select all Tags"), Frame1);
+    chkAllTags->setObjectName(QStringLiteral("chkAllTags"));
+    auto link = [this](const char* caption, const char* name) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), Frame1);
+        b->setObjectName(QLatin1String(name));
+        b->setFlat(true);
+        b->setCursor(Qt::PointingHandCursor);
+        QFont f = b->font();
+        f.setUnderline(true);
+        b->setFont(f);
+        return b;
+    };
+    cmdHelp = link("&Help", "cmdHelp");
+    cmdLyrics = link("&Lyrics", "cmdLyrics");
+    cmdFreedb = link("&Freedb", "cmdFreedb");
+    cmdLyrics->setToolTip(QStringLiteral("Search the web for the lyrics of the current song"));
+    cmdFreedb->setToolTip(QStringLiteral("Search a CD database for the current album"));
+
+    buildPopupMenu();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(50);
+}
+
+QWidget* frmMain::makeFieldControl(const FieldSpec& spec, QWidget* parent)
+{
+    QWidget* w = nullptr;
+    switch (spec.kind) {
+    case FieldControl::Combo: {
+        auto* combo = new QComboBox(parent);
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        const bool genre = spec.property == &clsID3::Genre;
+        combo->addItems(genre ? GenreListEntries() : KeyListEntries());
+        combo->setEditText(QString());
+        (genre ? cmbGenre : cmbKey) = combo;
+        w = combo;
+        break;
+    }
+    case FieldControl::Text: {
+        auto* edit = new QPlainTextEdit(parent);
+        edit->setMinimumHeight(edit->fontMetrics().lineSpacing() * 2 + 12); // two lines at least, then the rest of the page
+        w = edit;
+        break;
+    }
+    case FieldControl::Line:
+    case FieldControl::UrlList: w = new QLineEdit(parent); break;
+    }
+    w->setObjectName(QLatin1String(spec.control));
+    return w;
+}
+
+QWidget* frmMain::buildFieldPage(EditorPage pageOf)
+{
+    auto* page = new QWidget;
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setVerticalSpacing(3);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(4, 1);
+    // The URL list editors take a whole row each at the top; the other one-line fields
+    // follow in two columns side by side.
+    std::vector<std::size_t> onPage;
+    int wide = 0;
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        const FieldSpec& s = *fields_[i].spec;
+        if (s.page != pageOf || s.kind == FieldControl::Text)
+            continue;
+        onPage.push_back(i);
+        wide += s.kind == FieldControl::UrlList ? 1 : 0;
+    }
+    const int count = static_cast<int>(onPage.size());
+    const int perColumn = (count - wide + 1) / 2;
+    int placedWide = 0, placed = 0;
+    for (std::size_t i : onPage) {
+        EditorField& f = fields_[i];
+        const bool fullRow = f.spec->kind == FieldControl::UrlList;
+        const int slot = fullRow ? 0 : placed++;
+        const int row = fullRow ? placedWide++ : wide + slot % perColumn;
+        const int col = fullRow || slot < perColumn ? 0 : 3;
+        const QString caption = QString::fromLatin1(f.spec->caption);
+        if (*f.spec->box) {
+            f.box = new QCheckBox(caption, page);
+            f.box->setObjectName(QLatin1String(f.spec->box));
+            grid->addWidget(f.box, row, col);
+        } else {
+            grid->addWidget(new QLabel(caption, page), row, col, Qt::AlignRight);
+        }
+        f.control = makeFieldControl(*f.spec, page);
+        QWidget* cell = f.control;
+        if (fullRow)
+            cell = buildUrlEditorRow(page, static_cast<QLineEdit*>(f.control), f.spec->rule == ApplyRule::ArtistUrls);
+        if (fullRow)
+            grid->addWidget(cell, row, 1, 1, 4);
+        else
+            grid->addWidget(cell, row, col + 1);
+    }
+    grid->setRowStretch(wide + perColumn, 1);
+    return page;
+}
+
+void frmMain::buildEditorPages()
+{
+    // Basic: the main fields, with comments and lyrics side by side below them.
+    auto* basic = new QWidget;
+    auto* basicLayout = new QVBoxLayout(basic);
+    basicLayout->setContentsMargins(0, 0, 0, 0);
+    QWidget* mainFields = buildFieldPage(EditorPage::Basic);
+    chkAutTrack = new QCheckBox(QStringLiteral("Auto Number"), mainFields);
+    chkAutTrack->setObjectName(QStringLiteral("chkAutTrack"));
+    static_cast<QGridLayout*>(mainFields->layout())->addWidget(chkAutTrack, 3, 5);
+    basicLayout->addWidget(mainFields);
+    auto* texts = new QHBoxLayout;
+    texts->setContentsMargins(6, 0, 6, 6);
+    for (EditorField& f : fields_) {
+        if (f.spec->page != EditorPage::Basic || f.spec->kind != FieldControl::Text)
+            continue;
+        auto* col = new QVBoxLayout;
+        f.box = new QCheckBox(QString::fromLatin1(f.spec->caption), basic);
+        f.box->setObjectName(QLatin1String(f.spec->box));
+        f.control = makeFieldControl(*f.spec, basic);
+        col->addWidget(f.box);
+        col->addWidget(f.control, 1);
+        texts->addLayout(col, 1);
+    }
+    basicLayout->addLayout(texts, 1);
+    TabStrip1->addTab(basic, QStringLiteral("Basic"));
+
+    auto* advancedScroll = new QScrollArea;
+    advancedScroll->setObjectName(QStringLiteral("VScroll1"));
+    advancedScroll->setWidgetResizable(true);
+    advancedScroll->setFrameShape(QFrame::NoFrame);
+    auto* advanced = new QWidget;
+    auto* advancedLayout = new QVBoxLayout(advanced);
+    advancedLayout->setContentsMargins(0, 0, 0, 0);
+    advancedLayout->addWidget(buildFieldPage(EditorPage::Advanced));
+    advancedLayout->addWidget(buildAudioLabels());
+    advancedScroll->setWidget(advanced);
+    TabStrip1->addTab(advancedScroll, QStringLiteral("Advanced"));
+
+    TabStrip1->addTab(buildAlbumArtPage(), QStringLiteral("Album Art"));
+    TabStrip1->addTab(buildFilenamePage(), QStringLiteral("Filename"));
+
+    auto* urlScroll = new QScrollArea;
+    urlScroll->setWidgetResizable(true);
+    urlScroll->setFrameShape(QFrame::NoFrame);
+    urlScroll->setWidget(buildFieldPage(EditorPage::Urls));
+    TabStrip1->addTab(urlScroll, QStringLiteral("Additional Tag Info"));
+
+    auto* about = new QWidget;
+    auto* aboutLayout = new QVBoxLayout(about);
+    lblTitle = new QLabel(about);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    QFont big = lblTitle->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    lblTitle->setFont(big);
+    aboutLayout->addWidget(lblTitle);
+    auto* blurb = new QLabel(QStringLiteral(
+        "An editor for the tags of MP3 files: ID3v2 (2.2, 2.3, 2.4), ID3v1 and Lyrics3.\n"
+        "Choose a folder, select files in the list, edit the fields and press Apply Tags.\n"
+        "Press F1 or the Help link for the full guide."), about);
+    blurb->setWordWrap(true);
+    aboutLayout->addWidget(blurb);
+    auto* helpLink = new QLabel(QStringLiteral("<a href=\"help\">Open the help</a> (F1) &nbsp; "
+                                               "<a href=\"lyrics\">Look up lyrics</a> &nbsp; "
+                                               "<a href=\"cddb\">Look up the album</a>"),
+                                about);
+    helpLink->setObjectName(QStringLiteral("lblHelpLinks"));
+    helpLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(helpLink, &QLabel::linkActivated, this, [this](const QString& link) {
+        if (link == QLatin1String("help"))
+            OpenHelp();
+        else if (link == QLatin1String("lyrics"))
+            OpenLyrics();
+        else
+            OpenFreedb();
+    });
+    aboutLayout->addWidget(helpLink);
+    aboutLayout->addStretch(1);
+    TabStrip1->addTab(about, QStringLiteral("Help/About"));
+}
+
+QWidget* frmMain::buildUrlEditorRow(QWidget* page, QLineEdit* edit, bool artist)
+{
+    auto* row = new QWidget(page);
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->setSpacing(2);
+    h->addWidget(edit, 1);
+    const QString f = artist ? QStringLiteral("ArtistURL") : QStringLiteral("CommercialInfo");
+    auto button = [&](const char* prefix) {
+        auto* b = new ImageButton(row);
+        b->setObjectName(QLatin1String(prefix) + f);
+        b->setFixedSize(20, 20);
+        return b;
+    };
+    ImageButton* prev = button("prev");
+    auto* counter = new QLabel(QStringLiteral("0/0"), row);
+    counter->setObjectName(QStringLiteral("count") + f);
+    counter->setAlignment(Qt::AlignCenter);
+    counter->setMinimumWidth(counter->fontMetrics().horizontalAdvance(QStringLiteral("88/88")) + 4);
+    ImageButton* next = button("next");
+    ImageButton* del = button("del");
+    for (QWidget* w : std::initializer_list<QWidget*>{prev, counter, next, del})
+        h->addWidget(w);
+    auto editor = std::make_unique<MultiValueEditor>(MultiValueEditor::Kind::Url,
+                                                     artist ? QStringLiteral("Artist URL")
+                                                            : QStringLiteral("Commercial Info URL"),
+                                                     counter, prev, next, del);
+    editor->setUrlBox(edit);
+    MultiValueEditor* e = editor.get();
+    connect(prev, &QAbstractButton::clicked, this, [e] { e->StepBack(); });
+    connect(next, &QAbstractButton::clicked, this, [e] { e->StepForward(); });
+    connect(del, &QAbstractButton::clicked, this, [this, e] {
+        e->DeleteCurrentValue();
+        fieldEdited(*fieldOfRule(e == artistUrlEditor_.get() ? ApplyRule::ArtistUrls : ApplyRule::CommercialUrls));
+    });
+    (artist ? artistUrlEditor_ : commercialEditor_) = std::move(editor);
+    return row;
+}
+
+QWidget* frmMain::buildAlbumArtPage()
+{
+    auto* page = new QWidget;
+    auto* h = new QHBoxLayout(page);
+    h->setContentsMargins(6, 6, 6, 6);
+
+    picArt = new ArtView(page);
+    picArt->setObjectName(QStringLiteral("picArt"));
+    picArt->setMinimumSize(120, 120);
+    picArt->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto* artLayout = new QVBoxLayout(picArt);
+    lblBrowse = new QLabel(QStringLiteral("Click here to browse..."), picArt);
+    lblBrowse->setObjectName(QStringLiteral("lblBrowse"));
+    lblBrowse->setAlignment(Qt::AlignCenter);
+    lblBrowse->setWordWrap(true);
+    artLayout->addWidget(lblBrowse);
+    h->addWidget(picArt, 3);
+
+    auto* side = new QVBoxLayout;
+    auto* nav = new QHBoxLayout;
+    auto button = [page](const char* name) {
+        auto* b = new ImageButton(page);
+        b->setObjectName(QLatin1String(name));
+        b->setFixedSize(24, 24);
+        return b;
+    };
+    ImageButton* prevArt = button("prevArt");
+    auto* countArt = new QLabel(QStringLiteral("0/0"), page);
+    countArt->setObjectName(QStringLiteral("countArt"));
+    countArt->setAlignment(Qt::AlignCenter);
+    countArt->setMinimumWidth(countArt->fontMetrics().horizontalAdvance(QStringLiteral("88/88")) + 8);
+    ImageButton* nextArt = button("nextArt");
+    ImageButton* delArt = button("delArt");
+    nav->addWidget(prevArt);
+    nav->addWidget(countArt);
+    nav->addWidget(nextArt);
+    nav->addSpacing(12);
+    nav->addWidget(delArt);
+    nav->addStretch(1);
+    side->addLayout(nav);
+
+    auto* types = new QGridLayout;
+    cmbImageType = new QComboBox(page);
+    cmbImageType->setObjectName(QStringLiteral("cmbImageType"));
+    cmbImageType->addItems({QStringLiteral("BMP"), QStringLiteral("GIF"), QStringLiteral("JPEG"), QStringLiteral("PNG")});
+    cmbPictureType = new QComboBox(page);
+    cmbPictureType->setObjectName(QStringLiteral("cmbPictureType"));
+    cmbPictureType->addItems(PictureTypeEntries());
+    auto* lblImageType = new QLabel(QStringLiteral("Image type:"), page);
+    lblImageType->setObjectName(QStringLiteral("lblImageType"));
+    auto* lblPictureType = new QLabel(QStringLiteral("Picture type:"), page);
+    lblPictureType->setObjectName(QStringLiteral("lblPictureType"));
+    types->addWidget(lblImageType, 0, 0);
+    types->addWidget(cmbImageType, 0, 1);
+    types->addWidget(lblPictureType, 1, 0);
+    types->addWidget(cmbPictureType, 1, 1);
+    types->setColumnStretch(1, 1);
+    side->addLayout(types);
+    side->addStretch(1);
+    h->addLayout(side, 2);
+
+    artEditor_ = std::make_unique<MultiValueEditor>(MultiValueEditor::Kind::Art, QStringLiteral("Album Art"), countArt,
+                                                    prevArt, nextArt, delArt);
+    artEditor_->setArtControls(picArt, lblBrowse, cmbImageType, cmbPictureType);
+    connect(cmbPictureType, &QComboBox::activated, this, [this](int index) {
+        artEditor_->SetCurrentPictureType(index);
+        markArtChanged();
+    });
+    connect(cmbImageType, &QComboBox::activated, this, [this](int index) {
+        artEditor_->SetCurrentImageType(index);
+        markArtChanged();
+    });
+    connect(prevArt, &QAbstractButton::clicked, this, [this] { artEditor_->StepBack(); });
+    connect(nextArt, &QAbstractButton::clicked, this, [this] { artEditor_->StepForward(); });
+    connect(delArt, &QAbstractButton::clicked, this, [this] {
+        const int before = artEditor_->Count();
+        artEditor_->DeleteCurrentValue();
+        if (artEditor_->Count() != before)
+            markArtChanged();
+    });
+    return page;
+}
+
+QWidget* frmMain::buildFilenamePage()
+{
+    static const char* const tools[][3] = {
+        {"cmdRenFile", "&Use Title For Filename", "Use the MP3 Tag Title for the filename of selected files"},
+        {"cmdRenTitle", "Use &Filename For Title", "Use the filename for the MP3 Tag Title of selected files"},
+        {"cmdEditFilename", "&Edit Filename of File", "Edit the selected filename"},
+        {"cmdClean", "&Clean Filename", "Remove %20, _,excess spaces and capitalize the first letter of each word"},
+        {"Command4", "&Remove Leading Numbers", "Remove leading numbers and most special characters"},
+        {"Command6", "Auto &Number Filenames",
+         "Add numbering to the beginning of all files in the format 01 -, 02 - , 03 -"},
+    };
+    auto* content = new QWidget;
+    auto* grid = new QGridLayout(content);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setVerticalSpacing(4);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    QPushButton** targets[] = {&tools_.renFile, &tools_.renTitle, &tools_.editFilename,
+                             &tools_.clean, &tools_.removeNumbers, &tools_.autoNumber};
+    int i = 0;
+    for (const auto& t : tools) {
+        auto* b = new QPushButton(QString::fromLatin1(t[1]), content);
+        *targets[i] = b;
+        b->setObjectName(QLatin1String(t[0]));
+        auto* d = new QLabel(QString::fromLatin1(t[2]), content);
+        d->setObjectName(QStringLiteral("lbl") + QLatin1String(t[0]));
+        d->setWordWrap(true);
+        const int row = i % 3, col = (i / 3) * 2;
+        grid->addWidget(b, row, col);
+        grid->addWidget(d, row, col + 1);
+        ++i;
+    }
+    grid->setRowStretch(3, 1);
+    auto* scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(content);
+    return scroll;
+}
+
+QWidget* frmMain::buildAudioLabels()
+{
+    static const char* const labels[][2] = {
+        {"jblMPGv", "Version: "},           {"jblChannel", "Channel Mode: "}, {"jblBitrate", "Bit Rate: "},
+        {"jblType", "Type: "},              {"jblSamplingRate", "Sampling Rate: "},
+        {"jblFrameSamp", "Frame Samples: "}, {"jblFrameSz", "Frame Size: "}, {"jblGenre", "Genre: "},
+        {"jblGenreID", "Genre ID: "},       {"jblSize", "File Size: "},       {"jblPath", "File Path: "},
+    };
+    auto* box = new QGroupBox(QStringLiteral("Audio Information"));
+    box->setObjectName(QStringLiteral("fraAudio"));
+    auto* grid = new QGridLayout(box);
+    grid->setVerticalSpacing(2);
+    QLabel** targets[] = {&audio_.version,      &audio_.channel,   &audio_.bitrate, &audio_.type,
+                        &audio_.samplingRate, &audio_.frameSamples, &audio_.frameSize, &audio_.genre,
+                        &audio_.genreId,      &audio_.size,      &audio_.path};
+    int i = 0;
+    for (const auto& l : labels) {
+        auto* label = new QLabel(QString::fromLatin1(l[1]), box);
+        *targets[i] = label;
+        label->setObjectName(QLatin1String(l[0]));
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        if (i == 10) { // the path takes the whole width
+            label->setWordWrap(true);
+            grid->addWidget(label, 5, 0, 1, 2);
+        } else {
+            grid->addWidget(label, i / 2, i % 2);
+        }
+        ++i;
+    }
+    return box;
+}
+
+void frmMain::buildPopupMenu()
+{
+    mnuPopup = new QMenu(this);
+    mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
+    auto add = [this](QAction*& slot, const char* name, const char* caption) {
+        slot = mnuPopup->addAction(QString::fromLatin1(caption));
+        slot->setObjectName(QLatin1String(name));
+    };
+    auto separator = [this](const char* name) { mnuPopup->addSeparator()->setObjectName(QLatin1String(name)); };
+    add(popup_.play, "mnuPlay", "Play Track");
+    add(popup_.moveUp, "mnuMoveUp", "Move Up");
+    add(popup_.moveDown, "mnuMoveDown", "Move Down");
+    separator("sep1");
+    add(popup_.rename, "mnuRename", "Edit Filename");
+    add(popup_.clean, "mnuClean", "Clean Filename");
+    add(popup_.title4File, "mnuTitle4File", "Use Title For Filename");
+    add(popup_.file4Title, "mnuFile4Title", "Use Filename For Title");
+    separator("sep2");
+    add(popup_.copy1, "mnuCopy1", "Copy Selected Tag");
+    add(popup_.copy, "mnuCopy", "Copy All Tags");
+    separator("sep3");
+    add(popup_.remove, "mnuRemove", "Remove From List");
+    add(popup_.del, "mnuDelete", "Delete File");
+    // The list operations behind the other items are connected with the list tools.
+    connect(popup_.play, &QAction::triggered, this, &frmMain::ListView1_DblClick);
+}
+
+void frmMain::connectSignals()
+{
+    connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    connect(Text1, &QLineEdit::returnPressed, this, &frmMain::Text1_Enter);
+    // "Refresh" lists the folder the line names, with the checks of Enter there.
+    connect(Command5, &QPushButton::clicked, this, [this] {
+        if (withoutTrailingSlash(Text1->text()) != listedFolder_)
+            Text1_Enter();
+        else
+            ScanFolder(CurrentFolder());
+    });
+    connect(optName, &QRadioButton::clicked, this, [this] { ScanFolder(CurrentFolder()); });
+    connect(optTrack, &QRadioButton::clicked, this, [this] { ScanFolder(CurrentFolder()); });
+    connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdHelp, &QPushButton::clicked, this, &frmMain::OpenHelp);
+    connect(cmdLyrics, &QPushButton::clicked, this, &frmMain::OpenLyrics);
+    connect(cmdFreedb, &QPushButton::clicked, this, &frmMain::OpenFreedb);
+    auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
+    f1->setContext(Qt::WindowShortcut);
+    connect(f1, &QShortcut::activated, this, &frmMain::OpenHelp);
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+    connect(chkSelAll, &QCheckBox::toggled, this, &frmMain::chkSelAll_Click);
+    connect(ListView1, &QTreeView::clicked, this, &frmMain::ListView1_Click);
+    connect(ListView1, &QTreeView::doubleClicked, this, &frmMain::ListView1_DblClick);
+    connect(ListView1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!loadingSelection_ && current.isValid()) {
+                    loadedOnPress_ = true;
+                    LoadSelectedFile();
+                }
+            });
+    connect(ListView1->header(), &QHeaderView::sectionClicked, this, &frmMain::SortByColumnClick);
+
+    // A hand edit ticks the field's box; text set by loading a file does not.
+    for (const EditorField& f : fields_) {
+        const EditorField* field = &f;
+        if (auto* line = qobject_cast<QLineEdit*>(f.control)) {
+            connect(line, &QLineEdit::textEdited, this, [this, field] { fieldEdited(*field); });
+        } else if (auto* text = qobject_cast<QPlainTextEdit*>(f.control)) {
+            connect(text, &QPlainTextEdit::textChanged, this, [this, field] { fieldEdited(*field); });
+        } else if (auto* combo = qobject_cast<QComboBox*>(f.control)) {
+            connect(combo->lineEdit(), &QLineEdit::textEdited, this, [this, field] { fieldEdited(*field); });
+            connect(combo, &QComboBox::activated, this, [this, field] { fieldEdited(*field); });
+        }
+        if (f.box)
+            connect(f.box, &QCheckBox::toggled, this, &frmMain::updateTabMarks);
+    }
+    auto* artistUrl = static_cast<QLineEdit*>(fieldOfRule(ApplyRule::ArtistUrls)->control);
+    connect(artistUrl, &QLineEdit::textChanged, this, [this](const QString& t) { artistUrlEditor_->StoreTypedUrl(t); });
+    auto* commercial = static_cast<QLineEdit*>(fieldOfRule(ApplyRule::CommercialUrls)->control);
+    connect(commercial, &QLineEdit::textChanged, this, [this](const QString& t) { commercialEditor_->StoreTypedUrl(t); });
+    for (const EditorField& f : fields_) {
+        if (f.spec->page != EditorPage::Urls)
+            continue;
+        auto* box = static_cast<QLineEdit*>(f.control);
+        box->setMouseTracking(true);
+        box->installEventFilter(this);
+        urlBoxes_ << box;
+    }
+    connectSaving();
+    connectListTools();
+}
+
+} // namespace brindle
