@@ -1,5 +1,5 @@
-// The main window's folder scan, its list and the editor, which always belongs to one
-// file; sorting and the help and web links.
+// The main window's folder scan and its list, which keeps the selection and the current
+// row on their files; sorting and the help and web links.
 #include "frmMain.h"
 
 #include "WindowShared.h"
