@@ -127,6 +127,7 @@ void frmMain::buildWidgets()
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setToolTip(kFolderPrompt);
     Command5 = new QPushButton(QStringLiteral("&Refresh"), this);
+    Command5->setToolTip(QStringLiteral("List the folder again (F5)"));
     Command5->setObjectName(QStringLiteral("Command5"));
 
     ListView1 = new QTreeView(this);
@@ -246,6 +247,8 @@ QWidget* frmMain::makeFieldControl(const FieldSpec& spec, QWidget* parent)
     case FieldControl::Text: {
         auto* edit = new QPlainTextEdit(parent);
         edit->setMinimumHeight(edit->fontMetrics().lineSpacing() * 2 + 12); // two lines at least, then the rest of the page
+        // Tab moves on, so the keyboard can leave the box; a tab can still be pasted.
+        edit->setTabChangesFocus(true);
         w = edit;
         break;
     }
@@ -541,6 +544,7 @@ QWidget* frmMain::buildFilenamePage()
         grid->addWidget(d, row, col + 1);
         ++i;
     }
+    tools_.editFilename->setToolTip(QStringLiteral("Edit the name of the current file (F2)"));
     grid->setRowStretch(3, 1);
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
@@ -606,6 +610,14 @@ void frmMain::buildPopupMenu()
     add(popup_.del, "mnuDelete", "Delete File");
     // The list operations behind the other items are connected with the list tools.
     connect(popup_.play, &QAction::triggered, this, &frmMain::ListView1_DblClick);
+    // Keys of the list's commands, shown in the menu: F2 anywhere in the window, Delete
+    // only in the list (in a text box it deletes text).
+    popup_.rename->setShortcut(Qt::Key_F2);
+    popup_.rename->setShortcutContext(Qt::WindowShortcut);
+    addAction(popup_.rename);
+    popup_.del->setShortcut(QKeySequence::Delete);
+    popup_.del->setShortcutContext(Qt::WidgetShortcut);
+    ListView1->addAction(popup_.del);
 }
 
 void frmMain::connectSignals()
@@ -625,6 +637,9 @@ void frmMain::connectSignals()
     connect(cmdHelp, &QPushButton::clicked, this, &frmMain::OpenHelp);
     connect(cmdLyrics, &QPushButton::clicked, this, &frmMain::OpenLyrics);
     connect(cmdFreedb, &QPushButton::clicked, this, &frmMain::OpenFreedb);
+    auto* f5 = new QShortcut(Qt::Key_F5, this);
+    f5->setContext(Qt::WindowShortcut);
+    connect(f5, &QShortcut::activated, Command5, &QPushButton::click);
     auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
     f1->setContext(Qt::WindowShortcut);
     connect(f1, &QShortcut::activated, this, &frmMain::OpenHelp);

@@ -379,7 +379,8 @@ void frmMain::mnuDelete_Click()
             question += QStringLiteral(" and %1 more\n").arg(rows.size() - kNamesListed);
         question += QStringLiteral("\nAre you sure you want to do this?     ");
     }
-    if (!platform_.messages->askYesNo(this, question))
+    // Deleting cannot be undone: Enter alone must not do it.
+    if (!platform_.messages->askYesNo(this, question, MessageBoxes::Default::No))
         return;
 
     const int current = currentRow();

@@ -131,8 +131,14 @@ void frmMain::connectSaving()
 bool frmMain::savingEvent(QObject* watched, QEvent* e)
 {
     if (e->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(e)->key();
+        const auto* ke = static_cast<QKeyEvent*>(e);
+        const int key = ke->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && enterFields_.contains(watched)) {
+            // Shift+Enter is the line break of the multi-line boxes; Enter applies.
+            if (auto* text = qobject_cast<QPlainTextEdit*>(watched); text && ke->modifiers() == Qt::ShiftModifier) {
+                text->textCursor().insertText(QStringLiteral("\n"));
+                return true;
+            }
             ApplyTags();
             return true; // nothing is inserted into the box
         }

@@ -1,0 +1,87 @@
+// The window by keyboard alone: leaving the multi-line boxes, line breaks, and the keys
+// of the list's commands.
+#include "WindowTestSupport.h"
+
+#include "tag/clsID3.h"
+
+#include <QPlainTextEdit>
+
+using namespace brindle;
+using namespace brindle::test;
+
+class KeyboardTest : public WindowTest {
+protected:
+    void openShown()
+    {
+        open(dir.path());
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        w->activateWindow();
+        QApplication::setActiveWindow(w.get());
+    }
+};
+
+TEST_F(KeyboardTest, TabLeavesTheTextBoxesAndShiftEnterBreaksTheLine)
+{
+    WriteMp3(dir.filePath("a.mp3"), {.title = "A"});
+    openShown();
+    auto* comments = find<QPlainTextEdit>("txtComments");
+    auto* lyrics = find<QPlainTextEdit>("txtLyrics");
+    comments->setFocus();
+    QTest::keyClick(comments, Qt::Key_Tab);
+    EXPECT_FALSE(comments->toPlainText().contains('\t'));
+    QWidget* next = QApplication::focusWidget();
+    EXPECT_NE(next, comments);
+    EXPECT_EQ(next, find<QCheckBox>("chkLyrics")); // the box of the next field, then the field
+    QTest::keyClick(next, Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), comments);
+
+    lyrics->setFocus();
+    QTest::keyClicks(lyrics, "First line");
+    QTest::keyClick(lyrics, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(lyrics, "second line");
+    EXPECT_EQ(lyrics->toPlainText(), "First line\nsecond line");
+    EXPECT_TRUE(find<QCheckBox>("chkLyrics")->isChecked());
+    list()->selectionModel()->select(w->ListModel()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::keyClick(lyrics, Qt::Key_Return); // Enter applies
+    clsID3 tag;
+    tag.SetFileName(QFile::encodeName(dir.filePath("a.mp3")).toStdString());
+    EXPECT_EQ(QString::fromStdU16String(tag.Lyrics), "First line\nsecond line");
+}
+
+TEST_F(KeyboardTest, ListCommandsHaveKeys)
+{
+    for (const char* n : {"a.mp3", "b.mp3", "c.mp3"})
+        WriteMp3(dir.filePath(n));
+    openShown();
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 3);
+
+    WriteMp3(dir.filePath("d.mp3"));
+    QTest::keyClick(list(), Qt::Key_F5);
+    EXPECT_EQ(w->ListModel()->rowCount(), 4);
+
+    // Delete asks, with "No" as the default, and deletes nothing when refused.
+    list()->selectionModel()->setCurrentIndex(w->ListModel()->index(1, 0),
+                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_Delete);
+    ASSERT_EQ(fakes->messages->shown.size(), 1);
+    EXPECT_EQ(fakes->messages->shown[0].kind, FakeMessageBoxes::Kind::YesNo);
+    EXPECT_TRUE(fakes->messages->shown[0].noIsDefault);
+    EXPECT_TRUE(QFile::exists(dir.filePath("b.mp3")));
+    // In a text box Delete edits the text and asks nothing.
+    auto* title = find<QLineEdit>("txtTitle");
+    title->setFocus();
+    QTest::keyClick(title, Qt::Key_Delete);
+    EXPECT_EQ(fakes->messages->shown.size(), 1);
+
+    // F2 opens the name of the current row for editing.
+    QTest::keyClick(title, Qt::Key_F2);
+    auto* editor = list()->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(editor->text(), w->ListModel()->cell(1, 0));
+    EXPECT_TRUE(find<QAction>("mnuRename")->shortcut() == QKeySequence(Qt::Key_F2));
+}
