@@ -152,6 +152,11 @@ void frmMain::ScanFolder(const QString& folder)
     const QByteArray nativeFolder = QFile::encodeName(withTrailingSlash(folder));
     const std::vector<std::string> names = ListFolderMp3s(nativeFolder.toStdString());
 
+    if (listed != listedFolder_) { // renames are undone in their own folder only
+        undoRenames_.clear();
+        if (popup_.undoRename)
+            popup_.undoRename->setEnabled(false);
+    }
     loadingSelection_ = true;
     model_->clear();
     listedFolder_ = listed;

@@ -40,6 +40,7 @@ namespace brindle {
 class XP_ProgressBar;
 struct BatchValues;
 struct PlannedRename;
+struct RenameResult;
 class clsID3;
 
 class frmMain : public QWidget {
@@ -113,6 +114,9 @@ public:
     void cmdClean_Click();
     void Command4_Click(); // "Remove Leading Numbers"
     void Command6_Click(); // "Auto Number Filenames"
+    // Takes the last rename batch back ("Undo Rename", Ctrl+Z in the list).
+    void UndoRenames();
+    bool CanUndoRenames() const { return !undoRenames_.isEmpty(); }
 
     // The folder whose files are listed (the folder line may hold other text).
     QString CurrentFolder() const { return listedFolder_; }
@@ -219,7 +223,11 @@ private:
     void moveCurrentRow(int step);
     void afterRowsRemoved();
     void finishRenames(const QStringList& failures);
-    void renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll);
+    // recordUndo: the batch becomes the one "Undo Rename" takes back.
+    void renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo = true);
+    // Asks before a tool renames files the user did not select; false when refused.
+    bool confirmFolderRenames(const QList<PlannedRename>& plan);
+    void recordRenames(const QList<RenameResult>& results);
     void showDropMarker(int target);
     void endRowDrag();
     int dropTargetAt(const QPoint& viewportPos) const;
@@ -312,8 +320,8 @@ private:
     } tools_;
     struct PopupItems {
         QAction *play = nullptr, *moveUp = nullptr, *moveDown = nullptr, *rename = nullptr, *clean = nullptr,
-                *title4File = nullptr, *file4Title = nullptr, *copy1 = nullptr, *copy = nullptr, *remove = nullptr,
-                *del = nullptr;
+                *title4File = nullptr, *file4Title = nullptr, *undoRename = nullptr, *copy1 = nullptr, *copy = nullptr,
+                *remove = nullptr, *del = nullptr;
     } popup_;
 
     // Row dragging: the source row, where the press was, and whether the pointer has
@@ -326,6 +334,8 @@ private:
     QTimer* dragScrollTimer_ = nullptr;
 
     QStringList writeFailures_;
+    // The last batch's renames backwards (name now, name before), in the listed folder.
+    QList<std::pair<QString, QString>> undoRenames_;
 };
 
 // The fixed entries of the genre and key drop-down lists.

@@ -602,6 +602,11 @@ void frmMain::buildPopupMenu()
     add(popup_.clean, "mnuClean", "Clean Filename");
     add(popup_.title4File, "mnuTitle4File", "Use Title For Filename");
     add(popup_.file4Title, "mnuFile4Title", "Use Filename For Title");
+    add(popup_.undoRename, "mnuUndoRename", "Undo Rename");
+    popup_.undoRename->setEnabled(false);
+    popup_.undoRename->setShortcut(QKeySequence::Undo);
+    popup_.undoRename->setShortcutContext(Qt::WidgetShortcut); // text boxes keep their own undo
+    ListView1->addAction(popup_.undoRename);
     separator("sep2");
     add(popup_.copy1, "mnuCopy1", "Copy Selected Tag");
     add(popup_.copy, "mnuCopy", "Copy All Tags");

@@ -105,6 +105,7 @@ void frmMain::connectListTools()
     connect(popup_.clean, &QAction::triggered, this, &frmMain::cmdClean_Click);
     connect(popup_.title4File, &QAction::triggered, this, &frmMain::cmdRenFile_Click);
     connect(popup_.file4Title, &QAction::triggered, this, &frmMain::cmdRenTitle_Click);
+    connect(popup_.undoRename, &QAction::triggered, this, &frmMain::UndoRenames);
     connect(popup_.copy1, &QAction::triggered, this, &frmMain::mnuCopy1_Click);
     connect(popup_.copy, &QAction::triggered, this, &frmMain::cmdCopy_Click);
     connect(popup_.remove, &QAction::triggered, this, &frmMain::mnuRemove_Click);
@@ -486,7 +487,40 @@ QString notTextFailure(const QString& shown)
 // Carries out a planned batch with the list frozen, then shows the folder as it is now
 // with the same files (under their new names) selected, and names what could not be
 // renamed.
-void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll)
+void frmMain::recordRenames(const QList<RenameResult>& results)
+{
+    undoRenames_.clear();
+    for (auto r = results.crbegin(); r != results.crend(); ++r)
+        if (r->outcome == RenameOutcome::Renamed)
+            undoRenames_.append({r->newName, r->oldName});
+    popup_.undoRename->setEnabled(!undoRenames_.isEmpty());
+}
+
+void frmMain::UndoRenames()
+{
+    if (undoRenames_.isEmpty())
+        return;
+    // The same no-clobber batch: a name taken since is reported, never replaced.
+    QList<PlannedRename> plan;
+    for (const auto& [now, before] : std::exchange(undoRenames_, {}))
+        plan.append({now, before});
+    popup_.undoRename->setEnabled(false);
+    renameAndRescan(plan, false, false);
+}
+
+bool frmMain::confirmFolderRenames(const QList<PlannedRename>& plan)
+{
+    const auto count = std::count_if(plan.cbegin(), plan.cend(), [](const PlannedRename& p) {
+        return !p.newName.isEmpty() && p.newName != p.oldName;
+    });
+    if (count == 0)
+        return true;
+    return platform_.messages->askYesNo(
+        this, QStringLiteral("This will rename %1 files in this folder. Continue?").arg(count),
+        MessageBoxes::Default::No);
+}
+
+void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo)
 {
     QStringList skipped = std::exchange(writeFailures_, {});
     freezeRedraw(ListView1);
@@ -494,6 +528,8 @@ void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelect
         setCheck(chkSelAll, false);
     ListPlace place = listPlace();
     const QList<RenameResult> results = brindle::RenameInFolder(CurrentFolder(), plan);
+    if (recordUndo)
+        recordRenames(results);
     for (const RenameResult& r : results) {
         const QByteArray oldName = QFile::encodeName(r.oldName), now = QFile::encodeName(r.currentName());
         if (oldName == now)
@@ -596,6 +632,7 @@ void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
     // afterwards, whether or not the rename went through.
     const QString oldName = rowName(row);
     const RenameResult result = brindle::EditFilename(CurrentFolder(), oldName, text);
+    recordRenames({result});
     const QString now = result.currentName();
     if (now != oldName)
         model_->setName(row, QFile::encodeName(now), now);
@@ -639,6 +676,10 @@ void frmMain::Command4_Click()
         else
             writeFailures_ << notTextFailure(rowName(r));
     }
+    if (!confirmFolderRenames(plan)) {
+        writeFailures_.clear();
+        return;
+    }
     renameAndRescan(plan, false);
 }
 
@@ -654,7 +695,12 @@ void frmMain::Command6_Click()
         else
             writeFailures_ << notTextFailure(rowName(r));
     }
-    renameAndRescan(brindle::PlanAutoNumberFilenames(names), false);
+    const QList<PlannedRename> plan = brindle::PlanAutoNumberFilenames(names);
+    if (!confirmFolderRenames(plan)) {
+        writeFailures_.clear();
+        return;
+    }
+    renameAndRescan(plan, false);
 }
 
 } // namespace brindle
