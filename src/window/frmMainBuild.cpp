@@ -40,6 +40,22 @@ namespace {
 const char* const kListColumnSamples[kListColumnCount] = {"", "", "", "", "", "99", "99", "2024", "59:59",
                                                            "320 kbps VBR", ""};
 
+// A name a screen reader speaks: the caption without its accelerator mark and colon.
+QString spokenCaption(const char* caption)
+{
+    QString s = QString::fromLatin1(caption).remove(QLatin1Char('&'));
+    if (s.endsWith(QLatin1Char(':')))
+        s.chop(1);
+    return s;
+}
+
+void nameForScreenReaders(QWidget* w, const QString& name, const QString& description = {})
+{
+    w->setAccessibleName(name);
+    if (!description.isEmpty())
+        w->setAccessibleDescription(description);
+}
+
 } // namespace
 
 void setControlText(QWidget* w, const QString& text)
@@ -180,6 +196,21 @@ void frmMain::buildWidgets()
     TabStrip1 = new QTabWidget(Frame1);
     TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
     buildEditorPages();
+    // Each field is named after its caption; an "of" field after the field it totals.
+    QString previous;
+    for (const EditorField& f : fields_) {
+        QString name = spokenCaption(f.spec->caption);
+        name = name == QLatin1String("of") ? previous + QStringLiteral(" total") : name;
+        nameForScreenReaders(f.control, name);
+        if (f.box)
+            nameForScreenReaders(f.box, name, QStringLiteral("Tick to write %1 into the selected files").arg(name));
+        previous = name;
+    }
+    nameForScreenReaders(Text1, QStringLiteral("Music folder"), QStringLiteral("Press Enter to list this folder"));
+    nameForScreenReaders(ListView1, QStringLiteral("Files"));
+    nameForScreenReaders(picArt, QStringLiteral("Album art"), QStringLiteral("Click to choose a picture file"));
+    nameForScreenReaders(cmbImageType, QStringLiteral("Image type"));
+    nameForScreenReaders(cmbPictureType, QStringLiteral("Picture type"));
     title_ = fieldOf(&clsID3::Title);
     artist_ = fieldOf(&clsID3::Artist);
     album_ = fieldOf(&clsID3::Album);
@@ -194,6 +225,7 @@ void frmMain::buildWidgets()
     lblTotal->setObjectName(QStringLiteral("lblTotal"));
     lblTotal->setAlignment(Qt::AlignCenter);
     XP_ProgressBarOlive = new XP_ProgressBar(Frame1);
+    nameForScreenReaders(XP_ProgressBarOlive, QStringLiteral("Progress"));
     XP_ProgressBarOlive->setObjectName(QStringLiteral("XP_ProgressBarOlive"));
     XP_ProgressBarOlive->hide();
     optName = new QRadioButton(QStringLiteral("File Name"), Frame1);
@@ -411,6 +443,9 @@ QWidget* frmMain::buildUrlEditorRow(QWidget* page, QLineEdit* edit, bool artist)
     counter->setMinimumWidth(counter->fontMetrics().horizontalAdvance(QStringLiteral("88/88")) + 4);
     ImageButton* next = button("next");
     ImageButton* del = button("del");
+    nameForScreenReaders(prev, f + QStringLiteral(": previous"));
+    nameForScreenReaders(next, f + QStringLiteral(": next or add"));
+    nameForScreenReaders(del, f + QStringLiteral(": delete"));
     for (QWidget* w : std::initializer_list<QWidget*>{prev, counter, next, del})
         h->addWidget(w);
     auto editor = std::make_unique<MultiValueEditor>(MultiValueEditor::Kind::Url,
@@ -462,6 +497,9 @@ QWidget* frmMain::buildAlbumArtPage()
     countArt->setMinimumWidth(countArt->fontMetrics().horizontalAdvance(QStringLiteral("88/88")) + 8);
     ImageButton* nextArt = button("nextArt");
     ImageButton* delArt = button("delArt");
+    nameForScreenReaders(prevArt, QStringLiteral("Previous picture"));
+    nameForScreenReaders(nextArt, QStringLiteral("Next picture or add one"));
+    nameForScreenReaders(delArt, QStringLiteral("Delete picture"));
     nav->addWidget(prevArt);
     nav->addWidget(countArt);
     nav->addWidget(nextArt);

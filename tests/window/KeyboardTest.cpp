@@ -4,6 +4,7 @@
 
 #include "tag/clsID3.h"
 
+#include <QAccessible>
 #include <QPlainTextEdit>
 
 using namespace brindle;
@@ -84,4 +85,23 @@ TEST_F(KeyboardTest, ListCommandsHaveKeys)
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(editor->text(), w->ListModel()->cell(1, 0));
     EXPECT_TRUE(find<QAction>("mnuRename")->shortcut() == QKeySequence(Qt::Key_F2));
+}
+
+// A screen reader tells the fields apart by their captions.
+TEST_F(KeyboardTest, FieldsHaveAccessibleNames)
+{
+    WriteMp3(dir.filePath("a.mp3"));
+    openShown();
+    auto name = [&](const char* object) {
+        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(find<QWidget>(object));
+        return i ? i->text(QAccessible::Name) : QString("?");
+    };
+    EXPECT_EQ(name("txtTitle"), "Title");
+    EXPECT_EQ(name("txtArtist"), "Artist");
+    EXPECT_EQ(name("txtTracksTotal"), "Track total");
+    EXPECT_EQ(name("txtInternetRadioStationURL"), "Net Radio Station URL");
+    // Qt gives a combo box on Linux its text as name; the name is there for the bridge.
+    EXPECT_EQ(find<QWidget>("cmbGenre")->accessibleName(), "Genre");
+    EXPECT_EQ(name("Text1"), "Music folder");
+    EXPECT_EQ(name("chkComments"), "Comments");
 }
