@@ -55,6 +55,9 @@ public:
     // Writes every setting back.
     void Form_Unload();
     void Form_Resize();
+    // The smallest size at which every control is whole and none overlaps another:
+    // the stored size is clamped to it and the window never gets smaller.
+    QSize LayoutMinimumSize() const;
 
     // Folder scan and list.
     void Command1_Click(); // browse for a folder

@@ -78,8 +78,11 @@ void frmMain::Form_Load()
     yPos_ = s.readInt(QStringLiteral("Window"), QStringLiteral("YPos"), designTop);
     windowState_ = s.readInt(QStringLiteral("Window"), QStringLiteral("State"), 0);
 
-    xSize_ = std::min(std::max(xSize_, kMinWidthPixels * tppX), std::max(screenW, kMinWidthPixels * tppX));
-    ySize_ = std::min(std::max(ySize_, kMinHeightPixels * tppY), std::max(screenH, kMinHeightPixels * tppY));
+    const QSize least = LayoutMinimumSize();
+    setMinimumSize(least);
+    const int minW = least.width() * tppX, minH = least.height() * tppY;
+    xSize_ = std::min(std::max(xSize_, minW), std::max(screenW, minW));
+    ySize_ = std::min(std::max(ySize_, minH), std::max(screenH, minH));
     const QRect desktop = desktopRect();
     const int deskLeft = desktop.x() * tppX, deskTop = desktop.y() * tppY;
     const int deskRight = (desktop.x() + desktop.width()) * tppX;
@@ -210,6 +213,38 @@ void frmMain::recordNormalGeometry()
     follow(yPos_, y(), false);
     follow(xSize_, width(), true);
     follow(ySize_, height(), false);
+}
+
+QSize frmMain::LayoutMinimumSize() const
+{
+    // The same sums as Form_Resize, solved for the window size (in twips).
+    auto hintW = [](const QWidget* w) { return static_cast<int>(pixelsToTwipsX(w->sizeHint().width())); };
+    auto minH = [](const QWidget* w) { return static_cast<int>(pixelsToTwipsY(w->minimumSizeHint().height())); };
+    const int extra = std::max(0, hintW(Command5) - 735);
+    const int sideW = std::max({1200, hintW(cmdUp), hintW(cmdDown), hintW(cmdCopy), hintW(cmdDelTags)});
+    const int buttonW = std::max({1420, hintW(Command2), hintW(cmdExit)});
+    const int checkW = std::max({1400, hintW(chkSelAll), hintW(chkAllTags)});
+    const int optW = std::max({1380, hintW(optName), hintW(optTrack)});
+    const int optRight = 120 + checkW + 90 + optW;
+    const int barLeft = std::max(3220 - 100, optRight + 90);
+    int links = 0;
+    for (const QPushButton* b : {cmdFreedb, cmdLyrics, cmdHelp})
+        links += std::max(700, hintW(b));
+    const int minBar = 1200;
+    const int frameW = std::max({barLeft + minBar + 100 + 2 * buttonW + 90 + 120, optRight + 90 + links + 120,
+                                 static_cast<int>(pixelsToTwipsX(TabStrip1->minimumSizeHint().width())) + 240});
+    // The folder line and the list keep a usable width beside their buttons.
+    const int top = 120 + 1500 + 1560 + extra;
+    const int list = 120 + 2400 + 90 + sideW + 105;
+    const int W = std::max({frameW + 225, top, list});
+
+    // The list's buttons stand above the editor frame; the tab strip holds its page.
+    const int listBottomNeeded = 540 + 4 * 405 + 360 + 45; // below "Delete Tags"
+    const int fromList = (listBottomNeeded + 2376) * 5 / 4 + 5;
+    const int tabNeeded = std::max(minH(TabStrip1), 2000);
+    const int fromFrame = (tabNeeded + 840 - 2271) * 5 + 5;
+    const int H = std::max(fromList, fromFrame);
+    return {std::max(kMinWidthPixels, twipsToPixelsX(W) + 1), std::max(kMinHeightPixels, twipsToPixelsY(H) + 1)};
 }
 
 void frmMain::Form_Resize()

@@ -105,3 +105,45 @@ TEST_F(KeyboardTest, FieldsHaveAccessibleNames)
     EXPECT_EQ(name("Text1"), "Music folder");
     EXPECT_EQ(name("chkComments"), "Comments");
 }
+
+// At the smallest size the window allows, and at its design size, no two controls
+// overlap, none leaves its frame, and every one-line field is tall enough for its font.
+TEST_F(KeyboardTest, LayoutHoldsFromTheMinimumSizeUp)
+{
+    WriteMp3(dir.filePath("a.mp3"));
+    openShown();
+    const QSize smallest = w->minimumSize();
+    ASSERT_GT(smallest.width(), 0);
+    for (const QSize size : {smallest, QSize(664, 610), QSize(1000, 800)}) {
+        w->resize(size);
+        QApplication::processEvents();
+        QList<QWidget*> placed;
+        for (const char* name : {"Text1", "Command1", "Command5", "ListView1", "cmdUp", "cmdDown", "cmdCopy",
+                                 "cmdDelTags", "Frame1"})
+            placed << find<QWidget>(name);
+        QList<QWidget*> inFrame;
+        for (const char* name : {"TabStrip1", "Command2", "cmdExit", "chkSelAll", "chkAllTags", "optName",
+                                 "optTrack", "lblTotal", "cmdHelp", "cmdLyrics", "cmdFreedb"})
+            inFrame << find<QWidget>(name);
+        for (const QList<QWidget*>& group : {placed, inFrame}) {
+            for (QWidget* a : group) {
+                EXPECT_TRUE(a->parentWidget()->rect().contains(a->geometry()))
+                    << a->objectName().toStdString() << " leaves its frame at " << size.width() << "x" << size.height();
+                EXPECT_GE(a->height(), a->minimumSizeHint().height()) << a->objectName().toStdString();
+                for (QWidget* b : group) {
+                    if (a < b) {
+                        EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                            << a->objectName().toStdString() << " overlaps " << b->objectName().toStdString() << " at "
+                            << size.width() << "x" << size.height();
+                    }
+                }
+            }
+        }
+        for (QLineEdit* e : w->findChildren<QLineEdit*>()) {
+            if (e->isVisible() && e->objectName().startsWith("txt")) {
+                EXPECT_GE(e->height(), e->fontMetrics().height() + 4)
+                    << e->objectName().toStdString() << " at " << size.width() << "x" << size.height();
+            }
+        }
+    }
+}
