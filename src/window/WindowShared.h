@@ -5,6 +5,7 @@
 #include "tag/RowCompare.h"
 
 #include <QString>
+#include <QStringList>
 
 class QLocale;
 
@@ -22,6 +23,13 @@ QString controlText(const QWidget* w);
 void setControlText(QWidget* w, const QString& text);
 
 const GDIPlusCandy& ImageCodecs();
+
+// Names a control for screen readers, with an optional description.
+void nameForScreenReaders(QWidget* w, const QString& name, const QString& description = {});
+// A caption as spoken: without its accelerator mark and closing colon.
+QString spokenCaption(const char* caption);
+// "This file could not be <done>:" or "These N files ...", then one line per file.
+QString failureNotice(const QStringList& failures, const char* done);
 
 // How the list compares numbers and dates in the user's locale.
 SortLocale SortLocaleOf(const QLocale& locale);

@@ -33,8 +33,6 @@ namespace brindle {
 
 namespace {
 
-const QString kSelectFileToEdit = QStringLiteral("Please select file to edit     ");
-const QString kSelectFilenameToEdit = QStringLiteral("Please select a filename to edit     ");
 const QString kSelectFileToProcess = QStringLiteral("Please select a file to process     ");
 const QString kDeleteTagsQuestion = QStringLiteral(
     "This will delete all editable tags from the selected file.  Are you sure you want to do this?     ");
@@ -43,15 +41,6 @@ const QString kDeleteTagsQuestion = QStringLiteral(
 constexpr int kNamesListed = 10;
 
 QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
-
-// "This file could not be <done>:" or "These N files ...", then one line per file.
-QString failureNotice(const QStringList& failures, const char* done)
-{
-    const QString intro = failures.size() == 1
-                              ? QStringLiteral("This file could not be %1:\n\n").arg(QLatin1String(done))
-                              : QStringLiteral("These %1 files could not be %2:\n\n").arg(failures.size()).arg(QLatin1String(done));
-    return intro + failures.join(QLatin1Char('\n'));
-}
 
 // The in-place editor of a row's file name. The typed text never goes into the model
 // by itself: once the editor has closed, the window decides whether it becomes the
@@ -96,6 +85,15 @@ QString informationBlock(const FileListModel& m, int row)
 }
 
 } // namespace
+
+// "This file could not be <done>:" or "These N files ...", then one line per file.
+QString failureNotice(const QStringList& failures, const char* done)
+{
+    const QString intro = failures.size() == 1
+                              ? QStringLiteral("This file could not be %1:\n\n").arg(QLatin1String(done))
+                              : QStringLiteral("These %1 files could not be %2:\n\n").arg(failures.size()).arg(QLatin1String(done));
+    return intro + failures.join(QLatin1Char('\n'));
+}
 
 void frmMain::connectListTools()
 {
@@ -464,243 +462,6 @@ void frmMain::SetCellTooltips()
 {
     // Tool tips are the cells' own texts; the views only need to fetch them again.
     model_->refreshAll();
-}
-
-// ---------------------------------------------------------------- renaming
-
-void frmMain::finishRenames(const QStringList& failures)
-{
-    if (!failures.isEmpty())
-        platform_.messages->exclamation(this, failureNotice(failures, "renamed"));
-}
-
-namespace {
-// The renaming tools take names as text; a name that is not valid text would reach
-// them as another file's name, so such a file is left alone and named instead.
-bool nameIsText(const QByteArray& name) { return QFile::encodeName(QFile::decodeName(name)) == name; }
-QString notTextFailure(const QString& shown)
-{
-    return shown + QStringLiteral(": its name is not valid text here; it was left as it is");
-}
-} // namespace
-
-// Carries out a planned batch with the list frozen, then shows the folder as it is now
-// with the same files (under their new names) selected, and names what could not be
-// renamed.
-void frmMain::recordRenames(const QList<RenameResult>& results)
-{
-    undoRenames_.clear();
-    for (auto r = results.crbegin(); r != results.crend(); ++r)
-        if (r->outcome == RenameOutcome::Renamed)
-            undoRenames_.append({r->newName, r->oldName});
-    popup_.undoRename->setEnabled(!undoRenames_.isEmpty());
-}
-
-void frmMain::UndoRenames()
-{
-    if (undoRenames_.isEmpty())
-        return;
-    // The same no-clobber batch: a name taken since is reported, never replaced.
-    QList<PlannedRename> plan;
-    for (const auto& [now, before] : std::exchange(undoRenames_, {}))
-        plan.append({now, before});
-    popup_.undoRename->setEnabled(false);
-    renameAndRescan(plan, false, false);
-}
-
-bool frmMain::confirmFolderRenames(const QList<PlannedRename>& plan)
-{
-    const auto count = std::count_if(plan.cbegin(), plan.cend(), [](const PlannedRename& p) {
-        return !p.newName.isEmpty() && p.newName != p.oldName;
-    });
-    if (count == 0)
-        return true;
-    return platform_.messages->askYesNo(
-        this, QStringLiteral("This will rename %1 files in this folder. Continue?").arg(count),
-        MessageBoxes::Default::No);
-}
-
-void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo)
-{
-    QStringList skipped = std::exchange(writeFailures_, {});
-    freezeRedraw(ListView1);
-    if (clearSelectAll)
-        setCheck(chkSelAll, false);
-    ListPlace place = listPlace();
-    const QList<RenameResult> results = brindle::RenameInFolder(CurrentFolder(), plan);
-    if (recordUndo)
-        recordRenames(results);
-    for (const RenameResult& r : results) {
-        const QByteArray oldName = QFile::encodeName(r.oldName), now = QFile::encodeName(r.currentName());
-        if (oldName == now)
-            continue;
-        for (QByteArray& name : place.selected)
-            if (name == oldName)
-                name = now;
-        if (place.current == oldName)
-            place.current = now;
-    }
-    ScanFolder(CurrentFolder());
-    restoreListPlace(place);
-    if (isBusyCursor())
-        restoreNormalCursor();
-    unfreezeRedraw(ListView1);
-    finishRenames(skipped + DescribeFailures(results));
-}
-
-void frmMain::cmdRenFile_Click()
-{
-    if (listIsEmptyAskFolder())
-        return;
-    const QList<int> rows = selectedRowsInOrder();
-    if (rows.isEmpty()) {
-        platform_.messages->information(this, kSelectFileToEdit);
-        return;
-    }
-    QList<PlannedRename> plan;
-    for (int r : rows) {
-        if (!nameIsText(model_->name(r)))
-            writeFailures_ << notTextFailure(rowName(r));
-        else if (const QString title = model_->cell(r, 1); !title.isEmpty())
-            plan.append(brindle::PlanTitleForFilename(rowName(r), title));
-    }
-    renameAndRescan(plan, true);
-}
-
-void frmMain::cmdRenTitle_Click()
-{
-    runPendingRefresh();
-    if (listIsEmptyAskFolder())
-        return;
-    const bool everyRow = chkSelAll->isChecked();
-    QList<int> rows;
-    if (everyRow) {
-        for (int r = 0; r < model_->rowCount(); ++r)
-            rows << r;
-    } else {
-        rows = selectedRowsInOrder();
-    }
-    if (rows.isEmpty()) {
-        platform_.messages->information(this, kNoFilesMessage);
-        return;
-    }
-    if (everyRow)
-        setCheck(chkSelAll, false);
-    // The editor's other ticked fields go along; each file keeps its own pictures, as a
-    // tool for titles must not replace anyone's album art.
-    BatchValues values = batchValues();
-    values.pictures = {};
-    values.trackByText = false;
-    values.autoNumber = false;
-    values.titleFromFileName = true;
-    runBatch(std::move(values), rows, everyRow);
-    XP_ProgressBarOlive->hide();
-    XP_ProgressBarOlive->setValue(0);
-    lblTotal->show();
-    ScanFolder(CurrentFolder());
-    setCheck(title_->box, false);
-    reportWriteFailures();
-}
-
-void frmMain::cmdEditFilename_Click()
-{
-    if (listIsEmptyAskFolder())
-        return;
-    const int row = currentRow();
-    if (row < 0 || !ListView1->selectionModel()->isRowSelected(row, {})) {
-        platform_.messages->exclamation(this, kSelectFilenameToEdit);
-        restoreNormalCursor();
-        return;
-    }
-    if (!nameIsText(model_->name(row))) {
-        finishRenames({notTextFailure(rowName(row))});
-        return;
-    }
-    ListView1->setFocus();
-    ListView1->edit(model_->index(row, 0));
-}
-
-void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
-{
-    if (row < 0 || row >= model_->rowCount() || !nameIsText(model_->name(row)))
-        return;
-    if (!EditedNameAccepted(text)) {
-        platform_.messages->exclamation(this, QString::fromLatin1(kEditedNameRefused));
-        return;
-    }
-    // The edited row's own file is renamed, and the row shows the name the file has
-    // afterwards, whether or not the rename went through.
-    const QString oldName = rowName(row);
-    const RenameResult result = brindle::EditFilename(CurrentFolder(), oldName, text);
-    recordRenames({result});
-    const QString now = result.currentName();
-    if (now != oldName)
-        model_->setName(row, QFile::encodeName(now), now);
-    SetCellTooltips();
-    if (row == currentRow()) {
-        editorPath_ = rowPath(row);
-        if (result.outcome == RenameOutcome::Renamed)
-            LoadSelectedFile();
-    }
-    finishRenames(DescribeFailures({result}));
-}
-
-void frmMain::cmdClean_Click()
-{
-    if (listIsEmptyAskFolder())
-        return;
-    const QList<int> rows = selectedRowsInOrder();
-    if (rows.isEmpty()) {
-        platform_.messages->information(this, kNoFilesMessage);
-        return;
-    }
-    showBusyCursor();
-    QList<PlannedRename> plan;
-    for (int r : rows) {
-        if (nameIsText(model_->name(r)))
-            plan.append(brindle::PlanCleanFilename(rowName(r)));
-        else
-            writeFailures_ << notTextFailure(rowName(r));
-    }
-    renameAndRescan(plan, true);
-}
-
-void frmMain::Command4_Click()
-{
-    if (listIsEmptyAskFolder())
-        return;
-    QList<PlannedRename> plan;
-    for (int r = 0; r < model_->rowCount(); ++r) {
-        if (nameIsText(model_->name(r)))
-            plan.append(brindle::PlanRemoveLeadingNumbers(rowName(r)));
-        else
-            writeFailures_ << notTextFailure(rowName(r));
-    }
-    if (!confirmFolderRenames(plan)) {
-        writeFailures_.clear();
-        return;
-    }
-    renameAndRescan(plan, false);
-}
-
-void frmMain::Command6_Click()
-{
-    if (listIsEmptyAskFolder())
-        return;
-    // A file whose name is not text keeps its name; the others are numbered in list order.
-    QStringList names;
-    for (int r = 0; r < model_->rowCount(); ++r) {
-        if (nameIsText(model_->name(r)))
-            names << rowName(r);
-        else
-            writeFailures_ << notTextFailure(rowName(r));
-    }
-    const QList<PlannedRename> plan = brindle::PlanAutoNumberFilenames(names);
-    if (!confirmFolderRenames(plan)) {
-        writeFailures_.clear();
-        return;
-    }
-    renameAndRescan(plan, false);
 }
 
 } // namespace brindle
