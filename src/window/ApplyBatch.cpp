@@ -28,9 +28,12 @@ QStringList ApplyBatch::run(const std::vector<BatchFile>& list)
 {
     QStringList failures;
     int counter = 1;
-    int done = 0;
+    int& done = done_;
+    done = 0;
     clsID3 tag; // one tag object serves the whole pass
     for (const BatchFile& file : list) {
+        if (stop && stop->load())
+            break;
         // A read-only file is made writable for the save and gets its mode back after.
         // Where that fails the write fails too, and says why.
         const std::optional<unsigned> oldMode = files_.makeWritableAt(file.path, nullptr);

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -45,12 +46,17 @@ public:
     // Run around each file's write; afterWrite gets the number of files done so far.
     std::function<void()> beforeWrite;
     std::function<void(int)> afterWrite;
+    // Checked before each file: once set, the file in progress is finished and the rest
+    // are left untouched.
+    const std::atomic<bool>* stop = nullptr;
+    int filesDone() const { return done_; }
     // Writes every file; one line per file that could not be written, with the reason.
     QStringList run(const std::vector<BatchFile>& files);
 
 private:
     FileOps& files_;
     BatchValues values_;
+    int done_ = 0;
 };
 
 } // namespace brindle

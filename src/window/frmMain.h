@@ -16,6 +16,7 @@
 #include <QPersistentModelIndex>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -337,6 +338,12 @@ private:
     QTimer* dragScrollTimer_ = nullptr;
 
     QStringList writeFailures_;
+    // A batch runs beside the window: the controls wait, "Cancel" stops it between files.
+    QPushButton* cmdCancel = nullptr;
+    std::atomic<bool> stopBatch_{false};
+    bool batchRunning_ = false;
+    bool closeAfterBatch_ = false;
+    void setBusy(bool busy);
     // The last batch's renames backwards (name now, name before), in the listed folder.
     QList<std::pair<QString, QString>> undoRenames_;
 };

@@ -228,6 +228,11 @@ void frmMain::buildWidgets()
     nameForScreenReaders(XP_ProgressBarOlive, QStringLiteral("Progress"));
     XP_ProgressBarOlive->setObjectName(QStringLiteral("XP_ProgressBarOlive"));
     XP_ProgressBarOlive->hide();
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), Frame1);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setToolTip(QStringLiteral("Stop after the file being written"));
+    cmdCancel->hide();
+    connect(cmdCancel, &QPushButton::clicked, this, [this] { stopBatch_ = true; });
     optName = new QRadioButton(QStringLiteral("File Name"), Frame1);
     optName->setObjectName(QStringLiteral("optName"));
     optName->setChecked(true);

@@ -168,6 +168,13 @@ void frmMain::Form_Unload()
 
 void frmMain::closeEvent(QCloseEvent* e)
 {
+    // A running batch is stopped first; the window closes once it has ended.
+    if (batchRunning_) {
+        stopBatch_ = true;
+        closeAfterBatch_ = true;
+        e->ignore();
+        return;
+    }
     Form_Unload();
     e->accept();
 }
@@ -231,7 +238,8 @@ QSize frmMain::LayoutMinimumSize() const
     for (const QPushButton* b : {cmdFreedb, cmdLyrics, cmdHelp})
         links += std::max(700, hintW(b));
     const int minBar = 1200;
-    const int frameW = std::max({barLeft + minBar + 100 + 2 * buttonW + 90 + 120, optRight + 90 + links + 120,
+    const int cancelW = std::max(900, hintW(cmdCancel));
+    const int frameW = std::max({barLeft + minBar + 100 + 2 * buttonW + 90 + 120, barLeft + cancelW + 90 + links + 120,
                                  static_cast<int>(pixelsToTwipsX(TabStrip1->minimumSizeHint().width())) + 240});
     // The folder line and the list keep a usable width beside their buttons.
     const int top = 120 + 1500 + 1560 + extra;
@@ -300,6 +308,7 @@ void frmMain::Form_Resize()
     const int barW = applyLeft - 100 - barLeft;
     place(XP_ProgressBarOlive, barLeft, row1 + 60, barW, 270);
     place(lblTotal, barLeft, row1 + 30, barW, 330);
+    place(cmdCancel, barLeft, row2, std::max(900, hint(cmdCancel)), 345);
     int linkRight = frameW - 120;
     for (QPushButton* b : {cmdFreedb, cmdLyrics, cmdHelp}) {
         const int linkW = std::max(700, hint(b));

@@ -31,7 +31,12 @@
 #include <QRadioButton>
 #include <QTreeView>
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
 #include <cmath>
+#include <thread>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -228,28 +233,53 @@ void frmMain::runBatch(BatchValues values, const QList<int>& rows, bool progress
     XP_ProgressBarOlive->setMin(0);
     XP_ProgressBarOlive->setMax(count);
 
-    bool frozen = false;
+    // The files are written on a thread of their own (the engine is Qt-free and each
+    // file has its own tag object), so the window keeps answering and can stop it.
     ApplyBatch batch(*platform_.files, std::move(values));
-    batch.beforeWrite = [&] {
-        if (!isBusyCursor()) {
-            showBusyCursor();
-            letPendingEventsRun();
-        }
-        if (!frozen) {
-            freezeRedraw(ListView1);
-            frozen = true;
-        }
+    stopBatch_ = false;
+    batch.stop = &stopBatch_;
+    batch.afterWrite = [this, progressOverAll, count](int done) {
+        QMetaObject::invokeMethod(this, [this, progressOverAll, count, done] {
+            lblTotal->hide();
+            if (progressOverAll || count > 1)
+                advanceProgress(done);
+        }, Qt::QueuedConnection);
     };
-    batch.afterWrite = [&](int done) {
-        lblTotal->hide();
-        if (progressOverAll || count > 1)
-            advanceProgress(done);
-    };
-    writeFailures_ << batch.run(files);
-    if (isBusyCursor())
+    setBusy(true);
+    QStringList failures;
+    QEventLoop wait;
+    std::thread worker([&] {
+        failures = batch.run(files);
+        QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    wait.exec();
+    worker.join();
+    QCoreApplication::sendPostedEvents(this); // the last progress step
+    setBusy(false);
+    writeFailures_ << failures;
+    if (stopBatch_ && batch.filesDone() < count)
+        platform_.messages->information(this, QStringLiteral("Stopped: %1 of %2 files were written; the other %3 were not touched.")
+                                                  .arg(batch.filesDone()).arg(count).arg(count - batch.filesDone()));
+    stopBatch_ = false;
+}
+
+void frmMain::setBusy(bool busy)
+{
+    batchRunning_ = busy;
+    // Everything but the progress and "Cancel" waits for the batch.
+    for (QWidget* w : std::initializer_list<QWidget*>{Text1, Command1, Command5, ListView1, cmdUp, cmdDown, cmdCopy,
+                                                      cmdDelTags, TabStrip1, Command2, cmdExit, chkSelAll, chkAllTags,
+                                                      optName, optTrack, cmdHelp, cmdLyrics, cmdFreedb})
+        w->setEnabled(!busy);
+    for (QAction* a : actions())
+        a->setEnabled(!busy);
+    cmdCancel->setVisible(busy);
+    if (busy)
+        showBusyCursor();
+    else if (isBusyCursor())
         restoreNormalCursor();
-    if (frozen)
-        unfreezeRedraw(ListView1);
+    if (!busy && closeAfterBatch_)
+        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void frmMain::ApplyTags()

@@ -515,3 +515,45 @@ TEST_F(SavingTest, ProgressBarFollowsTheShareOfAllRows)
     EXPECT_EQ(find<XP_ProgressBar>("XP_ProgressBarOlive")->Value(), 0);
     EXPECT_EQ(find<QLabel>("lblTotal")->text(), "Total Tracks: 10");
 }
+
+// Apply runs beside the window and stops at Cancel: the file in progress is finished,
+// the rest are untouched, and the notice counts both.
+TEST_F(SavingTest, CancelStopsTheApplyBetweenFiles)
+{
+    const std::string audio = MpegFrames(400);
+    for (int i = 0; i < 200; ++i)
+        WriteFile(path(QStringLiteral("%1.mp3").arg(i, 3, 10, QLatin1Char('0')).toStdString()),
+                  Tag(3, Frame(3, "TALB", Latin1("Old")), 16) + audio);
+    open(dir.path());
+    w->show();
+    tick("chkAlbum");
+    type("txtAlbum", "New");
+    list()->selectAll();
+    auto* cancel = find<QPushButton>("cmdCancel");
+    auto* bar = find<XP_ProgressBar>("XP_ProgressBarOlive");
+    bool editorWaited = false;
+    QTimer watcher;
+    watcher.setInterval(1);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (bar->Value() > 0 && cancel->isVisible()) {
+            editorWaited = !find<QWidget>("TabStrip1")->isEnabled() && !find<QWidget>("Command2")->isEnabled();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+            watcher.stop();
+        }
+    });
+    watcher.start();
+    apply();
+    EXPECT_TRUE(editorWaited);
+    EXPECT_FALSE(cancel->isVisible());
+    int written = 0;
+    for (int i = 0; i < 200; ++i) {
+        const QString album = Read(file(QStringLiteral("%1.mp3").arg(i, 3, 10, QLatin1Char('0'))))(&clsID3::Album);
+        ASSERT_TRUE(album == "Old" || album == "New") << i;
+        written += album == "New" ? 1 : 0;
+    }
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, 200);
+    ASSERT_FALSE(fakes->messages->shown.isEmpty());
+    EXPECT_EQ(fakes->messages->shown[0].text,
+              QStringLiteral("Stopped: %1 of 200 files were written; the other %2 were not touched.").arg(written).arg(200 - written));
+}
