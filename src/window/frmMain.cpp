@@ -273,7 +273,14 @@ void frmMain::ListView1_DblClick()
     const int row = currentRow();
     if (row < 0)
         return;
-    platform_.shell->open(QFile::decodeName(rowPath(row)));
+    // The desktop takes names as text: a name that is not valid text would reach it as
+    // another file's name.
+    const QByteArray path = rowPath(row);
+    if (QFile::encodeName(QFile::decodeName(path)) != path) {
+        platform_.messages->exclamation(this, rowName(row) + QStringLiteral(": its name is not valid text here, so it cannot be opened from the list"));
+        return;
+    }
+    platform_.shell->open(QFile::decodeName(path));
 }
 
 void frmMain::ListView1_MouseUp(Qt::MouseButton button, const QPoint& globalPos)

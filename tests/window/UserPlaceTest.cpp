@@ -4,6 +4,7 @@
 
 #include "tag/clsID3.h"
 
+#include <QAction>
 #include <QBuffer>
 #include <QItemSelectionModel>
 #include <QScrollBar>
@@ -262,6 +263,13 @@ TEST_F(UserPlaceTest, FileNamesAreBytes)
     EXPECT_EQ(title(odd), "Written");
     EXPECT_EQ(ReadFile(native(twin)), twinBytes);
     EXPECT_EQ(w->ListModel()->rowCount(), 2);
+
+    // Nor can the desktop: Play Track names the file instead of opening its twin.
+    clickRow(w->ListModel()->rowOfName(odd));
+    fakes->messages->shown.clear();
+    w->findChild<QAction*>("mnuPlay")->trigger();
+    EXPECT_TRUE(fakes->shell->opened.isEmpty());
+    ASSERT_EQ(fakes->messages->shown.size(), 1);
 
     // The renaming tools cannot spell the name: the file is left alone and named.
     clickRow(w->ListModel()->rowOfName(odd));
