@@ -25,8 +25,10 @@ namespace brindle {
 
 void frmMain::clearEditorFields()
 {
+    loadingEditor_ = true; // emptied by the window, not typed: no box is ticked
     for (const EditorField& f : fields_)
         setControlText(f.control, QString());
+    loadingEditor_ = false;
 }
 
 void frmMain::resetMultiValueEditors()

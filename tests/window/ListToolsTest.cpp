@@ -206,7 +206,7 @@ TEST_F(ListToolsTest, DraggingToTheBottomEdgeScrollsTheList)
 TEST_F(ListToolsTest, RemoveFromListKeepsTheFilesAndCountsTheRest)
 {
     for (const char* n : {"1.mp3", "2.mp3", "3.mp3", "4.mp3", "5.mp3"})
-        WriteMp3(dir.filePath(n));
+        WriteMp3(dir.filePath(n), {.comment = "said"});
     open(dir.path());
     select({1, 3});
     trigger("mnuRemove");
@@ -218,6 +218,7 @@ TEST_F(ListToolsTest, RemoveFromListKeepsTheFilesAndCountsTheRest)
     trigger("mnuRemove");
     EXPECT_EQ(find<QLabel>("lblTotal")->text(), "Total Tracks: 0");
     EXPECT_FALSE(find<QLineEdit>("txtTitle")->isEnabled());
+    EXPECT_FALSE(find<QCheckBox>("chkComments")->isChecked()); // emptied, not typed
 }
 
 TEST_F(ListToolsTest, DeleteFileNamesEveryFileItDeletes)
