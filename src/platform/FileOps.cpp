@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <cerrno>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -105,6 +107,55 @@ bool PosixFileOps::makeWritable(const QString& path)
 bool PosixFileOps::remove(const QString& path)
 {
     return !path.isEmpty() && ::unlink(native(path).constData()) == 0;
+}
+
+bool PosixFileOps::existsAt(const QByteArray& path) const
+{
+    struct stat st {};
+    return !path.isEmpty() && ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::optional<std::int64_t> PosixFileOps::lengthAt(const QByteArray& path) const
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+std::optional<unsigned> PosixFileOps::makeWritableAt(const QByteArray& path, int* error)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(path.constData(), &st) != 0) {
+        if (error)
+            *error = path.isEmpty() ? ENOENT : errno;
+        return std::nullopt;
+    }
+    if (st.st_mode & S_IWUSR)
+        return std::nullopt;
+    const unsigned mode = st.st_mode & 07777;
+    if (::chmod(path.constData(), mode | S_IWUSR) != 0) {
+        if (error)
+            *error = errno;
+        return std::nullopt;
+    }
+    return mode;
+}
+
+int PosixFileOps::setModeAt(const QByteArray& path, unsigned mode)
+{
+    return ::chmod(path.constData(), static_cast<mode_t>(mode)) == 0 ? 0 : errno;
+}
+
+int PosixFileOps::removeAt(const QByteArray& path)
+{
+    if (path.isEmpty())
+        return ENOENT;
+    if (::unlink(path.constData()) == 0)
+        return 0;
+    const int err = errno;
+    struct stat st {};
+    return err == ENOENT && ::lstat(path.constData(), &st) != 0 ? 0 : err;
 }
 
 } // namespace brindle

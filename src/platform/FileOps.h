@@ -3,6 +3,7 @@
 // length and writability. Linux has no hidden or read-only attribute bits: a name
 // beginning with "." is hidden, and "read-only" means the owner may not write the file.
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -23,6 +24,17 @@ public:
     // Clears what would stop the owner from writing the file. False if that failed.
     virtual bool makeWritable(const QString& path) = 0;
     virtual bool remove(const QString& path) = 0;
+
+    // The same on byte paths, as the file system spells them (names need not be UTF-8).
+    virtual bool existsAt(const QByteArray& path) const = 0;
+    virtual std::optional<std::int64_t> lengthAt(const QByteArray& path) const = 0;
+    // Lets the owner write the file. Gives the mode to put back afterwards where one was
+    // changed, nullopt where the file was writable already or (with *error set) where
+    // it could not be changed.
+    virtual std::optional<unsigned> makeWritableAt(const QByteArray& path, int* error) = 0;
+    virtual int setModeAt(const QByteArray& path, unsigned mode) = 0; // 0 or the error number
+    // 0 once the file is gone (also when it was gone already), else the error number.
+    virtual int removeAt(const QByteArray& path) = 0;
 };
 
 class PosixFileOps : public FileOps {
@@ -33,6 +45,11 @@ public:
     std::optional<std::int64_t> length(const QString& path) const override;
     bool makeWritable(const QString& path) override;
     bool remove(const QString& path) override;
+    bool existsAt(const QByteArray& path) const override;
+    std::optional<std::int64_t> lengthAt(const QByteArray& path) const override;
+    std::optional<unsigned> makeWritableAt(const QByteArray& path, int* error) override;
+    int setModeAt(const QByteArray& path, unsigned mode) override;
+    int removeAt(const QByteArray& path) override;
 };
 
 // Joins a folder and a name with exactly one "/" between them.

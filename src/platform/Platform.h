@@ -76,8 +76,9 @@ public:
     virtual ~MessageBoxes() = default;
     virtual void information(QWidget* owner, const QString& text) = 0;
     virtual void exclamation(QWidget* owner, const QString& text) = 0;
-    // Warning icon with Yes and No; true for Yes.
-    virtual bool askYesNo(QWidget* owner, const QString& text) = 0;
+    // Warning icon with Yes and No; true for Yes. Enter presses the default button.
+    enum class Default { Yes, No };
+    virtual bool askYesNo(QWidget* owner, const QString& text, Default preset = Default::Yes) = 0;
 };
 
 class Shell {

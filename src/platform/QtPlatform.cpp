@@ -78,10 +78,10 @@ void QtMessageBoxes::exclamation(QWidget* owner, const QString& text)
     QMessageBox::warning(owner, kAppTitle, text, QMessageBox::Ok);
 }
 
-bool QtMessageBoxes::askYesNo(QWidget* owner, const QString& text)
+bool QtMessageBoxes::askYesNo(QWidget* owner, const QString& text, Default preset)
 {
     return QMessageBox::warning(owner, kAppTitle, text, QMessageBox::Yes | QMessageBox::No,
-                                QMessageBox::Yes)
+                                preset == Default::Yes ? QMessageBox::Yes : QMessageBox::No)
         == QMessageBox::Yes;
 }
 

@@ -37,7 +37,7 @@ class QtMessageBoxes : public MessageBoxes {
 public:
     void information(QWidget* owner, const QString& text) override;
     void exclamation(QWidget* owner, const QString& text) override;
-    bool askYesNo(QWidget* owner, const QString& text) override;
+    bool askYesNo(QWidget* owner, const QString& text, Default preset = Default::Yes) override;
 };
 
 class QtShell : public Shell {

@@ -385,7 +385,7 @@ QStringList DescribeFailures(const QList<RenameResult>& results)
     QStringList lines;
     for (const RenameResult& r : results)
         if (r.failed())
-            lines.append(r.oldName + QStringLiteral(": ") + r.reason);
+            lines.append(DisplayText(r.oldName) + QStringLiteral(": ") + r.reason);
     return lines;
 }
 

@@ -1,5 +1,7 @@
 #include "FileListModel.h"
 
+#include <QFile>
+
 namespace brindle {
 
 const ListColumn kListColumns[kListColumnCount] = {
@@ -80,22 +82,53 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const
 
 void FileListModel::clear() { setRows({}); }
 
-void FileListModel::setRows(std::vector<Row> rows)
+namespace {
+QByteArray nameOfCells(const FileListModel::Row& row)
+{
+    return row.empty() ? QByteArray() : QFile::encodeName(FileListModel::toQString(row.front()));
+}
+} // namespace
+
+void FileListModel::setRows(std::vector<Row> rows, std::vector<QByteArray> names)
 {
     beginResetModel();
     rows_ = std::move(rows);
-    for (Row& r : rows_)
-        r.resize(kListColumnCount);
+    names_ = std::move(names);
+    names_.resize(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        rows_[i].resize(kListColumnCount);
+        if (names_[i].isEmpty())
+            names_[i] = nameOfCells(rows_[i]);
+    }
     endResetModel();
 }
 
-void FileListModel::appendRow(Row row)
+void FileListModel::appendRow(Row row, QByteArray name)
 {
     row.resize(kListColumnCount);
+    if (name.isEmpty())
+        name = nameOfCells(row);
     const int n = rowCount();
     beginInsertRows({}, n, n);
     rows_.push_back(std::move(row));
+    names_.push_back(std::move(name));
     endInsertRows();
+}
+
+void FileListModel::setName(int row, const QByteArray& name, const QString& shown)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    names_[static_cast<std::size_t>(row)] = name;
+    setCell(row, 0, shown);
+}
+
+int FileListModel::rowOfName(const QByteArray& name) const
+{
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        if (names_[i] == name)
+            return static_cast<int>(i);
+    return -1;
 }
 
 void FileListModel::removeRowAt(int row)
@@ -104,6 +137,7 @@ void FileListModel::removeRowAt(int row)
         return;
     beginRemoveRows({}, row, row);
     rows_.erase(rows_.begin() + row);
+    names_.erase(names_.begin() + row);
     endRemoveRows();
 }
 
@@ -114,9 +148,12 @@ void FileListModel::moveRowBefore(int from, int before)
         return;
     beginMoveRows({}, from, from, {}, before);
     Row moving = std::move(rows_[static_cast<std::size_t>(from)]);
+    QByteArray movingName = std::move(names_[static_cast<std::size_t>(from)]);
     rows_.erase(rows_.begin() + from);
+    names_.erase(names_.begin() + from);
     const int to = before > from ? before - 1 : before;
     rows_.insert(rows_.begin() + to, std::move(moving));
+    names_.insert(names_.begin() + to, std::move(movingName));
     endMoveRows();
 }
 
@@ -155,12 +192,16 @@ void FileListModel::sortRows(int sortColumn, bool ascending, const SortLocale& l
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newRowOf(n);
     std::vector<Row> sorted;
+    std::vector<QByteArray> sortedNames;
     sorted.reserve(n);
+    sortedNames.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         newRowOf[order[i]] = static_cast<int>(i);
         sorted.push_back(std::move(rows_[order[i]]));
+        sortedNames.push_back(std::move(names_[order[i]]));
     }
     rows_ = std::move(sorted);
+    names_ = std::move(sortedNames);
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());

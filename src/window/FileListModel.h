@@ -1,10 +1,13 @@
 #pragma once
 // The rows of the file list: one per file, eleven cell texts each (file name first).
-// Every cell's tool tip is its text, so tool tips never go stale.
+// Every cell's tool tip is its text, so tool tips never go stale. Each row also keeps
+// its file's name as the bytes the folder listing gave: the name cell shows it with
+// replacement characters where it is not UTF-8, and only the bytes reach the disk.
 
 #include "tag/RowCompare.h"
 
 #include <QAbstractTableModel>
+#include <QByteArray>
 
 #include <string>
 #include <vector>
@@ -33,9 +36,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void clear();
-    // Replaces every row at once (one reset instead of a signal per row).
-    void setRows(std::vector<Row> rows);
-    void appendRow(Row row);
+    // Replaces every row at once (one reset instead of a signal per row). Without
+    // names, each row's name is its first cell in the local file-name encoding.
+    void setRows(std::vector<Row> rows, std::vector<QByteArray> names = {});
+    void appendRow(Row row, QByteArray name = {});
     void removeRowAt(int row);
     // Moves row `from` so that it ends up in front of the row now at `before`
     // (rowCount() for the end). Selection and current row follow the moved row.
@@ -44,6 +48,11 @@ public:
     void refreshAll();
     const Row& row(int r) const { return rows_[static_cast<std::size_t>(r)]; }
     QString cell(int row, int column) const;
+    // The file name of a row as the file system spells it.
+    const QByteArray& name(int row) const { return names_[static_cast<std::size_t>(row)]; }
+    void setName(int row, const QByteArray& name, const QString& shown);
+    // The row holding that file name, or -1.
+    int rowOfName(const QByteArray& name) const;
     void setCell(int row, int column, const QString& text);
 
     // Re-orders the rows by CompareRows; selection and current row follow their rows.
@@ -54,6 +63,7 @@ public:
 
 private:
     std::vector<Row> rows_;
+    std::vector<QByteArray> names_; // beside rows_, in the same order
 };
 
 } // namespace brindle

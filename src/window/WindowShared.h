@@ -2,7 +2,12 @@
 // What the window's source files share: the messages several commands show, reading
 // and writing a field's text whatever kind of box holds it, and the image codecs.
 
+#include "tag/RowCompare.h"
+
 #include <QString>
+#include <QStringList>
+
+class QLocale;
 
 class QWidget;
 
@@ -18,5 +23,26 @@ QString controlText(const QWidget* w);
 void setControlText(QWidget* w, const QString& text);
 
 const GDIPlusCandy& ImageCodecs();
+
+// Names a control for screen readers, with an optional description.
+void nameForScreenReaders(QWidget* w, const QString& name, const QString& description = {});
+// A caption as spoken: without its accelerator mark and closing colon.
+QString spokenCaption(const char* caption);
+// "This file could not be <done>:" or "These N files ...", then one line per file.
+QString failureNotice(const QStringList& failures, const char* done);
+
+// How the list compares numbers and dates in the user's locale.
+SortLocale SortLocaleOf(const QLocale& locale);
+
+} // namespace brindle
+
+namespace brindle {
+
+// The window's design client area and its smallest size.
+constexpr int kDesignWidthTwips = 9960;
+constexpr int kDesignHeightTwips = 9150;
+constexpr int kMinWidthPixels = 568;
+constexpr int kMinHeightPixels = 445;
+constexpr double kMinColumnTwips = 200;
 
 } // namespace brindle

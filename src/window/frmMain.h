@@ -3,6 +3,7 @@
 // the desktop only through the platform services it is given, so tests drive it with
 // fakes.
 
+#include "EditorFields.h"
 #include "FileListModel.h"
 #include "modMultidata.h"
 #include "platform/Platform.h"
@@ -11,11 +12,18 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <QByteArray>
+#include <QPersistentModelIndex>
+
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QAbstractButton;
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -31,7 +39,9 @@ class QTreeView;
 namespace brindle {
 
 class XP_ProgressBar;
+struct BatchValues;
 struct PlannedRename;
+struct RenameResult;
 class clsID3;
 
 class frmMain : public QWidget {
@@ -46,15 +56,24 @@ public:
     // Writes every setting back.
     void Form_Unload();
     void Form_Resize();
+    // The smallest size at which every control is whole and none overlaps another:
+    // the stored size is clamped to it and the window never gets smaller.
+    QSize LayoutMinimumSize() const;
 
     // Folder scan and list.
     void Command1_Click(); // browse for a folder
+    // Enter in the folder line: that folder is listed if it can be, else a message.
+    void Text1_Enter();
+    // Lists a folder. Listing the folder already shown again keeps the user's place:
+    // the same files selected, the same file current and the scroll position.
     void ScanFolder(const QString& folder);
+    // Messages of the scan (for example, files it found in need of repair), shown in
+    // one notice when there are any.
+    void ShowScanNotes(const QStringList& notes);
     void SetEditorEnabled(bool enabled);
     void LoadSelectedFile();
 
-    // Saving: the apply pass over the selected rows and the "&Apply Tags" command.
-    void ApplyCheckedFields();
+    // Saving: the apply pass over the selected files and the "&Apply Tags" command.
     void ApplyTags();
     void chkAllTags_Click();
     // Files the last passes could not write, with the reason; shown and cleared by
@@ -99,9 +118,17 @@ public:
     void cmdClean_Click();
     void Command4_Click(); // "Remove Leading Numbers"
     void Command6_Click(); // "Auto Number Filenames"
+    // Takes the last rename batch back ("Undo Rename", Ctrl+Z in the list).
+    void UndoRenames();
+    bool CanUndoRenames() const { return !undoRenames_.isEmpty(); }
 
-    QString CurrentFolder() const;
-    QString CurrentFilePath() const { return currentFilePath_; }
+    // The folder whose files are listed (the folder line may hold other text).
+    QString CurrentFolder() const { return listedFolder_; }
+    // The file the editor shows, for people; EditorPath() is its path as bytes.
+    QString CurrentFilePath() const;
+    const QByteArray& EditorPath() const { return editorPath_; }
+    // Whether the album-art page was changed since its file was loaded.
+    bool ArtChanged() const { return artChanged_; }
     int CurrentTagRevision() const { return currentTagRevision_; }
     FileListModel* ListModel() const { return model_; }
     // The multi-value editors: album art, artist URLs, commercial-information URLs.
@@ -123,74 +150,94 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    // Wiring and events of the saving commands and album-art input (frmMainSaving.cpp).
+    // Building (frmMainBuild.cpp): every widget is made once and kept as a typed member.
+    void buildWidgets();
+    void buildEditorPages();
+    QWidget* buildFieldPage(EditorPage page);
+    QWidget* buildAlbumArtPage();
+    QWidget* buildFilenamePage();
+    QWidget* buildAudioLabels();
+    QWidget* buildUrlEditorRow(QWidget* page, QLineEdit* edit, bool artist);
+    void buildPopupMenu();
+    void connectSignals();
+    QWidget* makeFieldControl(const FieldSpec& spec, QWidget* parent);
+    const EditorField* fieldOf(std::u16string clsID3::*property) const;
+    const EditorField* fieldOfRule(ApplyRule rule) const;
+
+    // Settings and layout (frmMainLayout.cpp).
+    void Timer1_Timer();
+    void recordNormalGeometry();
+
+    // The editor (frmMain.cpp): it belongs to one file, editorPath_.
+    void loadEditor(const QByteArray& path, const clsID3& tag);
+    void clearEditorFields();
+    void resetMultiValueEditors();
+    void setAudioLabels(const clsID3& tag, const QByteArray& path);
+    // Hand edits tick their field's box; loading never does.
+    void fieldEdited(const EditorField& f);
+    void markArtChanged();
+    void updateTabMarks();
+    bool urlBoxEvent(QLineEdit* box, QEvent* e);
+
+    // The list (frmMain.cpp).
+    QByteArray rowPath(int row) const;
+    QString rowName(int row) const { return model_->cell(row, 0); }
+    // The row's name as the rename tools take it: every byte kept (NameText).
+    QString toolName(int row) const;
+    // The row's cells made current with its file; re-sorted or removed later where the
+    // file changed or vanished, so a click in progress selects the row it was on.
+    void refreshRowOf(const QByteArray& path, const clsID3* tag);
+    void runPendingRefresh();
+    struct ListPlace {
+        QList<QByteArray> selected; // file names
+        QByteArray current;
+        int scroll = 0;
+    };
+    ListPlace listPlace() const;
+    void restoreListPlace(const ListPlace& place);
+    QList<QByteArray> selectedPathsInOrder() const;
+    void chkSelAll_Click();
+    void ListView1_Click();
+    void ListView1_DblClick();
+    void ListView1_MouseDown();
+    void ListView1_MouseUp(Qt::MouseButton button, const QPoint& globalPos);
+    void setTotalLabel();
+    int selectedRowCount() const;
+    // True (after the message and the folder dialog) when the list has no rows.
+    bool listIsEmptyAskFolder();
+    int currentRow() const;
+    void setCheck(QCheckBox* box, bool checked);
+
+    // Saving (frmMainSaving.cpp).
     void connectSaving();
     bool savingEvent(QObject* watched, QEvent* e);
-    // The per-file part of the apply pass over the selected rows in list order. The
-    // hooks run around each file's write (afterWrite gets the files done so far).
-    void applyToSelectedRows(const std::function<void()>& beforeWrite,
-                             const std::function<void(int)>& afterWrite);
+    // What the ticked fields and the album-art page would write.
+    BatchValues batchValues() const;
+    // Writes values into the selected files, with the progress bar and busy cursor.
+    void runBatch(BatchValues values, const QList<int>& rows, bool progressOverAll);
     void BrowseForImage();
     // An image file for the album art, chosen in the dialog or dropped on the page.
     void takeImageFile(const QString& path);
     void showArtMenu(const QPoint& globalPos);
     void copyArt();
     void pasteArt();
-    QMenu* mnuArt = nullptr;
-    QList<QObject*> enterFields_; // where Enter applies the tags
-    QList<QObject*> artControls_; // picArt, imgArt, lblBrowse
-    // Wiring and events of the list operations and file-name tools (frmMainListTools.cpp).
+
+    // List operations and file-name tools (frmMainListTools.cpp).
     void connectListTools();
     bool listToolsEvent(QObject* watched, QEvent* e);
     QList<int> selectedRowsInOrder() const;
     void moveCurrentRow(int step);
     void afterRowsRemoved();
     void finishRenames(const QStringList& failures);
-    void renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll);
+    // recordUndo: the batch becomes the one "Undo Rename" takes back.
+    void renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo = true);
+    // Asks before a tool renames files the user did not select; false when refused.
+    bool confirmFolderRenames(const QList<PlannedRename>& plan);
+    void recordRenames(const QList<RenameResult>& results);
     void showDropMarker(int target);
     void endRowDrag();
     int dropTargetAt(const QPoint& viewportPos) const;
     void dragAutoScroll();
-    // Row dragging: the source row, where the press was, and whether the pointer has
-    // moved far enough to be a drag.
-    QPersistentModelIndex dragSource_;
-    QPoint dragStart_;
-    bool dragging_ = false;
-    QPoint dragPos_;
-    QWidget* dropMarker_ = nullptr;
-    QTimer* dragScrollTimer_ = nullptr;
-    QPushButton* cmdUp = nullptr;
-    QPushButton* cmdDown = nullptr;
-    QPushButton* cmdCopy = nullptr;
-    QPushButton* cmdDelTags = nullptr;
-
-    void buildWidgets();
-    void buildEditorPages();
-    QWidget* buildFieldPage(const char* const (*fields)[3], int count);
-    QWidget* buildAlbumArtPage();
-    QWidget* buildFilenamePage();
-    QWidget* buildAudioLabels();
-    QWidget* buildUrlEditorRow(QWidget* page, QWidget* edit, const char* field);
-    void setAudioLabels(const clsID3& tag, const QString& path);
-    void resetMultiValueEditors();
-    bool urlBoxEvent(QLineEdit* box, QEvent* e);
-    void buildPopupMenu();
-    void connectSignals();
-    void Timer1_Timer();
-    void chkSelAll_Click();
-    void ListView1_Click();
-    void ListView1_DblClick();
-    void ListView1_MouseDown();
-    void ListView1_MouseUp(Qt::MouseButton button, const QPoint& globalPos);
-    void recordNormalGeometry();
-    void setTotalLabel();
-    int selectedRowCount() const;
-    // True (after the message and the folder dialog) when the list has no rows.
-    bool listIsEmptyAskFolder();
-    int currentRow() const;
-    void clearEditorFields();
-    void setCheck(QCheckBox* box, bool checked);
-    QWidget* field(const char* name) const;
 
     Platform platform_;
     QString startFolder_;
@@ -202,13 +249,21 @@ private:
     bool unloaded_ = false;
     int sortKey_ = 0;
     int sortOrder_ = 0;
-    bool resorting_ = false;
     bool loadingSelection_ = false;
     bool loadedOnPress_ = false;
+    bool inPress_ = false;
     int currentTagRevision_ = 3;
-    QString currentFilePath_;
     // Column widths as read, in twips: written back unchanged unless the user resized.
     std::array<double, kListColumnCount> columnTwips_{};
+
+    QString listedFolder_;    // the folder of the rows
+    QByteArray listedFolderBytes_;
+    QByteArray editorPath_;   // the file the editor shows
+    bool loadingEditor_ = false;
+    bool artChanged_ = false;
+    QByteArray pendingRefresh_; // a row to bring up to date once the click has ended
+    bool pendingRefreshSet_ = false;
+    std::vector<std::u16string> pendingCells_; // empty: the file is gone
 
     // Widgets, named as their objectName.
     QLineEdit* Text1 = nullptr;
@@ -227,19 +282,72 @@ private:
     QRadioButton* optTrack = nullptr;
     QCheckBox* chkSelAll = nullptr;
     QCheckBox* chkAllTags = nullptr;
+    QCheckBox* chkAutTrack = nullptr;
     QPushButton* cmdHelp = nullptr;
     QPushButton* cmdLyrics = nullptr;
     QPushButton* cmdFreedb = nullptr;
     QComboBox* cmbGenre = nullptr;
     QComboBox* cmbKey = nullptr;
+    QPushButton* cmdUp = nullptr;
+    QPushButton* cmdDown = nullptr;
+    QPushButton* cmdCopy = nullptr;
+    QPushButton* cmdDelTags = nullptr;
     QMenu* mnuPopup = nullptr;
+    QMenu* mnuArt = nullptr;
+    QAction* mnuArtCopy = nullptr;
+    QAction* mnuArtPaste = nullptr;
+    ArtView* picArt = nullptr;
+    QLabel* lblBrowse = nullptr;
+    QComboBox* cmbImageType = nullptr;
+    QComboBox* cmbPictureType = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    std::vector<EditorField> fields_; // one per row of kFieldSpecs, in its order
+    const EditorField* title_ = nullptr;
+    const EditorField* artist_ = nullptr;
+    const EditorField* album_ = nullptr;
+    const EditorField* track_ = nullptr;
+    const EditorField* tracksTotal_ = nullptr;
+    QList<QLineEdit*> urlBoxes_;
+    QList<QObject*> enterFields_; // where Enter applies the tags
+    QList<QObject*> artControls_; // picArt, imgArt, lblBrowse
     std::unique_ptr<MultiValueEditor> artEditor_;
     std::unique_ptr<MultiValueEditor> artistUrlEditor_;
     std::unique_ptr<MultiValueEditor> commercialEditor_;
-    QList<QLineEdit*> urlBoxes_;
-    QTimer* Timer1 = nullptr;
+
+    struct AudioLabels {
+        QLabel *version = nullptr, *channel = nullptr, *bitrate = nullptr, *type = nullptr, *samplingRate = nullptr,
+               *frameSamples = nullptr, *frameSize = nullptr, *genre = nullptr, *genreId = nullptr, *size = nullptr,
+               *path = nullptr;
+    } audio_;
+    struct ListTools {
+        QPushButton *renFile = nullptr, *renTitle = nullptr, *editFilename = nullptr, *clean = nullptr,
+                    *removeNumbers = nullptr, *autoNumber = nullptr;
+    } tools_;
+    struct PopupItems {
+        QAction *play = nullptr, *moveUp = nullptr, *moveDown = nullptr, *rename = nullptr, *clean = nullptr,
+                *title4File = nullptr, *file4Title = nullptr, *undoRename = nullptr, *copy1 = nullptr, *copy = nullptr,
+                *remove = nullptr, *del = nullptr;
+    } popup_;
+
+    // Row dragging: the source row, where the press was, and whether the pointer has
+    // moved far enough to be a drag.
+    QPersistentModelIndex dragSource_;
+    QPoint dragStart_;
+    bool dragging_ = false;
+    QPoint dragPos_;
+    QWidget* dropMarker_ = nullptr;
+    QTimer* dragScrollTimer_ = nullptr;
 
     QStringList writeFailures_;
+    // A batch runs beside the window: the controls wait, "Cancel" stops it between files.
+    QPushButton* cmdCancel = nullptr;
+    std::atomic<bool> stopBatch_{false};
+    bool batchRunning_ = false;
+    bool closeAfterBatch_ = false;
+    void setBusy(bool busy);
+    // The last batch's renames backwards (name now, name before), in the listed folder.
+    QList<std::pair<QString, QString>> undoRenames_;
 };
 
 // The fixed entries of the genre and key drop-down lists.

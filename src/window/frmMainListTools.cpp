@@ -1,6 +1,7 @@
 // List operations and the file-name tools of the main window.
 #include "frmMain.h"
 
+#include "ApplyBatch.h"
 #include "WindowShared.h"
 
 #include "controls/XP_ProgressBar.h"
@@ -32,8 +33,6 @@ namespace brindle {
 
 namespace {
 
-const QString kSelectFileToEdit = QStringLiteral("Please select file to edit     ");
-const QString kSelectFilenameToEdit = QStringLiteral("Please select a filename to edit     ");
 const QString kSelectFileToProcess = QStringLiteral("Please select a file to process     ");
 const QString kDeleteTagsQuestion = QStringLiteral(
     "This will delete all editable tags from the selected file.  Are you sure you want to do this?     ");
@@ -42,15 +41,6 @@ const QString kDeleteTagsQuestion = QStringLiteral(
 constexpr int kNamesListed = 10;
 
 QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
-
-// "This file could not be <done>:" or "These N files ...", then one line per file.
-QString failureNotice(const QStringList& failures, const char* done)
-{
-    const QString intro = failures.size() == 1
-                              ? QStringLiteral("This file could not be %1:\n\n").arg(QLatin1String(done))
-                              : QStringLiteral("These %1 files could not be %2:\n\n").arg(failures.size()).arg(QLatin1String(done));
-    return intro + failures.join(QLatin1Char('\n'));
-}
 
 // The in-place editor of a row's file name. The typed text never goes into the model
 // by itself: once the editor has closed, the window decides whether it becomes the
@@ -96,31 +86,39 @@ QString informationBlock(const FileListModel& m, int row)
 
 } // namespace
 
+// "This file could not be <done>:" or "These N files ...", then one line per file.
+QString failureNotice(const QStringList& failures, const char* done)
+{
+    const QString intro = failures.size() == 1
+                              ? QStringLiteral("This file could not be %1:\n\n").arg(QLatin1String(done))
+                              : QStringLiteral("These %1 files could not be %2:\n\n").arg(failures.size()).arg(QLatin1String(done));
+    return intro + failures.join(QLatin1Char('\n'));
+}
+
 void frmMain::connectListTools()
 {
-    auto action = [this](const char* name) { return findChild<QAction*>(QLatin1String(name)); };
-    auto button = [this](const char* name) { return findChild<QPushButton*>(QLatin1String(name)); };
-    connect(action("mnuMoveUp"), &QAction::triggered, this, &frmMain::cmdUp_Click);
-    connect(action("mnuMoveDown"), &QAction::triggered, this, &frmMain::cmdDown_Click);
-    connect(action("mnuRename"), &QAction::triggered, this, &frmMain::cmdEditFilename_Click);
-    connect(action("mnuClean"), &QAction::triggered, this, &frmMain::cmdClean_Click);
-    connect(action("mnuTitle4File"), &QAction::triggered, this, &frmMain::cmdRenFile_Click);
-    connect(action("mnuFile4Title"), &QAction::triggered, this, &frmMain::cmdRenTitle_Click);
-    connect(action("mnuCopy1"), &QAction::triggered, this, &frmMain::mnuCopy1_Click);
-    connect(action("mnuCopy"), &QAction::triggered, this, &frmMain::cmdCopy_Click);
-    connect(action("mnuRemove"), &QAction::triggered, this, &frmMain::mnuRemove_Click);
-    connect(action("mnuDelete"), &QAction::triggered, this, &frmMain::mnuDelete_Click);
+    connect(popup_.moveUp, &QAction::triggered, this, &frmMain::cmdUp_Click);
+    connect(popup_.moveDown, &QAction::triggered, this, &frmMain::cmdDown_Click);
+    connect(popup_.rename, &QAction::triggered, this, &frmMain::cmdEditFilename_Click);
+    connect(popup_.clean, &QAction::triggered, this, &frmMain::cmdClean_Click);
+    connect(popup_.title4File, &QAction::triggered, this, &frmMain::cmdRenFile_Click);
+    connect(popup_.file4Title, &QAction::triggered, this, &frmMain::cmdRenTitle_Click);
+    connect(popup_.undoRename, &QAction::triggered, this, &frmMain::UndoRenames);
+    connect(popup_.copy1, &QAction::triggered, this, &frmMain::mnuCopy1_Click);
+    connect(popup_.copy, &QAction::triggered, this, &frmMain::cmdCopy_Click);
+    connect(popup_.remove, &QAction::triggered, this, &frmMain::mnuRemove_Click);
+    connect(popup_.del, &QAction::triggered, this, &frmMain::mnuDelete_Click);
 
     connect(cmdUp, &QPushButton::clicked, this, &frmMain::cmdUp_Click);
     connect(cmdDown, &QPushButton::clicked, this, &frmMain::cmdDown_Click);
     connect(cmdCopy, &QPushButton::clicked, this, &frmMain::cmdCopy_Click);
     connect(cmdDelTags, &QPushButton::clicked, this, &frmMain::cmdDelTags_Click);
-    connect(button("cmdRenFile"), &QPushButton::clicked, this, &frmMain::cmdRenFile_Click);
-    connect(button("cmdRenTitle"), &QPushButton::clicked, this, &frmMain::cmdRenTitle_Click);
-    connect(button("cmdEditFilename"), &QPushButton::clicked, this, &frmMain::cmdEditFilename_Click);
-    connect(button("cmdClean"), &QPushButton::clicked, this, &frmMain::cmdClean_Click);
-    connect(button("Command4"), &QPushButton::clicked, this, &frmMain::Command4_Click);
-    connect(button("Command6"), &QPushButton::clicked, this, &frmMain::Command6_Click);
+    connect(tools_.renFile, &QPushButton::clicked, this, &frmMain::cmdRenFile_Click);
+    connect(tools_.renTitle, &QPushButton::clicked, this, &frmMain::cmdRenTitle_Click);
+    connect(tools_.editFilename, &QPushButton::clicked, this, &frmMain::cmdEditFilename_Click);
+    connect(tools_.clean, &QPushButton::clicked, this, &frmMain::cmdClean_Click);
+    connect(tools_.removeNumbers, &QPushButton::clicked, this, &frmMain::Command4_Click);
+    connect(tools_.autoNumber, &QPushButton::clicked, this, &frmMain::Command6_Click);
 
     ListView1->setItemDelegateForColumn(0, new FileNameDelegate(this, ListView1));
 
@@ -291,10 +289,8 @@ void frmMain::DropRow(int source, int target)
         loadingSelection_ = false;
         ListView1->scrollTo(moved);
     }
-    if (const int row = currentRow(); row >= 0) {
-        currentFilePath_ = joinPath(CurrentFolder(), model_->cell(row, 0));
+    if (currentRow() >= 0)
         LoadSelectedFile();
-    }
 }
 
 // ---------------------------------------------------------------- moving and removing rows
@@ -339,7 +335,7 @@ void frmMain::afterRowsRemoved()
         clearEditorFields();
         resetMultiValueEditors();
         SetEditorEnabled(false);
-        currentFilePath_.clear();
+        editorPath_.clear();
         return;
     }
     if (currentRow() >= 0)
@@ -382,26 +378,21 @@ void frmMain::mnuDelete_Click()
             question += QStringLiteral(" and %1 more\n").arg(rows.size() - kNamesListed);
         question += QStringLiteral("\nAre you sure you want to do this?     ");
     }
-    if (!platform_.messages->askYesNo(this, question))
+    // Deleting cannot be undone: Enter alone must not do it.
+    if (!platform_.messages->askYesNo(this, question, MessageBoxes::Default::No))
         return;
 
-    const QString folder = CurrentFolder();
     const int current = currentRow();
     bool currentGone = false;
     QStringList failures;
     loadingSelection_ = true;
     for (auto r = rows.crbegin(); r != rows.crend(); ++r) {
-        const QString name = model_->cell(*r, 0);
-        errno = 0;
-        const bool removed = platform_.files->remove(joinPath(folder, name));
-        const int err = errno;
         // A file already gone from the disk is where the user wanted it.
-        if (removed || (err == ENOENT && !platform_.files->exists(joinPath(folder, name)))) {
+        if (const int err = platform_.files->removeAt(rowPath(*r)); err == 0) {
             model_->removeRowAt(*r);
             currentGone = currentGone || *r == current;
         } else {
-            failures.prepend(name + QStringLiteral(": ") +
-                             (err ? errnoText(err) : QStringLiteral("the file could not be deleted")));
+            failures.prepend(rowName(*r) + QStringLiteral(": ") + errnoText(err));
         }
     }
     loadingSelection_ = false;
@@ -431,9 +422,9 @@ void frmMain::cmdDelTags_Click()
         ListView1->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
         loadingSelection_ = false;
     }
-    const QString name = model_->cell(row, 0);
+    const QString name = rowName(row);
     clsID3 tag;
-    tag.SetFileName(QFile::encodeName(joinPath(CurrentFolder(), name)).toStdString());
+    tag.SetFileName(rowPath(row).toStdString());
     QString problem;
     if (tag.ReadError() != 0)
         problem = errnoText(tag.ReadError());
@@ -471,187 +462,6 @@ void frmMain::SetCellTooltips()
 {
     // Tool tips are the cells' own texts; the views only need to fetch them again.
     model_->refreshAll();
-}
-
-// ---------------------------------------------------------------- renaming
-
-void frmMain::finishRenames(const QStringList& failures)
-{
-    if (!failures.isEmpty())
-        platform_.messages->exclamation(this, failureNotice(failures, "renamed"));
-}
-
-// Carries out a planned batch with the list frozen, then shows the folder as it is now
-// and names what could not be renamed.
-void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll)
-{
-    freezeRedraw(ListView1);
-    const QStringList failures = DescribeFailures(brindle::RenameInFolder(CurrentFolder(), plan));
-    if (clearSelectAll)
-        setCheck(chkSelAll, false);
-    ScanFolder(CurrentFolder());
-    if (isBusyCursor())
-        restoreNormalCursor();
-    unfreezeRedraw(ListView1);
-    finishRenames(failures);
-}
-
-void frmMain::cmdRenFile_Click()
-{
-    if (listIsEmptyAskFolder())
-        return;
-    const QList<int> rows = selectedRowsInOrder();
-    if (rows.isEmpty()) {
-        platform_.messages->information(this, kSelectFileToEdit);
-        return;
-    }
-    QList<PlannedRename> plan;
-    for (int r : rows)
-        if (const QString title = model_->cell(r, 1); !title.isEmpty())
-            plan.append(brindle::PlanTitleForFilename(model_->cell(r, 0), title));
-    renameAndRescan(plan, true);
-}
-
-void frmMain::cmdRenTitle_Click()
-{
-    if (listIsEmptyAskFolder())
-        return;
-    const bool everyRow = chkSelAll->isChecked();
-    QStringList names;
-    if (everyRow) {
-        for (int r = 0; r < model_->rowCount(); ++r)
-            names << model_->cell(r, 0);
-    } else {
-        for (int r : selectedRowsInOrder())
-            names << model_->cell(r, 0);
-    }
-    if (names.isEmpty()) {
-        platform_.messages->information(this, kNoFilesMessage);
-        return;
-    }
-    freezeRedraw(ListView1);
-    if (everyRow) {
-        setCheck(chkSelAll, false);
-        XP_ProgressBarOlive->setMin(0);
-        XP_ProgressBarOlive->setValue(0);
-        XP_ProgressBarOlive->setMax(static_cast<int>(names.size()));
-    }
-    auto* chkTitle = findChild<QCheckBox*>(QStringLiteral("chkTitle"));
-    auto* txtTitle = findChild<QLineEdit*>(QStringLiteral("txtTitle"));
-    int done = 0;
-    // Rows are found by name each time: the pass works on the list as it is now.
-    for (const QString& name : names) {
-        int row = -1;
-        for (int r = 0; r < model_->rowCount() && row < 0; ++r)
-            if (model_->cell(r, 0) == name)
-                row = r;
-        if (row < 0)
-            continue;
-        // Selecting the row does not load it: the editor's other ticked fields are
-        // written to every file as they stand.
-        loadingSelection_ = true;
-        ListView1->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::ClearAndSelect |
-                                                                               QItemSelectionModel::Rows);
-        loadingSelection_ = false;
-        // The pass gives every file the pictures of the album-art page; here each file
-        // keeps its own, as a tool for titles must not replace anyone's album art.
-        {
-            clsID3 own;
-            own.SetFileName(QFile::encodeName(joinPath(CurrentFolder(), name)).toStdString());
-            artEditor_->LoadMultiValueEditor(own.AttachedPictures, own.ID3RevisionV2());
-        }
-        const QString title = TitleFromFileName(name);
-        model_->setCell(row, 1, title);
-        txtTitle->setText(title);
-        setCheck(chkTitle, true);
-        ApplyCheckedFields();
-        ++done;
-        if (everyRow) {
-            lblTotal->hide();
-            advanceProgress(done);
-        }
-    }
-    XP_ProgressBarOlive->hide();
-    XP_ProgressBarOlive->setValue(0);
-    lblTotal->show();
-    ScanFolder(CurrentFolder());
-    unfreezeRedraw(ListView1);
-    setCheck(chkTitle, false);
-    reportWriteFailures();
-}
-
-void frmMain::cmdEditFilename_Click()
-{
-    if (listIsEmptyAskFolder())
-        return;
-    const int row = currentRow();
-    if (row < 0 || !ListView1->selectionModel()->isRowSelected(row, {})) {
-        platform_.messages->exclamation(this, kSelectFilenameToEdit);
-        restoreNormalCursor();
-        return;
-    }
-    ListView1->setFocus();
-    ListView1->edit(model_->index(row, 0));
-}
-
-void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
-{
-    if (row < 0 || row >= model_->rowCount())
-        return;
-    if (!EditedNameAccepted(text)) {
-        platform_.messages->exclamation(this, QString::fromLatin1(kEditedNameRefused));
-        return;
-    }
-    // The edited row's own file is renamed, and the row shows the name the file has
-    // afterwards, whether or not the rename went through.
-    const QString oldName = model_->cell(row, 0);
-    const RenameResult result = brindle::EditFilename(CurrentFolder(), oldName, text);
-    const QString now = result.currentName();
-    if (now != oldName)
-        model_->setCell(row, 0, now);
-    SetCellTooltips();
-    if (row == currentRow()) {
-        currentFilePath_ = joinPath(CurrentFolder(), now);
-        if (result.outcome == RenameOutcome::Renamed)
-            LoadSelectedFile();
-    }
-    finishRenames(DescribeFailures({result}));
-}
-
-void frmMain::cmdClean_Click()
-{
-    if (listIsEmptyAskFolder())
-        return;
-    const QList<int> rows = selectedRowsInOrder();
-    if (rows.isEmpty()) {
-        platform_.messages->information(this, kNoFilesMessage);
-        return;
-    }
-    showBusyCursor();
-    QList<PlannedRename> plan;
-    for (int r : rows)
-        plan.append(brindle::PlanCleanFilename(model_->cell(r, 0)));
-    renameAndRescan(plan, true);
-}
-
-void frmMain::Command4_Click()
-{
-    if (listIsEmptyAskFolder())
-        return;
-    QList<PlannedRename> plan;
-    for (int r = 0; r < model_->rowCount(); ++r)
-        plan.append(brindle::PlanRemoveLeadingNumbers(model_->cell(r, 0)));
-    renameAndRescan(plan, false);
-}
-
-void frmMain::Command6_Click()
-{
-    if (listIsEmptyAskFolder())
-        return;
-    QStringList names;
-    for (int r = 0; r < model_->rowCount(); ++r)
-        names << model_->cell(r, 0);
-    renameAndRescan(brindle::PlanAutoNumberFilenames(names), false);
 }
 
 } // namespace brindle

@@ -1,7 +1,8 @@
-// Saving: the apply pass over the selected rows, "&Apply Tags", "Select all Tags", and
-// the ways a picture enters and leaves the album-art editor.
+// Saving: "&Apply Tags" over the selected files, "Select all Tags", and the ways a
+// picture enters and leaves the album-art editor.
 #include "frmMain.h"
 
+#include "ApplyBatch.h"
 #include "WindowShared.h"
 
 #include "controls/XP_ProgressBar.h"
@@ -31,7 +32,12 @@
 #include <QRadioButton>
 #include <QTreeView>
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
 #include <cmath>
+#include <thread>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -40,60 +46,6 @@ namespace brindle {
 
 namespace {
 
-
-// The fields the Enter key applies from.
-const char* const kEnterFields[] = {"txtTitle", "txtTrackNumber", "txtTracksTotal", "txtYear", "txtArtist",
-                                    "txtAlbum", "cmbGenre", "txtComments", "txtLyrics"};
-
-enum class Apply { Text, Genre, Track, TracksTotal, CommercialUrls, ArtistUrls, Disc };
-
-// The ticked fields in the order they are applied to each file.
-struct CheckedField {
-    const char* box;
-    const char* control;
-    std::u16string clsID3::*property;
-    Apply how = Apply::Text;
-};
-const CheckedField kCheckedFields[] = {
-    {"chkTitle", "txtTitle", &clsID3::Title},
-    {"chkArtist", "txtArtist", &clsID3::Artist},
-    {"chkAlbum", "txtAlbum", &clsID3::Album},
-    {"chkGenre", "cmbGenre", &clsID3::Genre, Apply::Genre},
-    {"chkTrack", "txtTrackNumber", &clsID3::TrackNumber, Apply::Track},
-    {"chkTrackof", "txtTracksTotal", &clsID3::TracksTotal, Apply::TracksTotal},
-    {"chkYear", "txtYear", &clsID3::Year},
-    {"chkComments", "txtComments", &clsID3::Comments},
-    {"chkLyrics", "txtLyrics", &clsID3::Lyrics},
-    {"chkComposer", "txtComposer", &clsID3::Composer},
-    {"chkBand", "txtBand", &clsID3::Band},
-    {"chkConductor", "txtConductor", &clsID3::Conductor},
-    {"chkInterpreted", "txtInterpretedBy", &clsID3::InterpretedBy},
-    {"chkLyricist", "txtLyricist", &clsID3::Lyricist},
-    {"chkOriginalArtist", "txtOriginalArtist", &clsID3::OriginalArtist},
-    {"chkOriginalAlbum", "txtOriginalAlbum", &clsID3::OriginalAlbum},
-    {"chkOriginalFilename", "txtOriginalFileName", &clsID3::OriginalFileName},
-    {"chkOriginalLyricist", "txtOriginalLyricist", &clsID3::OriginalLyricist},
-    {"chkOriginalReleaseYear", "txtOriginalReleaseYear", &clsID3::OriginalReleaseYear},
-    {"chkCopyright", "txtCopyright", &clsID3::Copyright},
-    {"chkFileOwner", "txtFileOwner", &clsID3::FileOwner},
-    {"chkPublisher", "txtPublisher", &clsID3::Publisher},
-    {"chkNetStationName", "txtInternetRadioStationName", &clsID3::InternetRadioStationName},
-    {"chkNetRadioOwner", "txtInternetRadioStationOwner", &clsID3::InternetRadioStationOwner},
-    {"chkISRC", "txtISRC", &clsID3::ISRC},
-    {"chkLanguages", "txtLanguages", &clsID3::Languages},
-    {"chkCommercialInfoURL", "", nullptr, Apply::CommercialUrls},
-    {"chkCopyrightInfoURL", "txtCopyrightInfo", &clsID3::CopyrightInfo},
-    {"chkAudioURL", "txtAudioURL", &clsID3::AudioURL},
-    {"chkArtistURL", "", nullptr, Apply::ArtistUrls},
-    {"chkAudioSourceURL", "txtAudioSourceURL", &clsID3::AudioSourceURL},
-    {"chkNetRadioStationURL", "txtInternetRadioStationURL", &clsID3::InternetRadioURL},
-    {"chkPaymentURL", "txtPaymentURL", &clsID3::PaymentURL},
-    {"chkPublisherURL", "txtPublisherURL", &clsID3::PublisherURL},
-    {"chkEncodedby", "txtEncodedBy", &clsID3::EncodedBy},
-    {"chkBPM", "txtBPM", &clsID3::BeatsPerMinute},
-    {"chkInitialKey", "cmbKey", &clsID3::InitialKey},
-    {"chkDisc", "txtDiscNumber", &clsID3::DiscNumber, Apply::Disc},
-};
 
 std::u16string toU16(const QString& s) { return FileListModel::toU16(s); }
 
@@ -117,10 +69,10 @@ void frmMain::connectSaving()
 
     // The track options exclude one another: numbering automatically cannot go with a
     // copied track number or total.
-    auto* chkAutTrack = findChild<QCheckBox*>(QStringLiteral("chkAutTrack"));
-    auto* chkTrack = findChild<QCheckBox*>(QStringLiteral("chkTrack"));
-    auto* chkTrackof = findChild<QCheckBox*>(QStringLiteral("chkTrackof"));
+    QCheckBox* chkTrack = track_->box;
+    QCheckBox* chkTrackof = tracksTotal_->box;
     connect(chkAutTrack, &QCheckBox::toggled, this, [=, this](bool on) {
+        updateTabMarks();
         if (!on)
             return;
         setCheck(chkTrack, false);
@@ -133,35 +85,39 @@ void frmMain::connectSaving()
                 setCheck(chkAutTrack, false);
         });
 
-    for (const char* name : kEnterFields) {
-        QWidget* w = field(name);
-        enterFields_ << w;
-        if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->lineEdit())
+    for (const EditorField& f : fields_) {
+        if (!f.spec->enterApplies)
+            continue;
+        enterFields_ << f.control;
+        if (auto* combo = qobject_cast<QComboBox*>(f.control); combo && combo->lineEdit())
             enterFields_ << combo->lineEdit();
     }
-    auto* picArt = findChild<ArtView*>(QStringLiteral("picArt"));
     picArt->setAcceptDrops(true);
-    artControls_ = {picArt, picArt->imageLabel(), field("lblBrowse")};
+    artControls_ = {picArt, picArt->imageLabel(), lblBrowse};
     for (QObject* o : enterFields_ + artControls_)
         o->installEventFilter(this);
-    auto* cmbImageType = findChild<QComboBox*>(QStringLiteral("cmbImageType"));
-    connect(cmbImageType, &QComboBox::activated, this, [this](int index) { artEditor_->SetCurrentImageType(index); });
 
     mnuArt = new QMenu(QStringLiteral("ArtMenu"), this);
     mnuArt->setObjectName(QStringLiteral("mnuArt"));
-    QAction* copy = mnuArt->addAction(QStringLiteral("&Copy"));
-    copy->setObjectName(QStringLiteral("mnuArtItem0"));
-    QAction* paste = mnuArt->addAction(QStringLiteral("&Paste"));
-    paste->setObjectName(QStringLiteral("mnuArtItem1"));
-    connect(copy, &QAction::triggered, this, &frmMain::copyArt);
-    connect(paste, &QAction::triggered, this, &frmMain::pasteArt);
+    mnuArtCopy = mnuArt->addAction(QStringLiteral("&Copy"));
+    mnuArtCopy->setObjectName(QStringLiteral("mnuArtItem0"));
+    mnuArtPaste = mnuArt->addAction(QStringLiteral("&Paste"));
+    mnuArtPaste->setObjectName(QStringLiteral("mnuArtItem1"));
+    connect(mnuArtCopy, &QAction::triggered, this, &frmMain::copyArt);
+    connect(mnuArtPaste, &QAction::triggered, this, &frmMain::pasteArt);
 }
 
 bool frmMain::savingEvent(QObject* watched, QEvent* e)
 {
     if (e->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(e)->key();
+        const auto* ke = static_cast<QKeyEvent*>(e);
+        const int key = ke->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && enterFields_.contains(watched)) {
+            // Shift+Enter is the line break of the multi-line boxes; Enter applies.
+            if (auto* text = qobject_cast<QPlainTextEdit*>(watched); text && ke->modifiers() == Qt::ShiftModifier) {
+                text->textCursor().insertText(QStringLiteral("\n"));
+                return true;
+            }
             ApplyTags();
             return true; // nothing is inserted into the box
         }
@@ -169,7 +125,6 @@ bool frmMain::savingEvent(QObject* watched, QEvent* e)
     }
     if (!artControls_.contains(watched))
         return false;
-    auto* picArt = static_cast<QWidget*>(artControls_.front());
     if (e->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(e);
         // Released outside the control: the press is abandoned, as for a button.
@@ -210,14 +165,10 @@ bool frmMain::savingEvent(QObject* watched, QEvent* e)
 
 // ---------------------------------------------------------------- the apply pass
 
-void frmMain::applyToSelectedRows(const std::function<void()>& beforeWrite, const std::function<void(int)>& afterWrite)
+BatchValues frmMain::batchValues() const
 {
-    auto ticked = [this](const char* name) {
-        const auto* box = findChild<QCheckBox*>(QLatin1String(name));
-        return box && box->checkState() == Qt::Checked;
-    };
-    const bool byText = ticked("chkTrack") && !ticked("chkAutTrack") && !ticked("chkTitle");
-    const bool byCounter = ticked("chkAutTrack") && !ticked("chkTrack") && !ticked("chkTitle");
+    auto ticked = [](const QCheckBox* box) { return box && box->checkState() == Qt::Checked; };
+    const bool title = ticked(title_->box), track = ticked(track_->box), autoNumber = ticked(chkAutTrack);
     // Empty entries are the blank slot an editor shows after "add", not values.
     auto listOf = [](const QStringList& urls) {
         QStringList out;
@@ -226,136 +177,113 @@ void frmMain::applyToSelectedRows(const std::function<void()>& beforeWrite, cons
                 out << u;
         return out;
     };
-    const QStringList commercialUrls = listOf(commercialEditor_->Urls());
-    const QStringList artistUrls = listOf(artistUrlEditor_->Urls());
-
-    // The boxes and texts are taken once: they are the same for every file.
-    struct Ticked {
-        const CheckedField* field;
-        std::u16string text;
-    };
-    std::vector<Ticked> fields;
-    for (const CheckedField& f : kCheckedFields)
+    BatchValues v;
+    v.trackByText = track && !autoNumber && !title;
+    v.autoNumber = autoNumber && !track && !title;
+    v.commercialUrls = listOf(commercialEditor_->Urls());
+    v.artistUrls = listOf(artistUrlEditor_->Urls());
+    for (const EditorField& f : fields_)
         if (ticked(f.box))
-            fields.push_back({&f, *f.control ? toU16(controlText(field(f.control))) : std::u16string()});
-    const std::u16string discsTotal = toU16(controlText(field("txtDiscsTotal")));
-
-    const QString folder = withTrailingSlash(CurrentFolder());
-    const QItemSelectionModel* selection = ListView1->selectionModel();
-    int counter = 1;
-    int done = 0;
-    clsID3 tag; // one tag object serves the whole pass
-    for (int row = 0; row < model_->rowCount(); ++row) {
-        if (!selection->isRowSelected(row, QModelIndex()))
-            continue;
-        const QString name = model_->cell(row, 0);
-        const QString path = folder + name;
-        platform_.files->makeWritable(path);
-        tag.SetFileName(QFile::encodeName(path).toStdString());
-        // A file that cannot be read is not written: its own values would be lost.
-        const int readError = tag.ReadError();
-
-        for (const auto& [f, text] : fields) {
-            switch (f->how) {
-            case Apply::Text:
-            case Apply::TracksTotal: tag.*(f->property) = text; break;
-            case Apply::Genre:
-                tag.Genre = text;
-                tag.GenreID = clsID3::ToGenreID(tag.Genre);
-                break;
-            case Apply::Track:
-                if (byText)
-                    tag.TrackNumber = text;
-                break;
-            case Apply::CommercialUrls:
-            case Apply::ArtistUrls: {
-                MultiFrameData& list = f->how == Apply::CommercialUrls ? *tag.CommercialInfo : *tag.ArtistURL;
-                list.Clear();
-                for (const QString& url : f->how == Apply::CommercialUrls ? commercialUrls : artistUrls)
-                    list.Add(url.toUtf8().toStdString());
-                break;
-            }
-            case Apply::Disc:
-                tag.DiscNumber = text;
-                tag.DiscsTotal = discsTotal;
-                break;
-            }
-        }
-        // "Auto Number" has no box of its own in the table: the counter in list order.
-        if (byCounter)
-            tag.TrackNumber = toU16(QStringLiteral("%1").arg(counter, 2, 10, QLatin1Char('0')));
-
-        // Every selected file gets the editor's pictures, in the form its tag takes.
+            v.fields.emplace_back(f.spec, f.spec->property ? toU16(controlText(f.control)) : std::u16string());
+    v.discsTotal = toU16(controlText(fieldOfRule(ApplyRule::None)->control));
+    // The album art is written only where the user changed it; otherwise every file
+    // keeps its own pictures.
+    if (artChanged_) {
         artEditor_->RebuildPictureList();
-        tag.AttachedPictures = artEditor_->PictureListFor(tag.ID3RevisionV2());
-
-        if (!isBusyCursor()) {
-            showBusyCursor();
-            letPendingEventsRun();
-        }
-        if (beforeWrite)
-            beforeWrite();
-        if (readError != 0)
-            writeFailures_ << name + QStringLiteral(": could not be read (") + QString::fromLocal8Bit(std::strerror(readError)) + QLatin1Char(')');
-        else if (!tag.UpdateID3Tags())
-            writeFailures_ << name + QStringLiteral(": ") + QString::fromStdString(tag.LastError());
-        ++counter;
-        lblTotal->hide();
-        if (afterWrite)
-            afterWrite(++done);
+        MultiValueEditor* art = artEditor_.get();
+        v.pictures = [art](int revision) { return art->PictureListFor(revision); };
     }
+    return v;
 }
 
-void frmMain::ApplyCheckedFields()
+void frmMain::runBatch(BatchValues values, const QList<int>& rows, bool progressOverAll)
 {
-    if (selectedRowCount() == 0) {
-        platform_.messages->information(this, kNoFilesMessage);
-        return;
-    }
-    applyToSelectedRows({}, {});
-    if (isBusyCursor())
+    std::vector<BatchFile> files;
+    files.reserve(static_cast<std::size_t>(rows.size()));
+    for (int row : rows)
+        files.push_back({rowPath(row), rowName(row)});
+    const int count = static_cast<int>(files.size());
+    XP_ProgressBarOlive->setValue(0);
+    XP_ProgressBarOlive->setMin(0);
+    XP_ProgressBarOlive->setMax(count);
+
+    // The files are written on a thread of their own (the engine is Qt-free and each
+    // file has its own tag object), so the window keeps answering and can stop it.
+    ApplyBatch batch(*platform_.files, std::move(values));
+    stopBatch_ = false;
+    batch.stop = &stopBatch_;
+    batch.afterWrite = [this, progressOverAll, count](int done) {
+        QMetaObject::invokeMethod(this, [this, progressOverAll, count, done] {
+            lblTotal->hide();
+            if (progressOverAll || count > 1)
+                advanceProgress(done);
+        }, Qt::QueuedConnection);
+    };
+    setBusy(true);
+    QStringList failures;
+    QEventLoop wait;
+    std::thread worker([&] {
+        failures = batch.run(files);
+        QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    wait.exec();
+    worker.join();
+    QCoreApplication::sendPostedEvents(this); // the last progress step
+    setBusy(false);
+    writeFailures_ << failures;
+    if (stopBatch_ && batch.filesDone() < count)
+        platform_.messages->information(this, QStringLiteral("Stopped: %1 of %2 files were written; the other %3 were not touched.")
+                                                  .arg(batch.filesDone()).arg(count).arg(count - batch.filesDone()));
+    stopBatch_ = false;
+}
+
+void frmMain::setBusy(bool busy)
+{
+    batchRunning_ = busy;
+    // Everything but the progress and "Cancel" waits for the batch.
+    for (QWidget* w : std::initializer_list<QWidget*>{Text1, Command1, Command5, ListView1, cmdUp, cmdDown, cmdCopy,
+                                                      cmdDelTags, TabStrip1, Command2, cmdExit, chkSelAll, chkAllTags,
+                                                      optName, optTrack, cmdHelp, cmdLyrics, cmdFreedb})
+        w->setEnabled(!busy);
+    for (QAction* a : actions())
+        a->setEnabled(!busy);
+    cmdCancel->setVisible(busy);
+    if (busy)
+        showBusyCursor();
+    else if (isBusyCursor())
         restoreNormalCursor();
-    if (findChild<QCheckBox*>(QStringLiteral("chkAutTrack"))->isChecked())
-        optTrack->click();
-    chkSelAll_Click();
-    lblTotal->show();
-    setCheck(chkSelAll, false);
+    if (!busy && closeAfterBatch_)
+        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void frmMain::ApplyTags()
 {
+    runPendingRefresh();
     if (listIsEmptyAskFolder())
         return;
-    const int selected = selectedRowCount();
-    if (selected == 0) {
+    const QList<int> rows = selectedRowsInOrder();
+    if (rows.isEmpty()) {
         platform_.messages->information(this, kNoFilesMessage);
         return;
     }
-    XP_ProgressBarOlive->setValue(0);
-    XP_ProgressBarOlive->setMin(0);
-    XP_ProgressBarOlive->setMax(selected);
+    BatchValues values = batchValues();
+    if (values.writesNothing()) {
+        platform_.messages->information(
+            this, QStringLiteral("Nothing was written: tick the box of each field to apply, or change the album art.     "));
+        return;
+    }
+    const bool autoNumber = values.autoNumber;
+    runBatch(std::move(values), rows, false);
+    // The files now hold the album art: later applies leave it alone unless it changes again.
+    artChanged_ = false;
+    updateTabMarks();
 
-    bool frozen = false;
-    applyToSelectedRows(
-        [&] {
-            if (!frozen) {
-                freezeRedraw(ListView1);
-                frozen = true;
-            }
-        },
-        [&](int done) {
-            if (selected > 1)
-                advanceProgress(done);
-        });
-
-    if (isBusyCursor())
-        restoreNormalCursor();
+    const ListPlace place = listPlace();
     ScanFolder(CurrentFolder());
-    if (findChild<QCheckBox*>(QStringLiteral("chkAutTrack"))->isChecked())
+    if (autoNumber)
         optTrack->click();
     chkSelAll_Click();
-    if (frozen)
-        unfreezeRedraw(ListView1);
+    restoreListPlace(place);
     XP_ProgressBarOlive->hide();
     lblTotal->show();
     XP_ProgressBarOlive->setValue(0);
@@ -373,12 +301,14 @@ void frmMain::chkAllTags_Click()
         return;
     }
     // Each box's own rule runs as it changes, in the window's order.
-    const QList<QCheckBox*> boxes = findChildren<QCheckBox*>();
-    for (QCheckBox* box : boxes)
-        if (box != chkAllTags)
-            setCheck(box, checked);
+    for (const EditorField& f : fields_) {
+        setCheck(f.box, checked);
+        if (f.box == tracksTotal_->box)
+            setCheck(chkAutTrack, checked);
+    }
+    setCheck(chkSelAll, checked);
     if (checked)
-        setCheck(findChild<QCheckBox*>(QStringLiteral("chkAutTrack")), true);
+        setCheck(chkAutTrack, true);
 }
 
 void frmMain::reportWriteFailures()
@@ -421,8 +351,6 @@ void frmMain::takeImageFile(const QString& path)
     const std::optional<ImageFileInput> in = TakeImageFile(path, file.readAll(), artEditor_->TagRevision());
     if (!in)
         return; // not an image: nothing changes
-    auto* cmbImageType = findChild<QComboBox*>(QStringLiteral("cmbImageType"));
-    auto* cmbPictureType = findChild<QComboBox*>(QStringLiteral("cmbPictureType"));
     if (in->extensionEntry >= 0)
         cmbImageType->setCurrentIndex(in->extensionEntry);
     cmbImageType->setEnabled(true);
@@ -430,6 +358,7 @@ void frmMain::takeImageFile(const QString& path)
     if (in->detectedEntry >= 0)
         cmbImageType->setCurrentIndex(in->detectedEntry);
     artEditor_->StorePicture(in->type, in->picture.image(), in->data);
+    markArtChanged();
 }
 
 void frmMain::showArtMenu(const QPoint& globalPos)
@@ -440,11 +369,9 @@ void frmMain::showArtMenu(const QPoint& globalPos)
         shown = artEditor_->ShowsPicture();
         canPaste = platform_.clipboard->hasImage();
     }
-    QAction* copy = mnuArt->findChild<QAction*>(QStringLiteral("mnuArtItem0"));
-    QAction* paste = mnuArt->findChild<QAction*>(QStringLiteral("mnuArtItem1"));
-    copy->setEnabled(shown);
-    paste->setEnabled(canPaste);
-    paste->setText(shown && canPaste ? QStringLiteral("&Paste (this will change the current image)")
+    mnuArtCopy->setEnabled(shown);
+    mnuArtPaste->setEnabled(canPaste);
+    mnuArtPaste->setText(shown && canPaste ? QStringLiteral("&Paste (this will change the current image)")
                                      : QStringLiteral("&Paste"));
     if (shown || canPaste)
         mnuArt->popup(globalPos);
@@ -452,7 +379,6 @@ void frmMain::showArtMenu(const QPoint& globalPos)
 
 void frmMain::copyArt()
 {
-    const auto* picArt = findChild<ArtView*>(QStringLiteral("picArt"));
     if (!artEditor_->ShowsPicture() || picArt->image().isNull())
         return;
     platform_.clipboard->clear();
@@ -464,16 +390,16 @@ void frmMain::pasteArt()
     const QImage image = platform_.clipboard->image();
     if (image.isNull())
         return;
-    auto* cmbImageType = findChild<QComboBox*>(QStringLiteral("cmbImageType"));
     cmbImageType->setCurrentIndex((cmbImageType->count() / 4) * 2 + 1);
     cmbImageType->setEnabled(true);
-    findChild<QComboBox*>(QStringLiteral("cmbPictureType"))->setEnabled(true);
+    cmbPictureType->setEnabled(true);
     const QByteArray data = ImageCodecs().ImageToData(Picture(image), QStringLiteral("image/png"));
     const Picture picture = ImageCodecs().DataToImage(data);
     if (picture.isNull())
         return;
     const bool rev2 = modImageType::IsRevision2(artEditor_->TagRevision());
     artEditor_->StorePicture(rev2 ? QStringLiteral("PNG") : QStringLiteral("image/png"), picture.image(), data);
+    markArtChanged();
 }
 
 } // namespace brindle

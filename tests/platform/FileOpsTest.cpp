@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,8 +77,16 @@ TEST(FileOps, LengthAndWritability)
     EXPECT_EQ(st.st_mode & 0777, 0644u); // only the owner's write bit was added
     EXPECT_FALSE(fs.makeWritable(dir.path() + "/none"));
 
+    // By bytes: the mode to put back is given only where one was changed.
+    ASSERT_EQ(::chmod(QFile::encodeName(f).constData(), 0440), 0);
+    EXPECT_EQ(fs.makeWritableAt(QFile::encodeName(f), nullptr), std::optional<unsigned>(0440u));
+    EXPECT_EQ(fs.makeWritableAt(QFile::encodeName(f), nullptr), std::nullopt);
+    EXPECT_EQ(fs.setModeAt(QFile::encodeName(f), 0440), 0);
+
     EXPECT_TRUE(fs.remove(f));
     EXPECT_FALSE(fs.exists(f));
+    EXPECT_EQ(fs.removeAt(QFile::encodeName(f)), 0); // gone already: where the user wanted it
+    EXPECT_EQ(fs.removeAt(QFile::encodeName(dir.path())), EISDIR);
     EXPECT_FALSE(fs.remove(f));
 }
 

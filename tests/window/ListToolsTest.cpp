@@ -117,9 +117,10 @@ TEST_F(ListToolsTest, MoveUpAndDownFollowTheCurrentRowAndStopAtTheEnds)
     EXPECT_EQ(shownTexts(), QStringList({"Please select a Music Folder     "}));
     EXPECT_EQ(fakes->dialogs->folderRequests.size(), 1);
 
-    // Every item of the list's menu and every tool button is available.
+    // Every item of the list's menu and every tool button is available ("Undo Rename"
+    // once there is a rename to undo).
     for (QAction* a : w->findChild<QMenu*>("mnuPopup")->actions())
-        EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+        EXPECT_EQ(a->isEnabled(), a->objectName() != "mnuUndoRename") << a->text().toStdString();
     for (const char* b : {"cmdRenFile", "cmdRenTitle", "cmdEditFilename", "cmdClean", "Command4", "Command6", "cmdUp",
                           "cmdDown", "cmdCopy", "cmdDelTags"})
         EXPECT_TRUE(find<QPushButton>(b)->isEnabled()) << b;
@@ -205,7 +206,7 @@ TEST_F(ListToolsTest, DraggingToTheBottomEdgeScrollsTheList)
 TEST_F(ListToolsTest, RemoveFromListKeepsTheFilesAndCountsTheRest)
 {
     for (const char* n : {"1.mp3", "2.mp3", "3.mp3", "4.mp3", "5.mp3"})
-        WriteMp3(dir.filePath(n));
+        WriteMp3(dir.filePath(n), {.comment = "said"});
     open(dir.path());
     select({1, 3});
     trigger("mnuRemove");
@@ -217,6 +218,7 @@ TEST_F(ListToolsTest, RemoveFromListKeepsTheFilesAndCountsTheRest)
     trigger("mnuRemove");
     EXPECT_EQ(find<QLabel>("lblTotal")->text(), "Total Tracks: 0");
     EXPECT_FALSE(find<QLineEdit>("txtTitle")->isEnabled());
+    EXPECT_FALSE(find<QCheckBox>("chkComments")->isChecked()); // emptied, not typed
 }
 
 TEST_F(ListToolsTest, DeleteFileNamesEveryFileItDeletes)
@@ -394,10 +396,12 @@ TEST_F(ListToolsTest, CleanFilenameChangesLetterCaseAndRefusesATakenName)
     ASSERT_EQ(fakes->messages->shown.size(), 1);
     EXPECT_TRUE(fakes->messages->shown[0].text.startsWith("This file could not be renamed:\n\na_b.mp3: "));
     EXPECT_TRUE(names().contains("Song.mp3"));
-
-    fakes->messages->shown.clear();
-    click("cmdClean");
-    EXPECT_EQ(shownTexts(), QStringList({"Please select files to process     "}));
+    // The same files stay selected, under their new names.
+    QStringList selected;
+    for (const QModelIndex& i : sel->selectedRows())
+        selected << w->ListModel()->cell(i.row(), 0);
+    selected.sort();
+    EXPECT_EQ(selected, QStringList({"A B.mp3", "Clean Name.mp3", "My Song Title Live.mp3", "Song.mp3", "a_b.mp3"}));
 }
 
 TEST_F(ListToolsTest, RemoveLeadingNumbersRenamesOnlyTheNameInsideItsFolder)
@@ -411,10 +415,13 @@ TEST_F(ListToolsTest, RemoveLeadingNumbersRenamesOnlyTheNameInsideItsFolder)
     ASSERT_TRUE(QDir(dir.path()).mkdir("Best")); // where a folder-wide replacement would aim
     open(folder);
     select({0}); // the selection does not matter
+    fakes->messages->answerYes = true;
     click("Command4");
     EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList({"Intro.mp3", "Intro2.mp3", "Outro.mp3"}));
     EXPECT_TRUE(QDir(dir.filePath("Best")).entryList(QDir::Files).isEmpty());
-    EXPECT_TRUE(fakes->messages->shown.isEmpty());
+    ASSERT_EQ(fakes->messages->shown.size(), 1); // the question first, naming the count
+    EXPECT_EQ(fakes->messages->shown[0].text, "This will rename 2 files in this folder. Continue?");
+    EXPECT_TRUE(fakes->messages->shown[0].noIsDefault);
     EXPECT_EQ(w->ListModel()->rowCount(), 3);
 }
 
@@ -425,6 +432,10 @@ TEST_F(ListToolsTest, AutoNumberFilenamesNumbersEveryRowInListOrder)
         WriteMp3(dir.filePath(QString(QLatin1Char(letters[i])) + ".mp3"), {.mpegFrames = 1});
     open(dir.path());
     select({3});
+    click("Command6"); // refused: nothing happens
+    EXPECT_EQ(onDisk()[0], "a.mp3");
+    fakes->messages->answerYes = true;
+    fakes->messages->shown.clear();
     click("Command6");
     const QStringList files = onDisk();
     ASSERT_EQ(files.size(), 12);
@@ -432,7 +443,7 @@ TEST_F(ListToolsTest, AutoNumberFilenamesNumbersEveryRowInListOrder)
     EXPECT_EQ(files[8], "09 - i.mp3");
     EXPECT_EQ(files[9], "10 - j.mp3");
     EXPECT_EQ(files[11], "12 - l.mp3");
-    EXPECT_TRUE(fakes->messages->shown.isEmpty());
+    EXPECT_EQ(shownTexts(), QStringList({"This will rename 12 files in this folder. Continue?"}));
 
     // A second run replaces the numbers instead of adding more.
     click("Command6");
@@ -602,4 +613,42 @@ TEST_F(ListToolsTest, DISABLED_DragScreenshot)
     click("cmdEditFilename");
     QApplication::processEvents();
     EXPECT_TRUE(w->grab().save(out + QStringLiteral("/editing.png")));
+}
+
+// Every rename batch can be taken back as a whole, with the same no-clobber renames:
+// a name taken since is reported and its file left as it is.
+TEST_F(ListToolsTest, RenameBatchesCanBeUndone)
+{
+    for (const char* n : {"a.mp3", "b.mp3", "c.mp3"})
+        WriteMp3(dir.filePath(n));
+    open(dir.path());
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    auto* undo = w->findChild<QAction*>("mnuUndoRename");
+    fakes->messages->answerYes = true;
+    click("Command6");
+    EXPECT_EQ(onDisk(), QStringList({"01 - a.mp3", "02 - b.mp3", "03 - c.mp3"}));
+    ASSERT_TRUE(undo->isEnabled());
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3", "c.mp3"}));
+    EXPECT_EQ(names(), QStringList({"a.mp3", "b.mp3", "c.mp3"}));
+    EXPECT_FALSE(undo->isEnabled());
+
+    // Clean Filename, then another program makes a file with an old name.
+    for (const char* n : {"a.mp3", "b.mp3"})
+        QFile::rename(dir.filePath(n), dir.filePath(QString(n).replace(".", "_x.")));
+    click("Command5");
+    select({0, 1});
+    click("cmdClean");
+    EXPECT_EQ(onDisk(), QStringList({"A X.mp3", "B X.mp3", "c.mp3"}));
+    WriteMp3(dir.filePath("b_x.mp3"), {.title = "newcomer"});
+    const QByteArray newcomer = bytes("b_x.mp3");
+    fakes->messages->shown.clear();
+    undo->trigger();
+    EXPECT_EQ(onDisk(), QStringList({"B X.mp3", "a_x.mp3", "b_x.mp3", "c.mp3"}));
+    EXPECT_EQ(bytes("b_x.mp3"), newcomer);
+    ASSERT_EQ(fakes->messages->shown.size(), 1);
+    EXPECT_TRUE(fakes->messages->shown[0].text.startsWith("This file could not be renamed:\n\nB X.mp3: "))
+        << fakes->messages->shown[0].text.toStdString();
 }

@@ -197,7 +197,7 @@ TEST_F(WindowTest, DoubleClickAndPlayOpenTheFile)
     for (QAction* a : menu->actions())
         captions << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(captions, QStringList({"Play Track", "Move Up", "Move Down", "-", "Edit Filename", "Clean Filename",
-                                     "Use Title For Filename", "Use Filename For Title", "-", "Copy Selected Tag",
+                                     "Use Title For Filename", "Use Filename For Title", "Undo Rename", "-", "Copy Selected Tag",
                                      "Copy All Tags", "-", "Remove From List", "Delete File"}));
 }
 

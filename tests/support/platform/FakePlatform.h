@@ -75,12 +75,13 @@ public:
     struct Shown {
         Kind kind;
         QString text;
+        bool noIsDefault = false; // for questions
     };
     void information(QWidget*, const QString& text) override { shown.append({Kind::Information, text}); }
     void exclamation(QWidget*, const QString& text) override { shown.append({Kind::Exclamation, text}); }
-    bool askYesNo(QWidget*, const QString& text) override
+    bool askYesNo(QWidget*, const QString& text, Default preset = Default::Yes) override
     {
-        shown.append({Kind::YesNo, text});
+        shown.append({Kind::YesNo, text, preset == Default::No});
         return answerYes;
     }
 

@@ -1,0 +1,96 @@
+#include "ApplyBatch.h"
+
+#include "WindowShared.h"
+
+#include "platform/FileOps.h"
+#include "tag/clsID3.h"
+#include "tools/FileNameRules.h"
+
+#include <cstring>
+
+namespace brindle {
+
+namespace {
+std::u16string toU16(const QString& s)
+{
+    return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size()));
+}
+QString errorText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+} // namespace
+
+ApplyBatch::ApplyBatch(FileOps& files, BatchValues values)
+    : files_(files)
+    , values_(std::move(values))
+{
+}
+
+QStringList ApplyBatch::run(const std::vector<BatchFile>& list)
+{
+    QStringList failures;
+    int counter = 1;
+    int& done = done_;
+    done = 0;
+    clsID3 tag; // one tag object serves the whole pass
+    for (const BatchFile& file : list) {
+        if (stop && stop->load())
+            break;
+        // A read-only file is made writable for the save and gets its mode back after.
+        // Where that fails the write fails too, and says why.
+        const std::optional<unsigned> oldMode = files_.makeWritableAt(file.path, nullptr);
+        tag.SetFileName(file.path.toStdString());
+        // A file that cannot be read is not written: its own values would be lost.
+        const int readError = tag.ReadError();
+
+        for (const auto& [f, text] : values_.fields) {
+            switch (f->rule) {
+            case ApplyRule::Text: tag.*(f->property) = text; break;
+            case ApplyRule::Genre:
+                tag.Genre = text;
+                tag.GenreID = clsID3::ToGenreID(tag.Genre);
+                break;
+            case ApplyRule::Track:
+                if (values_.trackByText)
+                    tag.TrackNumber = text;
+                break;
+            case ApplyRule::CommercialUrls:
+            case ApplyRule::ArtistUrls: {
+                const bool commercial = f->rule == ApplyRule::CommercialUrls;
+                MultiFrameData& urls = commercial ? *tag.CommercialInfo : *tag.ArtistURL;
+                urls.Clear();
+                for (const QString& url : commercial ? values_.commercialUrls : values_.artistUrls)
+                    urls.Add(url.toUtf8().toStdString());
+                break;
+            }
+            case ApplyRule::Disc:
+                tag.DiscNumber = text;
+                tag.DiscsTotal = values_.discsTotal;
+                break;
+            case ApplyRule::None: break;
+            }
+        }
+        if (values_.titleFromFileName)
+            tag.Title = toU16(TitleFromFileName(file.shown));
+        if (values_.autoNumber)
+            tag.TrackNumber = toU16(QStringLiteral("%1").arg(counter, 2, 10, QLatin1Char('0')));
+        if (values_.pictures)
+            tag.AttachedPictures = values_.pictures(tag.ID3RevisionV2());
+
+        if (beforeWrite)
+            beforeWrite();
+        if (readError != 0)
+            failures << file.shown + QStringLiteral(": could not be read (") + errorText(readError) + QLatin1Char(')');
+        else if (!tag.UpdateID3Tags())
+            failures << file.shown + QStringLiteral(": ") + QString::fromStdString(tag.LastError());
+        if (oldMode) {
+            if (const int err = files_.setModeAt(file.path, *oldMode); err != 0 && readError == 0)
+                failures << file.shown + QStringLiteral(": its permissions could not be put back (") + errorText(err) +
+                                QLatin1Char(')');
+        }
+        ++counter;
+        if (afterWrite)
+            afterWrite(++done);
+    }
+    return failures;
+}
+
+} // namespace brindle

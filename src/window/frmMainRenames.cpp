@@ -1,0 +1,246 @@
+// The file-name tools of the main window: each rename batch, its undo, and the
+// title made from each file's name.
+#include "frmMain.h"
+
+#include "ApplyBatch.h"
+#include "WindowShared.h"
+
+#include "controls/XP_ProgressBar.h"
+#include "platform/Desktop.h"
+#include "tools/FileTools.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QTreeView>
+
+#include <algorithm>
+#include <utility>
+
+namespace brindle {
+
+namespace {
+const QString kSelectFileToEdit = QStringLiteral("Please select file to edit     ");
+const QString kSelectFilenameToEdit = QStringLiteral("Please select a filename to edit     ");
+} // namespace
+
+// ---------------------------------------------------------------- renaming
+
+void frmMain::finishRenames(const QStringList& failures)
+{
+    if (!failures.isEmpty())
+        platform_.messages->exclamation(this, failureNotice(failures, "renamed"));
+}
+
+namespace {
+// The rename tools take a name as lossless text (NameText), so a name that is not UTF-8
+// is renamed as itself and never taken for its look-alike.
+QByteArray bytesOf(const QString& nameText) { return QByteArray::fromStdString(NameBytes(nameText)); }
+} // namespace
+
+QString frmMain::toolName(int row) const { return NameText(model_->name(row).toStdString()); }
+
+// Carries out a planned batch with the list frozen, then shows the folder as it is now
+// with the same files (under their new names) selected, and names what could not be
+// renamed.
+void frmMain::recordRenames(const QList<RenameResult>& results)
+{
+    undoRenames_.clear();
+    for (auto r = results.crbegin(); r != results.crend(); ++r)
+        if (r->outcome == RenameOutcome::Renamed)
+            undoRenames_.append({r->newName, r->oldName});
+    popup_.undoRename->setEnabled(!undoRenames_.isEmpty());
+}
+
+void frmMain::UndoRenames()
+{
+    if (undoRenames_.isEmpty())
+        return;
+    // The same no-clobber batch: a name taken since is reported, never replaced.
+    QList<PlannedRename> plan;
+    for (const auto& [now, before] : std::exchange(undoRenames_, {}))
+        plan.append({now, before});
+    popup_.undoRename->setEnabled(false);
+    renameAndRescan(plan, false, false);
+}
+
+bool frmMain::confirmFolderRenames(const QList<PlannedRename>& plan)
+{
+    const auto count = std::count_if(plan.cbegin(), plan.cend(), [](const PlannedRename& p) {
+        return !p.newName.isEmpty() && p.newName != p.oldName;
+    });
+    if (count == 0)
+        return true;
+    return platform_.messages->askYesNo(
+        this, QStringLiteral("This will rename %1 files in this folder. Continue?").arg(count),
+        MessageBoxes::Default::No);
+}
+
+void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo)
+{
+    QStringList skipped = std::exchange(writeFailures_, {});
+    freezeRedraw(ListView1);
+    if (clearSelectAll)
+        setCheck(chkSelAll, false);
+    ListPlace place = listPlace();
+    const QList<RenameResult> results = brindle::RenameInFolder(CurrentFolder(), plan);
+    if (recordUndo)
+        recordRenames(results);
+    for (const RenameResult& r : results) {
+        const QByteArray oldName = bytesOf(r.oldName), now = bytesOf(r.currentName());
+        if (oldName == now)
+            continue;
+        for (QByteArray& name : place.selected)
+            if (name == oldName)
+                name = now;
+        if (place.current == oldName)
+            place.current = now;
+    }
+    ScanFolder(CurrentFolder());
+    restoreListPlace(place);
+    if (isBusyCursor())
+        restoreNormalCursor();
+    unfreezeRedraw(ListView1);
+    finishRenames(skipped + DescribeFailures(results));
+}
+
+void frmMain::cmdRenFile_Click()
+{
+    if (listIsEmptyAskFolder())
+        return;
+    const QList<int> rows = selectedRowsInOrder();
+    if (rows.isEmpty()) {
+        platform_.messages->information(this, kSelectFileToEdit);
+        return;
+    }
+    QList<PlannedRename> plan;
+    for (int r : rows) {
+        if (const QString title = model_->cell(r, 1); !title.isEmpty())
+            plan.append(brindle::PlanTitleForFilename(toolName(r), title));
+    }
+    renameAndRescan(plan, true);
+}
+
+void frmMain::cmdRenTitle_Click()
+{
+    runPendingRefresh();
+    if (listIsEmptyAskFolder())
+        return;
+    const bool everyRow = chkSelAll->isChecked();
+    QList<int> rows;
+    if (everyRow) {
+        for (int r = 0; r < model_->rowCount(); ++r)
+            rows << r;
+    } else {
+        rows = selectedRowsInOrder();
+    }
+    if (rows.isEmpty()) {
+        platform_.messages->information(this, kNoFilesMessage);
+        return;
+    }
+    if (everyRow)
+        setCheck(chkSelAll, false);
+    // The editor's other ticked fields go along; each file keeps its own pictures, as a
+    // tool for titles must not replace anyone's album art.
+    BatchValues values = batchValues();
+    values.pictures = {};
+    values.trackByText = false;
+    values.autoNumber = false;
+    values.titleFromFileName = true;
+    runBatch(std::move(values), rows, everyRow);
+    XP_ProgressBarOlive->hide();
+    XP_ProgressBarOlive->setValue(0);
+    lblTotal->show();
+    ScanFolder(CurrentFolder());
+    setCheck(title_->box, false);
+    reportWriteFailures();
+}
+
+void frmMain::cmdEditFilename_Click()
+{
+    if (listIsEmptyAskFolder())
+        return;
+    const int row = currentRow();
+    if (row < 0 || !ListView1->selectionModel()->isRowSelected(row, {})) {
+        platform_.messages->exclamation(this, kSelectFilenameToEdit);
+        restoreNormalCursor();
+        return;
+    }
+    ListView1->setFocus();
+    ListView1->edit(model_->index(row, 0));
+}
+
+void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
+{
+    if (row < 0 || row >= model_->rowCount())
+        return;
+    if (!EditedNameAccepted(text)) {
+        platform_.messages->exclamation(this, QString::fromLatin1(kEditedNameRefused));
+        return;
+    }
+    // The edited row's own file is renamed, and the row shows the name the file has
+    // afterwards, whether or not the rename went through.
+    const QString oldName = toolName(row);
+    const RenameResult result = brindle::EditFilename(CurrentFolder(), oldName, text);
+    recordRenames({result});
+    const QString now = result.currentName();
+    if (now != oldName)
+        model_->setName(row, bytesOf(now), DisplayText(now));
+    SetCellTooltips();
+    if (row == currentRow()) {
+        editorPath_ = rowPath(row);
+        if (result.outcome == RenameOutcome::Renamed)
+            LoadSelectedFile();
+    }
+    finishRenames(DescribeFailures({result}));
+}
+
+void frmMain::cmdClean_Click()
+{
+    if (listIsEmptyAskFolder())
+        return;
+    const QList<int> rows = selectedRowsInOrder();
+    if (rows.isEmpty()) {
+        platform_.messages->information(this, kNoFilesMessage);
+        return;
+    }
+    showBusyCursor();
+    QList<PlannedRename> plan;
+    for (int r : rows) {
+        plan.append(brindle::PlanCleanFilename(toolName(r)));
+    }
+    renameAndRescan(plan, true);
+}
+
+void frmMain::Command4_Click()
+{
+    if (listIsEmptyAskFolder())
+        return;
+    QList<PlannedRename> plan;
+    for (int r = 0; r < model_->rowCount(); ++r) {
+        plan.append(brindle::PlanRemoveLeadingNumbers(toolName(r)));
+    }
+    if (!confirmFolderRenames(plan)) {
+        writeFailures_.clear();
+        return;
+    }
+    renameAndRescan(plan, false);
+}
+
+void frmMain::Command6_Click()
+{
+    if (listIsEmptyAskFolder())
+        return;
+    QStringList names;
+    for (int r = 0; r < model_->rowCount(); ++r)
+        names << toolName(r);
+    const QList<PlannedRename> plan = brindle::PlanAutoNumberFilenames(names);
+    if (!confirmFolderRenames(plan)) {
+        writeFailures_.clear();
+        return;
+    }
+    renameAndRescan(plan, false);
+}
+
+} // namespace brindle
