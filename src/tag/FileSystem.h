@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
@@ -34,6 +35,16 @@ public:
     virtual ssize_t copyFileRange(int fdIn, off_t* offIn, int fdOut, off_t* offOut, std::size_t count) = 0;
     virtual int futimens(int fd, const struct timespec times[2]) = 0;
     virtual int unlink(const std::string& path) = 0;
+
+    // Not pure, so that test doubles need only replace what they test.
+    // flock(2) on the open file description: two descriptors of one file, in one
+    // process or two, exclude each other.
+    virtual int lock(int fd, int operation);
+    // Clears O_NONBLOCK, which files are opened with so that a FIFO cannot block the open.
+    virtual int clearNonBlocking(int fd);
+    virtual int mkdir(const std::string& path, mode_t mode);
+    // The names in a folder, without "." and ".."; an errno value, 0 on success.
+    virtual int listFolder(const std::string& path, std::vector<std::string>& names);
 
     // The process-wide POSIX implementation.
     static FileSystem& posix();

@@ -71,6 +71,15 @@ bool sameTime(const timespec& a, const timespec& b)
                                          << ", first difference at offset " << at;
 }
 
+// The new content a kept copy holds after its record.
+std::string keptContent(const std::string& copy)
+{
+    const auto record = ReadPendingSave(FileSystem::posix(), copy);
+    if (!record)
+        return "(no record)";
+    return readAll(copy).substr(record->contentOffset);
+}
+
 std::string expectedContent(const std::string& old, const RewritePlan& plan)
 {
     return plan.head + old.substr(plan.audioBegin, plan.audioEnd - plan.audioBegin) + plan.tail;
@@ -100,6 +109,10 @@ protected:
         if (const char* old = std::getenv("TEMP"))
             savedTemp_ = old;
         ::setenv("TEMP", temp_.c_str(), 1);
+        if (const char* old = std::getenv("XDG_STATE_HOME"))
+            savedState_ = old;
+        ::setenv("XDG_STATE_HOME", (root_ + "/state").c_str(), 1);
+        journal_ = root_ + "/state/brindle/saves";
     }
     void TearDown() override
     {
@@ -107,6 +120,10 @@ protected:
             ::setenv("TEMP", savedTemp_->c_str(), 1);
         else
             ::unsetenv("TEMP");
+        if (savedState_)
+            ::setenv("XDG_STATE_HOME", savedState_->c_str(), 1);
+        else
+            ::unsetenv("XDG_STATE_HOME");
         std::error_code ec;
         fsys::permissions(root_, fsys::perms::owner_all, ec);
         fsys::remove_all(root_, ec);
@@ -124,11 +141,15 @@ protected:
         return path;
     }
 
+    // The copies left in the journal folder, and anything left in the temporary one.
     std::vector<std::string> tempFiles() const
     {
         std::vector<std::string> names;
-        for (const auto& entry : fsys::directory_iterator(temp_))
-            names.push_back(entry.path().string());
+        for (const std::string& folder : {temp_, journal_}) {
+            std::error_code ec;
+            for (const auto& entry : fsys::directory_iterator(folder, ec))
+                names.push_back(entry.path().string());
+        }
         return names;
     }
 
@@ -154,7 +175,8 @@ protected:
 
     std::string root_;
     std::string temp_;
-    std::optional<std::string> savedTemp_;
+    std::string journal_;
+    std::optional<std::string> savedTemp_, savedState_;
 };
 
 TEST_F(SafeRewriteTest, RewritesContentKeepingIdentityModeAndTimes)
@@ -198,7 +220,7 @@ TEST_F(SafeRewriteTest, RewritesContentKeepingIdentityModeAndTimes)
     }
 }
 
-TEST_F(SafeRewriteTest, TemporaryFileIsPrivateUniqueAndNamedAfterTheTime)
+TEST_F(SafeRewriteTest, CopyIsPrivateAndNamedAfterItsFile)
 {
     const std::string path = makeFile("a.mp3", randomBytes(5000, 2));
     FaultyFileSystem fs;
@@ -207,25 +229,15 @@ TEST_F(SafeRewriteTest, TemporaryFileIsPrivateUniqueAndNamedAfterTheTime)
         if (op == "pwrite" && tempMode == 0 && !fs.created().empty())
             tempMode = statOf(fs.created().front()).st_mode & 07777;
     };
-    const std::time_t before = std::time(nullptr);
+    const struct stat st = statOf(path);
     ASSERT_TRUE(RewriteFile(fs, path, replaceEnds(5000, 10, 10, 20, 20)).ok);
     ASSERT_EQ(fs.created().size(), 1u);
     EXPECT_EQ(tempMode, 0600);
-    // TEMP "/mp3" 14 digits, a unique suffix, ".mp3"
-    const std::string name = fs.created().front();
-    const std::string prefix = temp_ + "/mp3";
-    ASSERT_EQ(name.rfind(prefix, 0), 0u) << name;
-    const std::string rest = name.substr(prefix.size());
-    ASSERT_GT(rest.size(), 14u + 1 + 4) << name;
-    const std::string digits = rest.substr(0, 14);
-    EXPECT_EQ(digits.find_first_not_of("0123456789"), std::string::npos) << name;
-    EXPECT_EQ(rest.substr(rest.size() - 4), ".mp3") << name;
-    EXPECT_EQ(rest.find('/'), std::string::npos) << name;
-    std::tm tm{};
-    ::localtime_r(&before, &tm);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M", &tm);
-    EXPECT_EQ(digits.substr(0, 12), stamp) << "local date and time to the minute";
+    char name[64];
+    std::snprintf(name, sizeof name, "/%llx-%llx.save", static_cast<unsigned long long>(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    EXPECT_EQ(fs.created().front(), journal_ + name);
+    EXPECT_EQ(statOf(journal_).st_mode & 07777, 0700);
 }
 
 TEST_F(SafeRewriteTest, TemporaryFolderComesFromTempThenTheSystem)
@@ -245,37 +257,36 @@ TEST_F(SafeRewriteTest, TemporaryFolderComesFromTempThenTheSystem)
         ::unsetenv("TMPDIR");
 }
 
-TEST_F(SafeRewriteTest, MissingTemporaryFolderChangesNothing)
+TEST_F(SafeRewriteTest, JournalFolderThatCannotBeMadeChangesNothing)
 {
     const std::string old = randomBytes(3000, 21);
     const std::string path = makeFile("a.mp3", old);
-    const std::string missing = root_ + "/no such folder";
-    ::setenv("TEMP", missing.c_str(), 1);
+    const std::string blocked = makeFile("not a folder", "x");
+    ::setenv("XDG_STATE_HOME", blocked.c_str(), 1);
     const RewriteResult result = RewriteFile(FileSystem::posix(), path, replaceEnds(old.size(), 10, 0, 20, 0));
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.reason.rfind("cannot create temporary file " + missing + "/mp3", 0), 0u) << result.reason;
-    EXPECT_NE(result.reason.find(": No such file or directory"), std::string::npos) << result.reason;
+    EXPECT_EQ(result.reason.rfind("cannot create the folder " + blocked + "/brindle/saves", 0), 0u) << result.reason;
+    EXPECT_NE(result.reason.find(": Not a directory"), std::string::npos) << result.reason;
     EXPECT_TRUE(sameBytes(readAll(path), old));
 }
 
-TEST_F(SafeRewriteTest, TakenTemporaryNameIsNeverReused)
+TEST_F(SafeRewriteTest, TakenCopyNameIsNeverReused)
 {
     const std::string old = randomBytes(8000, 3);
     const std::string path = makeFile("a.mp3", old);
     const RewritePlan plan = replaceEnds(old.size(), 100, 0, 50, 0);
     FaultyFileSystem fs;
-    // Another program takes the first name just before this one opens it.
+    // Another program takes the name just before this one creates it.
     fs.beforeCall = [&](const std::string& op) {
         if (op == "open" && fs.created().size() == 1 && !fsys::exists(fs.created()[0]))
             std::ofstream(fs.created()[0]) << "not ours";
     };
     const RewriteResult result = RewriteFile(fs, path, plan);
-    EXPECT_TRUE(result.ok) << result.reason;
-    ASSERT_EQ(fs.created().size(), 2u);
-    EXPECT_NE(fs.created()[0], fs.created()[1]);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.reason.find("File exists"), std::string::npos) << result.reason;
+    ASSERT_EQ(fs.created().size(), 1u);
     EXPECT_EQ(readAll(fs.created()[0]), "not ours");
-    EXPECT_FALSE(fsys::exists(fs.created()[1]));
-    EXPECT_TRUE(sameBytes(readAll(path), expectedContent(old, plan)));
+    EXPECT_TRUE(sameBytes(readAll(path), old));
 }
 
 TEST_F(SafeRewriteTest, TwoWritesInTheSameSecondDoNotInterfere)
@@ -377,7 +388,7 @@ TEST_F(SafeRewriteTest, RefillThatKeepsFailingLeavesTheNewContentInTheTemporaryF
     ASSERT_FALSE(result.keptTempPath.empty());
     EXPECT_NE(result.reason.find("cannot truncate " + path + ": Input/output error"), std::string::npos) << result.reason;
     EXPECT_NE(result.reason.find(result.keptTempPath), std::string::npos) << result.reason;
-    EXPECT_TRUE(sameBytes(readAll(result.keptTempPath), expectedContent(old, plan)));
+    EXPECT_TRUE(sameBytes(keptContent(result.keptTempPath), expectedContent(old, plan)));
     EXPECT_EQ(tempFiles(), std::vector<std::string>{result.keptTempPath});
 }
 
@@ -402,13 +413,13 @@ TEST_F(SafeRewriteTest, ExceptionsDoNotEscapeAndLoseNothing)
     const RewritePlan plan = replaceEnds(old.size(), 100, 0, 900, 0);
     for (const char* op : {"fallocate", "ftruncate", "copyFileRange"}) {
         SCOPED_TRACE(op);
-        // Shrinking, so that the refill cuts the file; the copy throws on its second call (the refill).
+        // Shrinking, so that the refill cuts the file; the kernel copy is the refill's.
         const RewritePlan shrink = replaceEnds(old.size(), 1000, 0, 10, 0);
         const RewritePlan& p = std::string(op) == "fallocate" ? plan : shrink;
         const std::string path = makeFile("a.mp3", old);
         FaultyFileSystem fs;
         int seen = 0;
-        const int throwAt = std::string(op) == "copyFileRange" ? 2 : 1;
+        const int throwAt = 1;
         fs.beforeCall = [&](const std::string& name) {
             if (name == op && ++seen == throwAt)
                 throw std::bad_alloc();
@@ -422,7 +433,7 @@ TEST_F(SafeRewriteTest, ExceptionsDoNotEscapeAndLoseNothing)
             EXPECT_TRUE(tempFiles().empty());
         } else {
             ASSERT_FALSE(result.keptTempPath.empty());
-            EXPECT_TRUE(sameBytes(readAll(result.keptTempPath), expectedContent(old, p)));
+            EXPECT_TRUE(sameBytes(keptContent(result.keptTempPath), expectedContent(old, p)));
         }
         clearTemp();
     }
@@ -436,7 +447,7 @@ struct Steps {
         const auto& fds = fs.fds();
         original = fds.at(0);
         for (std::size_t i = 0; i < log.size(); ++i)
-            if (log[i] == "open" && i > 0 && temporary < 0)
+            if (log[i] == "open" && i > 0 && temporary < 0 && fds[i] >= 0)
                 temporary = fds[i];
         for (std::size_t i = 0; i < log.size(); ++i) {
             const int at = static_cast<int>(i);
@@ -511,15 +522,20 @@ TEST_F(SafeRewriteTest, LostWritesAreCaughtByTheLengthChecks)
     configure(clean);
     ASSERT_TRUE(RewriteFile(clean, makeFile("a.mp3", old), plan).ok);
     const Steps s(clean);
-    {
-        SCOPED_TRACE("the temporary file's last write is lost");
+    // The copy's last write is its record, the one before it the end of its content.
+    int lastContentWrite = -1;
+    for (int i = 0; i < s.lastTemporaryWrite; ++i)
+        if (clean.log()[static_cast<std::size_t>(i)] == "pwrite" && clean.fds()[static_cast<std::size_t>(i)] == s.temporary)
+            lastContentWrite = i;
+    for (const auto& [lost, error] : {std::pair{lastContentWrite, "bytes instead of"}, {s.lastTemporaryWrite, "did not read back"}}) {
+        SCOPED_TRACE(std::string("a write of the copy is lost: ") + error);
         const std::string path = makeFile("a.mp3", old);
         FaultyFileSystem fs;
         configure(fs);
-        fs.loseWriteAt = s.lastTemporaryWrite + 1;
+        fs.loseWriteAt = lost + 1;
         const RewriteResult result = RewriteFile(fs, path, plan);
         EXPECT_FALSE(result.ok);
-        EXPECT_NE(result.reason.find("bytes instead of"), std::string::npos) << result.reason;
+        EXPECT_NE(result.reason.find(error), std::string::npos) << result.reason;
         EXPECT_TRUE(sameBytes(readAll(path), old));
         EXPECT_TRUE(tempFiles().empty());
     }
@@ -612,7 +628,7 @@ TEST_F(SafeRewriteTest, LastingFailureFromAnyStepLosesNothing)
             if (!result.keptTempPath.empty()) {
                 EXPECT_FALSE(result.ok);
                 EXPECT_NE(result.reason.find(result.keptTempPath), std::string::npos);
-                EXPECT_TRUE(sameBytes(readAll(result.keptTempPath), expected));
+                EXPECT_TRUE(sameBytes(keptContent(result.keptTempPath), expected));
             } else {
                 ASSERT_TRUE(now == old || now == expected);
             }
