@@ -1,5 +1,9 @@
 #include "FaultyFileSystem.h"
+#include "Mp3Builder.h"
+#include "tag/FileReader.h"
+#include "tag/FolderScan.h"
 #include "tag/SafeRewrite.h"
+#include "tag/clsID3.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +13,15 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <optional>
 #include <random>
 #include <sched.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -724,6 +733,289 @@ TEST_F(SafeRewriteTest, RefusedOpenCreatesNothing)
     EXPECT_EQ(result.reason, "cannot open " + path + " for writing: Permission denied");
     EXPECT_TRUE(fs.created().empty());
     EXPECT_TRUE(sameBytes(readAll(path), old));
+}
+
+// --- One writer at a time, and no lost update
+
+TEST_F(SafeRewriteTest, SecondWriterWaitsForTheFirstAndReadsItsResult)
+{
+    const std::string old = randomBytes(20000, 30);
+    const std::string path = makeFile("a.mp3", old);
+    auto first = std::make_unique<RewriteSession>(FileSystem::posix(), path);
+    ASSERT_TRUE(first->isOpen()) << first->error();
+    std::atomic<bool> done{false};
+    RewriteResult second;
+    std::string secondSaw;
+    std::thread other([&] {
+        RewriteSession session(FileSystem::posix(), path);
+        secondSaw = readAll(path); // what it reads once it holds the lock
+        second = session.rewrite(replaceEnds(session.length(), 0, 0, 7, 0));
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(done) << "the second writer went ahead while the first held the file";
+    const RewritePlan plan = replaceEnds(old.size(), 100, 0, 300, 0);
+    EXPECT_TRUE(first->rewrite(plan).ok);
+    first.reset();
+    other.join();
+    const std::string afterFirst = expectedContent(old, plan);
+    EXPECT_TRUE(sameBytes(secondSaw, afterFirst));
+    EXPECT_TRUE(second.ok) << second.reason;
+    EXPECT_TRUE(sameBytes(readAll(path), randomBytes(7, 11) + afterFirst));
+}
+
+TEST_F(SafeRewriteTest, ChangeByAnotherProgramBeforeTheRefillIsRefusedAndKept)
+{
+    const std::string old = randomBytes(30000, 31);
+    const RewritePlan plan = replaceEnds(old.size(), 100, 0, 300, 0);
+    for (const char* change : {"append", "touch"}) {
+        SCOPED_TRACE(change);
+        const std::string path = makeFile("a.mp3", old);
+        FaultyFileSystem fs;
+        std::string appended;
+        // Another program (which takes no lock) changes the file while the copy is made.
+        fs.beforeCall = [&](const std::string& op) {
+            if (op != "fsync" || !appended.empty())
+                return;
+            appended = std::string(change) == "append" ? "more data" : "touched";
+            if (appended == "more data") {
+                std::ofstream(path, std::ios::binary | std::ios::app) << appended;
+            } else {
+                const timespec now[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+                ::utimensat(AT_FDCWD, path.c_str(), now, 0);
+            }
+        };
+        const RewriteResult result = RewriteFile(fs, path, plan);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.reason, path + " was changed by another program while it was being saved; it was left as "
+                                        "that program left it");
+        EXPECT_TRUE(sameBytes(readAll(path), appended == "more data" ? old + appended : old));
+        EXPECT_TRUE(tempFiles().empty());
+    }
+}
+
+TEST_F(SafeRewriteTest, OnlyRegularFilesAreOpenedAndNothingBlocks)
+{
+    const std::string fifo = root_ + "/fifo.mp3";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string folder = root_ + "/folder.mp3";
+    fsys::create_directory(folder);
+    for (const std::string& path : {fifo, folder}) {
+        SCOPED_TRACE(path);
+        const RewriteResult result = RewriteFile(FileSystem::posix(), path, RewritePlan{});
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.reason == "cannot write " + path + ": not a regular file" ||
+                    result.reason == "cannot open " + path + " for writing: Is a directory")
+            << result.reason;
+        clsID3 tag;
+        tag.SetFileName(path);
+        EXPECT_NE(tag.ReadError(), 0);
+    }
+    clsID3 tag;
+    tag.SetFileName(fifo);
+    EXPECT_EQ(ReadErrorText(tag.ReadError()), "not a regular file");
+    EXPECT_TRUE(tempFiles().empty());
+}
+
+// --- Never shorten a file below its audio
+
+TEST_F(SafeRewriteTest, TagClaimingMoreThanTheFileIsRefusedByWriteAndStrip)
+{
+    using namespace test;
+    const std::string audio = MpegFrames(40);
+    // The size field says 8 MiB; the file holds a few KiB. Also: a tag running into the ID3v1 tag.
+    std::string tooLong = Tag(3, Frame(3, "TIT2", Latin1("T")), 16);
+    tooLong.replace(6, 4, SyncSafe(8u << 20));
+    std::string intoTrailer = Tag(3, Frame(3, "TIT2", Latin1("T")), 16);
+    intoTrailer.replace(6, 4, SyncSafe(static_cast<std::uint32_t>(intoTrailer.size() - 10 + audio.size() + 64)));
+    for (const std::string& head : {tooLong, intoTrailer}) {
+        const std::string old = head + audio + Id3v1("T", "", "", "", "", 1, 12);
+        const std::string path = makeFile("a.mp3", old);
+        for (const bool strip : {true, false}) {
+            SCOPED_TRACE(std::string(&head == &tooLong ? "past the end" : "into the trailer") + (strip ? ", strip" : ", write"));
+            clsID3 tag;
+            tag.SetFileName(path);
+            tag.Title = u"New";
+            EXPECT_FALSE(strip ? tag.DeleteID3Tags() : tag.UpdateID3Tags());
+            EXPECT_NE(tag.LastError().find("writing it would cut the audio, so it was left unchanged"), std::string::npos)
+                << tag.LastError();
+            EXPECT_TRUE(sameBytes(readAll(path), old));
+        }
+    }
+    EXPECT_EQ(CheckAudioKept(10, 10, 10), "");
+    EXPECT_EQ(CheckAudioKept(0, 0, 0), "");
+    EXPECT_TRUE(tempFiles().empty());
+}
+
+// --- No out-of-space halfway
+
+TEST_F(SafeRewriteTest, NoRoomFoundWhileExtendingLeavesTheFileAsItWas)
+{
+    const std::string old = randomBytes(20000, 32);
+    const RewritePlan plan = replaceEnds(old.size(), 0, 0, 70000, 0);
+    auto configure = [](FaultyFileSystem& fs) { fs.failEvery("fallocate", EOPNOTSUPP); };
+    FaultyFileSystem clean;
+    configure(clean);
+    ASSERT_TRUE(RewriteFile(clean, makeFile("a.mp3", old), plan).ok);
+    const Steps steps(clean);
+    ASSERT_GE(steps.firstOriginalWrite, 0);
+    for (const int k : {steps.firstOriginalWrite + 1, steps.firstOriginalWrite + 2}) {
+        SCOPED_TRACE("the zeros that claim the room fail from call " + std::to_string(k));
+        const std::string path = makeFile("a.mp3", old);
+        const struct stat before = statOf(path);
+        FaultyFileSystem fs;
+        configure(fs);
+        // Running out of space while the file grows: every write to it fails from here on.
+        fs.beforeCall = [&](const std::string&) {
+            if (fs.calls() + 1 == k)
+                fs.failEvery("pwrite", ENOSPC);
+        };
+        const RewriteResult result = RewriteFile(fs, path, plan);
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.reason.find("No space left on device"), std::string::npos) << result.reason;
+        EXPECT_NE(result.reason.find("the file is unchanged"), std::string::npos) << result.reason;
+        const Snapshot after(path);
+        EXPECT_TRUE(sameBytes(after.content, old));
+        EXPECT_TRUE(sameTime(after.st.st_mtim, before.st_mtim));
+        EXPECT_TRUE(tempFiles().empty());
+    }
+}
+
+// --- Recoverable at every instant
+
+// Runs the rewrite in a child that dies (as by kill -9) just before call k; true if it died.
+bool crashAt(const std::string& path, const RewritePlan& plan, int k, bool plain)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        FaultyFileSystem fs;
+        fs.noKernelCopy = plain;
+        fs.maxTransfer = 8192;
+        fs.beforeCall = [&](const std::string&) {
+            if (fs.calls() + 1 == k)
+                ::_exit(9);
+        };
+        RewriteFile(fs, path, plan);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 9;
+}
+
+TEST_F(SafeRewriteTest, KilledAtAnyStepTheNextRunFinishesOrUndoesTheSave)
+{
+    const std::string old = randomBytes(60000, 33);
+    for (const bool plain : {false, true}) {
+        for (const RewritePlan& plan : {replaceEnds(old.size(), 500, 128, 9000, 300), replaceEnds(old.size(), 9000, 300, 500, 0)}) {
+            const std::string expected = expectedContent(old, plan);
+            FaultyFileSystem clean;
+            clean.noKernelCopy = plain;
+            clean.maxTransfer = 8192;
+            ASSERT_TRUE(RewriteFile(clean, makeFile("a.mp3", old), plan).ok);
+            const Steps steps(clean);
+            const int n = clean.calls();
+            int completed = 0, undone = 0;
+            for (int k = 1; k <= n; ++k) {
+                SCOPED_TRACE((plain ? "plain, " : "kernel, ") + std::to_string(plan.head.size()) + "-byte head, killed before call " +
+                             std::to_string(k) + " of " + std::to_string(n) + " (" + clean.log()[k - 1] + ")");
+                const std::string path = makeFile("a.mp3", old);
+                const struct stat before = statOf(path);
+                ASSERT_TRUE(crashAt(path, plan, k, plain));
+                // Whatever is left in the journal names its file, or holds nothing of it yet.
+                for (const PendingSave& save : ListPendingSaves(FileSystem::posix())) {
+                    EXPECT_EQ(save.inode, before.st_ino);
+                    if (k > steps.temporaryFlush) {
+                        EXPECT_TRUE(ReadPendingSave(FileSystem::posix(), save.copyPath).has_value());
+                    }
+                }
+                // The next run that meets the file: the scan of its folder (or, every other
+                // time, the next save of it, which finishes the old one before it reads).
+                std::vector<std::string> notes;
+                if (k % 2) {
+                    ListFolderMp3s(root_, nullptr, &notes);
+                } else {
+                    RewriteSession session(FileSystem::posix(), path);
+                    ASSERT_TRUE(session.isOpen()) << session.error();
+                    notes = session.notes();
+                }
+                const Snapshot snap(path);
+                ASSERT_TRUE(snap.content == old || snap.content == expected);
+                EXPECT_EQ(snap.st.st_ino, before.st_ino);
+                EXPECT_EQ(snap.st.st_mode, before.st_mode);
+                EXPECT_TRUE(sameTime(snap.st.st_mtim, before.st_mtim));
+                if (k > steps.removal + 1) {
+                    EXPECT_TRUE(sameBytes(snap.content, expected));
+                    EXPECT_TRUE(notes.empty()); // the save had ended
+                } else if (k > steps.reservation) {
+                    EXPECT_TRUE(sameBytes(snap.content, expected)) << "the original was touched: only new will do";
+                    ASSERT_EQ(notes.size(), 1u);
+                    EXPECT_NE(notes[0].find(path + ": an interrupted save "), std::string::npos) << notes[0];
+                    ++completed;
+                } else if (!notes.empty()) {
+                    ++undone;
+                }
+                EXPECT_TRUE(tempFiles().empty());
+                clearTemp();
+            }
+            EXPECT_GT(completed, 3);
+            EXPECT_GT(undone, 3);
+        }
+    }
+}
+
+TEST_F(SafeRewriteTest, RecoveryLeavesAChangedOrMissingFileAloneAndSaysWhy)
+{
+    const std::string old = randomBytes(50000, 34);
+    const RewritePlan plan = replaceEnds(old.size(), 100, 0, 3000, 0);
+    FaultyFileSystem clean;
+    clean.noKernelCopy = true;
+    clean.maxTransfer = 8192;
+    ASSERT_TRUE(RewriteFile(clean, makeFile("a.mp3", old), plan).ok);
+    const Steps steps(clean);
+    for (const char* what : {"grown", "removed", "busy"}) {
+        SCOPED_TRACE(what);
+        const std::string path = makeFile("a.mp3", old);
+        ASSERT_TRUE(crashAt(path, plan, steps.firstOriginalWrite + 2, true));
+        const std::string damaged = readAll(path);
+        int kept = 0;
+        std::vector<std::string> notes;
+        if (std::string(what) == "grown") {
+            std::ofstream(path, std::ios::binary | std::ios::app) << std::string(9000, 'x');
+            notes = RecoverPendingSaves(FileSystem::posix(), nullptr, {}, &kept);
+            EXPECT_EQ(readAll(path).size(), damaged.size() + 9000);
+        } else if (std::string(what) == "removed") {
+            ::unlink(path.c_str());
+            notes = RecoverPendingSaves(FileSystem::posix(), nullptr, {}, &kept);
+        } else {
+            // A save still running holds its copy: nothing is done behind its back.
+            const auto saves = ListPendingSaves(FileSystem::posix());
+            ASSERT_EQ(saves.size(), 1u);
+            const int fd = ::open(saves[0].copyPath.c_str(), O_RDONLY);
+            ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+            notes = RecoverPendingSaves(FileSystem::posix(), nullptr, {}, &kept);
+            EXPECT_TRUE(notes.empty());
+            EXPECT_EQ(kept, 0);
+            ::close(fd);
+            EXPECT_TRUE(sameBytes(readAll(path), damaged));
+            // Only files under the folder asked for.
+            notes = RecoverPendingSaves(FileSystem::posix(), nullptr, root_ + "/elsewhere", &kept);
+            EXPECT_TRUE(notes.empty());
+            notes = RecoverPendingSaves(FileSystem::posix(), nullptr, root_ + "/", &kept);
+            EXPECT_TRUE(sameBytes(readAll(path), expectedContent(old, plan)));
+            ASSERT_EQ(notes.size(), 1u);
+            EXPECT_EQ(notes[0], path + ": an interrupted save was completed; the file holds its new tags");
+            continue;
+        }
+        EXPECT_EQ(kept, 1);
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_EQ(notes[0].rfind(path + ": an interrupted save could not be finished (", 0), 0u) << notes[0];
+        const auto saves = ListPendingSaves(FileSystem::posix());
+        ASSERT_EQ(saves.size(), 1u);
+        EXPECT_NE(notes[0].find("its new content is kept in " + saves[0].copyPath), std::string::npos) << notes[0];
+        EXPECT_TRUE(sameBytes(keptContent(saves[0].copyPath), expectedContent(old, plan)));
+        clearTemp();
+    }
 }
 
 } // namespace
