@@ -1,7 +1,9 @@
 #include "Commands.h"
 
+#include "Parallel.h"
 #include "PictureModule.h"
 
+#include "tag/FileReader.h"
 #include "tag/FolderScan.h"
 #include "tag/Properties.h"
 #include "tag/RowCompare.h"
@@ -17,6 +19,9 @@
 #include <sstream>
 #include <unistd.h>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
 #include <ostream>
 
 namespace brindle::cli {
@@ -132,7 +137,7 @@ bool readable(const clsID3& tag, const std::string& file, std::ostream& err)
 {
     if (tag.ReadError() == 0)
         return true;
-    err << "brindle-cli: " << printablePath(file) << ": " << std::strerror(tag.ReadError()) << "\n";
+    err << "brindle-cli: " << printablePath(file) << ": " << ReadErrorText(tag.ReadError()) << "\n";
     return false;
 }
 
@@ -167,14 +172,29 @@ void splitPicturePath(const std::string& value, std::string& path, int& type)
 
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = std::strerror(errno);
+    // Without blocking, and only a regular file: a FIFO must not hang the command.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st{};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = fd >= 0 && st.st_mode != 0 ? ReadErrorText(S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile) : std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
         return false;
     }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    bytes = ss.str();
+    bytes.clear();
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
     return true;
 }
 
@@ -233,7 +253,10 @@ int ParseListColumn(const std::string& text)
 int List(const std::string& folder, bool json, int sortColumn, bool descending, std::ostream& out, std::ostream& err)
 {
     int error = 0;
-    std::vector<std::string> names = ListFolderMp3s(folder, &error);
+    std::vector<std::string> notes;
+    std::vector<std::string> names = ListFolderMp3s(folder, &error, &notes);
+    for (const auto& note : notes)
+        err << "brindle-cli: " << printablePath(note) << "\n";
     if (error) {
         err << "brindle-cli: " << printablePath(folder) << ": " << std::strerror(error) << "\n";
         return 1;
@@ -320,24 +343,47 @@ std::string PrepareEdits(std::vector<Edit>& edits)
 
 namespace {
 
-// Reads each file, lets change edit the tag object and write it; every file that
-// cannot be read or written is named on stderr.
+// Reads each file, lets change edit the tag object and write it, on up to jobs
+// threads; every file that cannot be read or written is named on stderr, in the
+// order of files.
 template <typename Change>
-int rewriteEach(const std::vector<std::string>& files, std::ostream& err, Change change)
+int rewriteEach(const std::vector<std::string>& files, unsigned jobs, std::ostream& err, Change change)
 {
+    struct Outcome {
+        bool failed = false;
+        std::string message;
+    };
     int status = 0;
-    clsID3 tag;
-    for (const auto& file : files) {
-        tag.SetFileName(file);
-        if (!readable(tag, file, err)) {
-            status = 1;
-            continue;
-        }
-        if (!change(tag)) {
-            err << "brindle-cli: " << printablePath(file) << ": " << tag.LastError() << "\n";
-            status = 1;
-        }
-    }
+    RunInOrder<Outcome>(
+        files.size(), jobs == 0 ? DefaultJobs() : jobs,
+        [&] {
+            return [&, tag = std::make_shared<clsID3>()](std::size_t i) {
+                Outcome o;
+                try {
+                    std::ostringstream messages;
+                    tag->SetFileName(files[i]);
+                    if (!readable(*tag, files[i], messages)) {
+                        o.failed = true;
+                    } else if (!change(*tag)) {
+                        messages << "brindle-cli: " << printablePath(files[i]) << ": " << tag->LastError() << "\n";
+                        o.failed = true;
+                    } else if (!tag->LastError().empty()) {
+                        // Written, but something was left over (a copy that could not be removed).
+                        messages << "brindle-cli: " << printablePath(files[i]) << ": " << tag->LastError() << "\n";
+                    }
+                    o.message = messages.str();
+                } catch (...) {
+                    o.failed = true;
+                    o.message = "brindle-cli: " + printablePath(files[i]) + ": out of memory\n";
+                }
+                return o;
+            };
+        },
+        [&](std::size_t, const Outcome& o) {
+            err << o.message;
+            if (o.failed)
+                status = 1;
+        });
     return status;
 }
 
@@ -353,6 +399,9 @@ void applyEdit(clsID3& tag, const Edit& e)
     case Edit::Kind::Add:
         if (e.name == "AttachedPictures") {
             // The entry depends on the file's tag revision (2.2 names formats, not MIME types).
+            // The image code is not known to be safe to run on several threads at once.
+            static std::mutex pictureMutex;
+            std::lock_guard<std::mutex> lock(pictureMutex);
             std::string entry, error;
             PictureModule* pictures = PictureModule::get(error);
             if (pictures && pictures->buildEntry(e.image, e.pictureType, tag.ID3RevisionV2(), entry, error))
@@ -367,18 +416,19 @@ void applyEdit(clsID3& tag, const Edit& e)
 
 } // namespace
 
-int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream&, std::ostream& err)
+int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream&, std::ostream& err,
+        unsigned jobs)
 {
-    return rewriteEach(files, err, [&](clsID3& tag) {
+    return rewriteEach(files, jobs, err, [&](clsID3& tag) {
         for (const auto& e : edits)
             applyEdit(tag, e);
         return tag.UpdateID3Tags();
     });
 }
 
-int Strip(const std::vector<std::string>& files, std::ostream&, std::ostream& err)
+int Strip(const std::vector<std::string>& files, std::ostream&, std::ostream& err, unsigned jobs)
 {
-    return rewriteEach(files, err, [](clsID3& tag) { return tag.DeleteID3Tags(); });
+    return rewriteEach(files, jobs, err, [](clsID3& tag) { return tag.DeleteID3Tags(); });
 }
 
 int ExtractArt(const std::string& file, const std::string& folder, std::ostream& out, std::ostream& err)

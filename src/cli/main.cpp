@@ -1,6 +1,8 @@
 // brindle-cli: the tag engine from the command line.
 #include "Commands.h"
 #include "PictureModule.h"
+#include "Parallel.h"
+#include "Recover.h"
 
 #include <CLI/CLI.hpp>
 
@@ -58,6 +60,9 @@ int main(int argc, char** argv)
     set->add_option("--clear", clears, "LIST: empty ArtistURL, CommercialInfo or AttachedPictures")
         ->allow_extra_args(false);
     set->add_option("FILE", setFiles, "MP3 files to write")->required();
+    unsigned jobs = brindle::cli::DefaultJobs();
+    const std::string jobsHelp = "N: files written at once (default: one per processor, here " + std::to_string(jobs) + ")";
+    set->add_option("--jobs,-j", jobs, jobsHelp)->check(CLI::Range(1u, 4096u));
 
     std::string artFile, artFolder;
     auto* art = app.add_subcommand("art", "Write the pictures of FILE into a folder.");
@@ -92,6 +97,12 @@ int main(int argc, char** argv)
     std::vector<std::string> stripFiles;
     auto* strip = app.add_subcommand("strip", "Remove every tag (ID3v2, Lyrics3, ID3v1) from each FILE.");
     strip->add_option("FILE", stripFiles, "MP3 files to strip")->required();
+    strip->add_option("--jobs,-j", jobs, jobsHelp)->check(CLI::Range(1u, 4096u));
+
+    std::string recoverFolder;
+    auto* recover = app.add_subcommand(
+        "recover", "Finish or undo the saves of this program that a crash, kill or power loss interrupted.");
+    recover->add_option("DIR", recoverFolder, "Only files in this folder and below");
 
     try {
         app.parse(argc, argv);
@@ -102,6 +113,16 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    if (*recover)
+        return brindle::cli::Recover(recoverFolder, std::cout, std::cerr);
+    // Interrupted saves of the files a command meets are dealt with before it reads them.
+    std::vector<std::string> met = *show ? showFiles : *set ? setFiles : *strip ? stripFiles : std::vector<std::string>{};
+    if (*art)
+        met.push_back(artFile);
+    for (const auto& tool : fileTools)
+        if (*tool.command)
+            met = tool.files;
+    brindle::cli::RecoverBeforeUse(met, std::cerr);
     if (*show)
         return brindle::cli::Show(showFiles, showJson, std::cout, std::cerr);
     if (*list) {
@@ -114,7 +135,7 @@ int main(int argc, char** argv)
         return brindle::cli::List(folder, listJson, column, descending, std::cout, std::cerr);
     }
     if (*strip)
-        return brindle::cli::Strip(stripFiles, std::cout, std::cerr);
+        return brindle::cli::Strip(stripFiles, std::cout, std::cerr, jobs);
     if (*art)
         return brindle::cli::ExtractArt(artFile, artFolder, std::cout, std::cerr);
     for (const auto& tool : fileTools) {
@@ -153,5 +174,5 @@ int main(int argc, char** argv)
         std::cerr << "brindle-cli: " << problem << "\n";
         return 2;
     }
-    return brindle::cli::Set(setFiles, edits, std::cout, std::cerr);
+    return brindle::cli::Set(setFiles, edits, std::cout, std::cerr, jobs);
 }
