@@ -347,7 +347,7 @@ namespace {
 // threads; every file that cannot be read or written is named on stderr, in the
 // order of files.
 template <typename Change>
-int rewriteEach(const std::vector<std::string>& files, unsigned jobs, std::ostream& err, Change change)
+int rewriteEach(const std::vector<std::string>& files, unsigned jobs, bool readFirst, std::ostream& err, Change change)
 {
     struct Outcome {
         bool failed = false;
@@ -361,10 +361,11 @@ int rewriteEach(const std::vector<std::string>& files, unsigned jobs, std::ostre
                 Outcome o;
                 try {
                     std::ostringstream messages;
-                    tag->SetFileName(files[i]);
-                    if (!readable(*tag, files[i], messages)) {
+                    if (readFirst)
+                        tag->SetFileName(files[i]);
+                    if (readFirst && !readable(*tag, files[i], messages)) {
                         o.failed = true;
-                    } else if (!change(*tag)) {
+                    } else if (!change(*tag, files[i])) {
                         messages << "brindle-cli: " << printablePath(files[i]) << ": " << tag->LastError() << "\n";
                         o.failed = true;
                     } else if (!tag->LastError().empty()) {
@@ -419,16 +420,19 @@ void applyEdit(clsID3& tag, const Edit& e)
 int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream&, std::ostream& err,
         unsigned jobs)
 {
-    return rewriteEach(files, jobs, err, [&](clsID3& tag) {
-        for (const auto& e : edits)
-            applyEdit(tag, e);
-        return tag.UpdateID3Tags();
+    // Read and written under the file's lock: a writer running at the same time
+    // (another brindle-cli, the window) cannot slip its save in between.
+    return rewriteEach(files, jobs, false, err, [&](clsID3& tag, const std::string& file) {
+        return tag.EditID3Tags(file, [&](clsID3& t) {
+            for (const auto& e : edits)
+                applyEdit(t, e);
+        });
     });
 }
 
 int Strip(const std::vector<std::string>& files, std::ostream&, std::ostream& err, unsigned jobs)
 {
-    return rewriteEach(files, jobs, err, [](clsID3& tag) { return tag.DeleteID3Tags(); });
+    return rewriteEach(files, jobs, true, err, [](clsID3& tag, const std::string&) { return tag.DeleteID3Tags(); });
 }
 
 int ExtractArt(const std::string& file, const std::string& folder, std::ostream& out, std::ostream& err)

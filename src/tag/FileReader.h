@@ -64,6 +64,8 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     int error() const { return error_; }
     std::int64_t length() const { return length_; }
+    // The file as it was when it was opened.
+    const FileIdentity& identity() const { return identity_; }
 
     // Up to count bytes at offset (fewer at the end of the file). The view stays
     // valid until the next call that uses the same buffer.
@@ -77,7 +79,7 @@ private:
     static constexpr std::size_t kTailSize = 256;
 
     void open(const std::string& path);
-    void start(std::int64_t length);
+    void start(const struct stat& st);
     std::size_t fill(char* dest, std::int64_t offset, std::size_t count);
 
     FileSystem& fs_;
@@ -87,6 +89,7 @@ private:
     bool ownsFd_ = true;
     int error_ = 0;
     std::int64_t length_ = 0;
+    FileIdentity identity_;
     std::int64_t tailOffset_ = -1; // where the cached tail starts, -1 until loaded
 };
 

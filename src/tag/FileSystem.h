@@ -13,6 +13,23 @@
 
 namespace brindle {
 
+// What tells one state of a file from another: a change of content or attributes
+// moves the change time, which programs cannot set back.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1; // -1: unknown
+    struct timespec mtime{}, ctime{};
+
+    static FileIdentity of(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim}; }
+    bool known() const { return size >= 0; }
+    bool operator==(const FileIdentity& o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
+    }
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;

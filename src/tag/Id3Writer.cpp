@@ -465,12 +465,40 @@ struct Id3Writer {
 bool clsID3::UpdateID3Tags()
 {
     lastError_.clear();
-    // Opened and locked before it is read, so that what is written is based on what is there.
     RewriteSession session(*fs_, fileName_);
     if (!session.isOpen()) {
         lastError_ = session.error();
         return false;
     }
+    // The properties come from the last read: what they were read from must still be there.
+    if (readIdentity_.known() && !(session.identity() == readIdentity_)) {
+        lastError_ = fileName_ + " was changed by another program while it was being saved; it was left as that "
+                                 "program left it";
+        return false;
+    }
+    return writeWith(session);
+}
+
+bool clsID3::EditID3Tags(std::string path, const std::function<void(clsID3&)>& edit)
+{
+    lastError_.clear();
+    fileName_ = std::move(path);
+    RewriteSession session(*fs_, fileName_);
+    if (!session.isOpen()) {
+        resetForRead();
+        readError_ = EIO;
+        lastError_ = session.error();
+        return false;
+    }
+    FileReader reader(*fs_, session.fd(), *buffers_);
+    readFrom(reader);
+    edit(*this);
+    return writeWith(session);
+}
+
+bool clsID3::writeWith(RewriteSession& session)
+{
+    // The file is locked: what it holds now is what the new tag is built on.
     ReadBuffers buffers;
     FileReader file(*fs_, session.fd(), buffers);
 

@@ -111,22 +111,6 @@ private:
     std::uint64_t total_ = 0;
 };
 
-struct Identity {
-    std::uint64_t device = 0, inode = 0, size = 0;
-    timespec mtime{}, ctime{};
-
-    explicit Identity(const struct stat& st = {})
-        : device(st.st_dev), inode(st.st_ino), size(static_cast<std::uint64_t>(st.st_size)), mtime(st.st_mtim),
-          ctime(st.st_ctim)
-    {
-    }
-    bool operator==(const Identity& o) const
-    {
-        return device == o.device && inode == o.inode && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
-               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
-    }
-};
-
 // What a copy's first bytes say: "key value" lines, the path in hex (names are bytes),
 // closed by a hash of the lines before it. A record without a content hash belongs to
 // a copy still being written.
@@ -641,7 +625,9 @@ void RewriteSession::Impl::open()
     // Opening for writing comes first of all: a read-only file or file system fails
     // here, before anything exists or has changed. Without blocking, so that a FIFO
     // cannot hold it.
-    fd = fs.open(path, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    fd = fs.open(path, O_RDWR | O_NONBLOCK | O_NOATIME | O_CLOEXEC);
+    if (fd < 0 && errno == EPERM)
+        fd = fs.open(path, O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = "cannot open " + path + " for writing: " + errorText(lastError());
         return;
@@ -698,7 +684,7 @@ RewriteResult RewriteSession::Impl::run(const RewritePlan& plan)
     struct stat now{};
     if (fs.fstat(fd, &now) != 0)
         return failedBeforeRefill("cannot read the attributes of " + path + ": " + errorText(lastError()));
-    if (!(Identity(now) == Identity(read)))
+    if (!(FileIdentity::of(now) == FileIdentity::of(read)))
         return failedBeforeRefill(path + " was changed by another program while it was being saved; it was left as "
                                          "that program left it");
     if (std::string e = io.reserve(fd, path, oldLength, newLength, times); !e.empty()) {
@@ -864,6 +850,7 @@ RewriteSession::~RewriteSession() = default;
 bool RewriteSession::isOpen() const { return impl_->fd >= 0; }
 const std::string& RewriteSession::error() const { return impl_->error; }
 int RewriteSession::fd() const { return impl_->fd; }
+FileIdentity RewriteSession::identity() const { return impl_->fd >= 0 ? FileIdentity::of(impl_->read) : FileIdentity{}; }
 std::uint64_t RewriteSession::length() const { return static_cast<std::uint64_t>(impl_->read.st_size); }
 const std::vector<std::string>& RewriteSession::notes() const { return impl_->notes; }
 

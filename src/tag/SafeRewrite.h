@@ -56,6 +56,8 @@ public:
     const std::string& error() const;
     int fd() const;
     std::uint64_t length() const;
+    // The file as it is now (locked, any interrupted save dealt with).
+    FileIdentity identity() const;
     // What was done about an interrupted save of this file before it was opened.
     const std::vector<std::string>& notes() const;
 

@@ -3,17 +3,20 @@
 // and the audio properties of its MPEG stream. Setting the file name reads the file;
 // UpdateID3Tags and DeleteID3Tags write it back.
 
+#include "FileSystem.h"
 #include "MultiFrameData.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace brindle {
 
-class FileSystem;
+class FileReader;
+class RewriteSession;
 struct ReadBuffers;
 struct MpegHeader;
 
@@ -100,8 +103,12 @@ public:
 
     // Write the properties into the file / strip every tag. Never throw; return
     // whether the file was written and keep the reason of a failure in LastError().
+    // UpdateID3Tags refuses when the file changed since it was read.
     bool UpdateID3Tags();
     bool DeleteID3Tags();
+    // Read, edit and write path as one step, under the file's lock, so that writers
+    // of one file (in any process of this program) each start from the other's result.
+    bool EditID3Tags(std::string path, const std::function<void(clsID3&)>& edit);
     const std::string& LastError() const { return lastError_; }
 
     // Reader and writer internals, exposed for the engine's own translation units.
@@ -125,6 +132,8 @@ private:
     friend struct Id3Writer;
 
     void resetForRead();
+    void readFrom(FileReader& file);
+    bool writeWith(RewriteSession& session);
     bool hasFrame() const { return stream_.frameDataPos != 0; }
     MpegHeader header() const;
 
@@ -133,6 +142,7 @@ private:
     std::string fileName_;
     std::string lastError_;
     int readError_ = 0;
+    FileIdentity readIdentity_; // of the file the properties were last read from
     bool id3v1Exists_ = false;
     bool id3v2Exists_ = false;
     bool lyrics3v1Exists_ = false;
