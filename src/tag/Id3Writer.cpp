@@ -472,8 +472,10 @@ bool clsID3::UpdateID3Tags()
     }
     // The properties come from the last read: what they were read from must still be there.
     if (readIdentity_.known() && !(session.identity() == readIdentity_)) {
-        lastError_ = fileName_ + " was changed by another program while it was being saved; it was left as that "
-                                 "program left it";
+        lastError_ = session.notes().empty()
+                         ? fileName_ + " was changed by another program while it was being saved; it was left as "
+                                       "that program left it"
+                         : session.notes().front() + "; read it again before saving";
         return false;
     }
     return writeWith(session);

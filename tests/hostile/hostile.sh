@@ -163,16 +163,16 @@ appender_case() {
 import os, sys, time
 path, out = sys.argv[1], sys.argv[2]
 markers = []
-for n in range(40):
+for n in range(150):
     m = b"<<appended %d %d>>" % (os.getpid(), n)
     with open(path, "ab") as f:
-        f.write(m + b"\0" * 50000)
+        f.write(m + b"\0" * 16000)
     markers.append(m)
-    time.sleep(0.002)
+    time.sleep(0.003)
 open(out, "wb").write(b"\n".join(markers))
 EOF
         local ap=$!
-        sleep 0.01
+        sleep 0.05
         "$CLI" set --set "Title=Appended against" "$dir/a.mp3" 2>"$dir/err"
         local r=$?
         wait $ap
@@ -319,7 +319,7 @@ readonly_case() {
 if [ "$SHORT" = 1 ]; then
     kill_case 4096 10
     writers_case 2048 3
-    appender_case 2048 3
+    appender_case 8192 3
 else
     kill_case 65536 60
     writers_case 40960 30
