@@ -91,14 +91,17 @@ kill_case() {
     t1=$(date +%s%N)
     span=$(( (t1 - t0) / 1000 + 1 ))
     local tried=0 held=0 olds=0 news=0 recovered=0
-    local delays
-    read -r -a delays <<<"$(python3 -c "import random; print(' '.join('%.6f' % (random.uniform(0, $span * 1.1) / 1e6) for _ in range($rounds)))")"
+    # Kill moments are drawn from [0, window]; the window shrinks after a write that
+    # ended before its kill and grows after one killed before it touched the file,
+    # so the kills spread over every phase whatever the machine's speed.
+    local window=$((span * 11 / 10)) delays
+    read -r -a delays <<<"$(python3 -c "import random; print(' '.join('%.6f' % random.random() for _ in range($rounds)))")"
     for ((i = 0; i < rounds; i++)); do
         cp "$dir/orig.mp3" "$dir/a.mp3"
         sync -f "$dir/a.mp3"
         "$CLI" set --set "Title=$title" "$dir/a.mp3" 2>/dev/null &
         local pid=$!
-        sleep "${delays[$i]}"
+        sleep "$(awk "BEGIN { printf \"%.6f\", ${delays[$i]} * $window / 1e6 }")"
         kill -9 $pid 2>/dev/null
         wait $pid 2>/dev/null
         # Any later command that meets the file deals with the interrupted save first.
@@ -119,8 +122,8 @@ kill_case() {
         else
             echo "kill round $i: the file is neither old nor new" >&2
         fi
-        [ "$now" = "$old" ] && olds=$((olds + 1))
-        [ "$now" = "$new" ] && news=$((news + 1))
+        [ "$now" = "$old" ] && olds=$((olds + 1)) && window=$((window * 5 / 4))
+        [ "$now" = "$new" ] && news=$((news + 1)) && [ -z "$notes" ] && window=$((window * 3 / 4))
         rm -f "$JOURNAL"/*
     done
     report "kill -9 during a ${kib} KiB write" "$tried" "$held" "old $olds, new $news; recovery spoke $recovered times"
@@ -159,20 +162,24 @@ appender_case() {
     local tried=0 held=0 refused=0
     for ((i = 0; i < rounds; i++)); do
         cp "$dir/orig.mp3" "$dir/a.mp3"
-        python3 - "$dir/a.mp3" "$dir/markers" <<'EOF' &
+        rm -f "$dir/started"
+        python3 - "$dir/a.mp3" "$dir/markers" "$dir/started" <<'EOF' &
 import os, sys, time
-path, out = sys.argv[1], sys.argv[2]
+path, out, started = sys.argv[1], sys.argv[2], sys.argv[3]
 markers = []
 for n in range(150):
     m = b"<<appended %d %d>>" % (os.getpid(), n)
     with open(path, "ab") as f:
         f.write(m + b"\0" * 16000)
     markers.append(m)
+    if n == 0:
+        open(started, "w").close()
     time.sleep(0.003)
 open(out, "wb").write(b"\n".join(markers))
 EOF
-        local ap=$!
-        sleep 0.05
+        local ap=$! waited=0
+        # The write starts once the appender is running.
+        while [ ! -e "$dir/started" ] && [ $waited -lt 2000 ]; do sleep 0.005; waited=$((waited + 1)); done
         "$CLI" set --set "Title=Appended against" "$dir/a.mp3" 2>"$dir/err"
         local r=$?
         wait $ap
