@@ -394,7 +394,7 @@ public:
     // a longer old file, restores the times and flushes. Overwriting keeps the
     // blocks the file already has: it is never empty on disk.
     std::string refill(int fd, const std::string& path, int cfd, std::uint64_t offset, std::uint64_t newLength,
-                       const timespec times[2], int& timesError)
+                       std::uint64_t oldLength, const timespec times[2], int& timesError)
     {
         timesError = 0;
         if (int e = copyRange(cfd, offset, fd, 0, newLength))
@@ -402,6 +402,11 @@ public:
         struct stat st{};
         if (fs.fstat(fd, &st) != 0)
             return "cannot read the attributes of " + path + " after writing: " + errorText(lastError());
+        // Longer than either content: another program appended meanwhile, and
+        // cutting the file would lose what it wrote.
+        if (static_cast<std::uint64_t>(st.st_size) > std::max(oldLength, newLength))
+            return path + " grew to " + std::to_string(st.st_size) + " bytes while it was being saved: another "
+                   "program wrote to it";
         if (static_cast<std::uint64_t>(st.st_size) > newLength && fs.ftruncate(fd, static_cast<off_t>(newLength)) != 0)
             return "cannot truncate " + path + ": " + errorText(lastError());
         // Before the flush, so that one flush covers the times too.
@@ -557,7 +562,7 @@ Recovery recover(FileSystem& fs, const std::string& copyPath, int ownFd, const s
     if (std::string error = io.reserve(fd, path, size, record->newLength, record->times); !error.empty())
         return kept(error);
     int timesError = 0;
-    if (std::string error = io.refill(fd, path, cfd, record->offset, record->newLength, record->times, timesError);
+    if (std::string error = io.refill(fd, path, cfd, record->offset, record->newLength, record->oldLength, record->times, timesError);
         !error.empty())
         return kept(error);
     std::string left = io.removeCopy(copyPath, cfd);
@@ -697,11 +702,12 @@ RewriteResult RewriteSession::Impl::run(const RewritePlan& plan)
     // the copy is complete and on disk with its record, so it is the way back.
     refillStarted = true;
     int timesError = 0;
-    if (std::string e = io.refill(fd, path, cfd, offset, newLength, times, timesError); !e.empty()) {
-        if (e = io.refill(fd, path, cfd, offset, newLength, times, timesError); !e.empty()) {
+    if (std::string e = io.refill(fd, path, cfd, offset, newLength, oldLength, times, timesError); !e.empty()) {
+        if (e = io.refill(fd, path, cfd, offset, newLength, oldLength, times, timesError); !e.empty()) {
             io.closeFd(cfd);
-            RewriteResult result = failed(e + "; the new content is kept in " + copyPath +
-                                          ", and the next run that meets the file finishes the save from it");
+            RewriteResult result = failed(e + "; " + path + " may be incomplete until the save is finished: its new "
+                                          "content is kept in " + copyPath + ", and the next run that meets the "
+                                          "file (or brindle-cli recover) finishes the save from it");
             result.keptTempPath = copyPath;
             return result;
         }

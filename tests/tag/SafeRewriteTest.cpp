@@ -794,6 +794,30 @@ TEST_F(SafeRewriteTest, ChangeByAnotherProgramBeforeTheRefillIsRefusedAndKept)
     }
 }
 
+TEST_F(SafeRewriteTest, AppendDuringTheRefillIsNeverCutAway)
+{
+    const std::string old = randomBytes(30000, 35);
+    const RewritePlan plan = replaceEnds(old.size(), 5000, 0, 100, 0); // shrinks: the refill cuts the end
+    const std::string path = makeFile("a.mp3", old);
+    FaultyFileSystem fs;
+    bool appended = false;
+    // Another program appends after the last check, while the file is refilled.
+    fs.beforeCall = [&](const std::string& op) {
+        if (op == "copyFileRange" && !appended) {
+            appended = true;
+            std::ofstream(path, std::ios::binary | std::ios::app) << "late data";
+        }
+    };
+    const RewriteResult result = RewriteFile(fs, path, plan);
+    ASSERT_TRUE(appended);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.reason.find("while it was being saved: another program wrote to it"), std::string::npos)
+        << result.reason;
+    const std::string now = readAll(path);
+    EXPECT_EQ(now.substr(now.size() - 9), "late data");
+    EXPECT_FALSE(result.keptTempPath.empty()) << "the copy stays for the save to be finished by hand";
+}
+
 TEST_F(SafeRewriteTest, OnlyRegularFilesAreOpenedAndNothingBlocks)
 {
     const std::string fifo = root_ + "/fifo.mp3";
