@@ -1,8 +1,10 @@
 #include "Commands.h"
 
 #include "ExtrasModule.h"
+#include "Parallel.h"
 #include "Printable.h"
 
+#include "tag/FileReader.h"
 #include "tag/FolderScan.h"
 #include "tag/Genres.h"
 #include "tag/Properties.h"
@@ -18,6 +20,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <ostream>
 #include <sstream>
 #include <sys/stat.h>
@@ -139,7 +143,7 @@ bool readable(const clsID3& tag, const std::string& file, std::ostream& err)
 {
     if (tag.ReadError() == 0)
         return true;
-    err << "brindle-cli: " << shown(file) << ": " << std::strerror(tag.ReadError()) << "\n";
+    err << "brindle-cli: " << shown(file) << ": " << ReadErrorText(tag.ReadError()) << "\n";
     return false;
 }
 
@@ -169,24 +173,29 @@ void splitPicturePath(const std::string& value, std::string& path, int& type)
 
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
 {
-    // An image given as a FIFO or a device would block or never end.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        error = std::strerror(errno);
+    // Without blocking, and only a regular file: a FIFO must not hang the command.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st{};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = fd >= 0 && st.st_mode != 0 ? ReadErrorText(S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile) : std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
         return false;
     }
-    if (!S_ISREG(st.st_mode)) {
-        error = "not a regular file";
-        return false;
+    bytes.clear();
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = std::strerror(errno);
-        return false;
-    }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    bytes = ss.str();
+    ::close(fd);
     return true;
 }
 
@@ -245,7 +254,10 @@ int ParseListColumn(const std::string& text)
 int List(const std::string& folder, bool json, int sortColumn, bool descending, std::ostream& out, std::ostream& err)
 {
     int error = 0;
-    std::vector<std::string> names = ListFolderMp3s(folder, &error);
+    std::vector<std::string> notes;
+    std::vector<std::string> names = ListFolderMp3s(folder, &error, &notes);
+    for (const auto& note : notes)
+        err << "brindle-cli: " << shown(note) << "\n";
     if (error) {
         err << "brindle-cli: " << shown(folder) << ": " << std::strerror(error) << "\n";
         return 1;
@@ -458,25 +470,48 @@ std::string PrepareEdits(std::vector<Edit>& edits)
 
 namespace {
 
-// Reads each file, lets change edit the tag object and write it; every file that
-// cannot be read, edited or written is named on stderr with the reason change gives
-// (empty for success).
+// Reads each file, lets change edit the tag object and write it, on up to jobs
+// threads; every file that cannot be read or written is named on stderr, in the
+// order of files.
 template <typename Change>
-int rewriteEach(const std::vector<std::string>& files, std::ostream& err, Change change)
+int rewriteEach(const std::vector<std::string>& files, unsigned jobs, bool readFirst, std::ostream& err, Change change)
 {
+    struct Outcome {
+        bool failed = false;
+        std::string message;
+    };
     int status = 0;
-    clsID3 tag;
-    for (const auto& file : files) {
-        tag.SetFileName(file);
-        if (!readable(tag, file, err)) {
-            status = 1;
-            continue;
-        }
-        if (const std::string problem = change(tag); !problem.empty()) {
-            err << "brindle-cli: " << shown(file) << ": " << problem << "\n";
-            status = 1;
-        }
-    }
+    RunInOrder<Outcome>(
+        files.size(), jobs == 0 ? DefaultJobs() : jobs,
+        [&] {
+            return [&, tag = std::make_shared<clsID3>()](std::size_t i) {
+                Outcome o;
+                try {
+                    std::ostringstream messages;
+                    if (readFirst)
+                        tag->SetFileName(files[i]);
+                    if (readFirst && !readable(*tag, files[i], messages)) {
+                        o.failed = true;
+                    } else if (!change(*tag, files[i])) {
+                        messages << "brindle-cli: " << shown(files[i]) << ": " << tag->LastError() << "\n";
+                        o.failed = true;
+                    } else if (!tag->LastError().empty()) {
+                        // Written, but something was left over (a copy that could not be removed).
+                        messages << "brindle-cli: " << shown(files[i]) << ": " << tag->LastError() << "\n";
+                    }
+                    o.message = messages.str();
+                } catch (...) {
+                    o.failed = true;
+                    o.message = "brindle-cli: " + shown(files[i]) + ": out of memory\n";
+                }
+                return o;
+            };
+        },
+        [&](std::size_t, const Outcome& o) {
+            err << o.message;
+            if (o.failed)
+                status = 1;
+        });
     return status;
 }
 
@@ -497,6 +532,9 @@ std::string applyEdit(clsID3& tag, const Edit& e)
     case Edit::Kind::Add:
         if (e.name == "AttachedPictures") {
             // The entry depends on the file's tag revision (2.2 names formats, not MIME types).
+            // The image code is not known to be safe to run on several threads at once.
+            static std::mutex pictureMutex;
+            std::lock_guard<std::mutex> lock(pictureMutex);
             std::string entry, error;
             ExtrasModule* extras = ExtrasModule::get(error);
             if (!extras ||
@@ -514,20 +552,24 @@ std::string applyEdit(clsID3& tag, const Edit& e)
 
 } // namespace
 
-int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream&, std::ostream& err)
+int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream&, std::ostream& err,
+        unsigned jobs)
 {
-    return rewriteEach(files, err, [&](clsID3& tag) -> std::string {
-        for (const auto& e : edits)
-            if (std::string problem = applyEdit(tag, e); !problem.empty())
-                return problem;
-        return tag.UpdateID3Tags() ? std::string() : tag.LastError();
+    // Read and written under the file's lock: a writer running at the same time
+    // (another brindle-cli, the window) cannot slip its save in between.
+    return rewriteEach(files, jobs, false, err, [&](clsID3& tag, const std::string& file) {
+        return tag.EditID3Tags(file, [&](clsID3& t) -> std::string {
+            for (const auto& e : edits)
+                if (std::string problem = applyEdit(t, e); !problem.empty())
+                    return problem;
+            return {};
+        });
     });
 }
 
-int Strip(const std::vector<std::string>& files, std::ostream&, std::ostream& err)
+int Strip(const std::vector<std::string>& files, std::ostream&, std::ostream& err, unsigned jobs)
 {
-    return rewriteEach(files, err,
-                       [](clsID3& tag) { return tag.DeleteID3Tags() ? std::string() : tag.LastError(); });
+    return rewriteEach(files, jobs, true, err, [](clsID3& tag, const std::string&) { return tag.DeleteID3Tags(); });
 }
 
 int ExtractArt(const std::string& file, const std::string& folder, std::ostream& out, std::ostream& err)

@@ -33,8 +33,10 @@ int Show(const std::vector<std::string>& files, bool json, std::ostream& out, st
 int List(const std::string& folder, bool json, int sortColumn, bool descending, std::ostream& out, std::ostream& err);
 // A column number 1..11 or a column title (letter case ignored); 0 when it is neither.
 int ParseListColumn(const std::string& text);
-int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream& out, std::ostream& err);
-int Strip(const std::vector<std::string>& files, std::ostream& out, std::ostream& err);
+// jobs: files written at once (0: one per processor); messages keep the order of files.
+int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream& out, std::ostream& err,
+        unsigned jobs = 1);
+int Strip(const std::vector<std::string>& files, std::ostream& out, std::ostream& err, unsigned jobs = 1);
 
 // Checks names (letter case ignored; each is set to its proper spelling) and values,
 // and reads and checks the images to add, before any file is touched; an empty result

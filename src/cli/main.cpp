@@ -1,7 +1,9 @@
 // brindle-cli: the tag engine from the command line.
 #include "Commands.h"
 #include "ExtrasModule.h"
+#include "Parallel.h"
 #include "Printable.h"
+#include "Recover.h"
 
 #include <CLI/CLI.hpp>
 
@@ -45,7 +47,16 @@ struct WriteCommand {
     CLI::App* command = nullptr;
     std::vector<std::string> files;
     bool force = false;
+    unsigned jobs = brindle::cli::DefaultJobs();
 };
+
+void addJobsOption(WriteCommand& c)
+{
+    c.command
+        ->add_option("--jobs,-j", c.jobs,
+                     "N: files written at once (default: one per processor, here " + std::to_string(c.jobs) + ")")
+        ->check(CLI::Range(1u, 4096u));
+}
 
 struct SetOptions : WriteCommand {
     std::vector<std::string> sets, adds, clears;
@@ -65,6 +76,7 @@ void addSetCommand(CLI::App& app, SetOptions& o)
         ->allow_extra_args(false);
     o.command->add_flag("--force", o.force, "Also write files whose names do not end in \".mp3\"");
     o.command->add_option("FILE", o.files, "MP3 files to write")->required();
+    addJobsOption(o);
     o.command->footer("PROPERTY names for --set (letter case ignored):\n" + wrapped(brindle::cli::SetPropertyNames()) +
                       "\nLIST names for --add and --clear:\n" + wrapped(brindle::cli::ListPropertyNames()) +
                       "\n\nGenre=TEXT also sets GenreID to the genre's number. GenreID takes 0 to 147, 255 (none),\n"
@@ -198,6 +210,12 @@ int main(int argc, char** argv)
     strip.command = app.add_subcommand("strip", "Remove every tag (ID3v2, Lyrics3, ID3v1) from each FILE.");
     strip.command->add_flag("--force", strip.force, "Also strip files whose names do not end in \".mp3\"");
     strip.command->add_option("FILE", strip.files, "MP3 files to strip")->required();
+    addJobsOption(strip);
+
+    std::string recoverFolder;
+    auto* recover = app.add_subcommand(
+        "recover", "Finish or undo the saves of this program that a crash, kill or power loss interrupted.");
+    recover->add_option("DIR", recoverFolder, "Only files in this folder and below");
 
     if (badCommand(app, argc, argv))
         return 2;
@@ -211,6 +229,20 @@ int main(int argc, char** argv)
         app.exit(e);
         return 2;
     }
+
+    if (*recover)
+        return brindle::cli::Recover(recoverFolder, std::cout, std::cerr);
+    // Interrupted saves of the files a command meets are dealt with before it reads them.
+    std::vector<std::string> met = *show              ? showFiles
+                                   : *setOptions.command ? setOptions.files
+                                   : *strip.command     ? strip.files
+                                                        : std::vector<std::string>{};
+    if (*art)
+        met.push_back(artFile);
+    for (const auto& tool : fileTools)
+        if (*tool.command)
+            met = tool.files;
+    brindle::cli::RecoverBeforeUse(met, std::cerr);
 
     bool skipped = false;
     if (*show) {
@@ -228,7 +260,7 @@ int main(int argc, char** argv)
     }
     if (*strip.command) {
         const auto files = inputs(strip.files, strip.force, skipped);
-        return withSkipped(brindle::cli::Strip(files, std::cout, std::cerr), skipped);
+        return withSkipped(brindle::cli::Strip(files, std::cout, std::cerr, strip.jobs), skipped);
     }
     if (*art) {
         const auto files = inputs({artFile}, false, skipped);
@@ -258,5 +290,5 @@ int main(int argc, char** argv)
         return 2;
     }
     const auto files = inputs(setOptions.files, setOptions.force, skipped);
-    return withSkipped(brindle::cli::Set(files, edits, std::cout, std::cerr), skipped);
+    return withSkipped(brindle::cli::Set(files, edits, std::cout, std::cerr, setOptions.jobs), skipped);
 }

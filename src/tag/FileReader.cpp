@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 
 namespace brindle {
@@ -17,21 +18,51 @@ FileReader::FileReader(FileSystem& fs, const std::string& path, ReadBuffers& buf
     open(path);
 }
 
+FileReader::FileReader(FileSystem& fs, int fd, ReadBuffers& buffers) : fs_(fs), buffers_(buffers), fd_(fd), ownsFd_(false)
+{
+    buffers_.head.resize(0);
+    struct stat st{};
+    if (fs_.fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error_ = st.st_mode != 0 ? kNotRegularFile : (errno ? errno : EIO);
+        fd_ = -1;
+        return;
+    }
+    start(st);
+}
+
+std::string ReadErrorText(int error)
+{
+    if (error == kNotRegularFile)
+        return "not a regular file";
+    return std::strerror(error);
+}
+
 void FileReader::open(const std::string& path)
 {
     buffers_.head.resize(0);
-    fd_ = fs_.open(path, O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO cannot hold the open; only a regular file is read.
+    // Reading tags is not using the file: its access time stays where it is, where
+    // the system lets the reader ask for that (owner or root).
+    fd_ = fs_.open(path, O_RDONLY | O_NONBLOCK | O_NOATIME | O_CLOEXEC);
+    if (fd_ < 0 && errno == EPERM)
+        fd_ = fs_.open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
-        error_ = errno;
+        error_ = errno ? errno : EIO;
         return;
     }
     struct stat st{};
-    if (fs_.fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error_ = S_ISDIR(st.st_mode) ? EISDIR : (errno ? errno : EINVAL);
+    if (fs_.fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || fs_.clearNonBlocking(fd_) != 0) {
+        error_ = S_ISDIR(st.st_mode) ? EISDIR : st.st_mode != 0 && !S_ISREG(st.st_mode) ? kNotRegularFile : (errno ? errno : EIO);
         fs_.close(fd_);
         fd_ = -1;
         return;
     }
+    start(st);
+}
+
+void FileReader::start(const struct stat& st)
+{
+    identity_ = FileIdentity::of(st);
     length_ = st.st_size;
     auto headLength = static_cast<std::size_t>(std::min<std::int64_t>(length_, kHeadSize));
     buffers_.head.resize(headLength);
@@ -40,7 +71,7 @@ void FileReader::open(const std::string& path)
 
 FileReader::~FileReader()
 {
-    if (fd_ >= 0)
+    if (fd_ >= 0 && ownsFd_)
         fs_.close(fd_);
 }
 

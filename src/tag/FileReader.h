@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -44,10 +45,18 @@ struct ReadBuffers {
     ByteBuffer head, tail, body, chunk, scratch;
 };
 
+// The error of a file that is not a regular file (FIFO, socket, device): such a
+// file could block a read forever, so it is refused before any read.
+constexpr int kNotRegularFile = EINVAL;
+// strerror, but kNotRegularFile reads "not a regular file".
+std::string ReadErrorText(int error);
+
 class FileReader {
 public:
     FileReader(FileSystem& fs, const std::string& path, ReadBuffers& buffers);
     FileReader(FileSystem& fs, const std::string& path);
+    // Reads a file the caller has open already (and keeps open).
+    FileReader(FileSystem& fs, int fd, ReadBuffers& buffers);
     ~FileReader();
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
@@ -55,6 +64,8 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     int error() const { return error_; }
     std::int64_t length() const { return length_; }
+    // The file as it was when it was opened.
+    const FileIdentity& identity() const { return identity_; }
 
     // Up to count bytes at offset (fewer at the end of the file). The view stays
     // valid until the next call that uses the same buffer.
@@ -68,14 +79,17 @@ private:
     static constexpr std::size_t kTailSize = 256;
 
     void open(const std::string& path);
+    void start(const struct stat& st);
     std::size_t fill(char* dest, std::int64_t offset, std::size_t count);
 
     FileSystem& fs_;
     std::unique_ptr<ReadBuffers> ownBuffers_;
     ReadBuffers& buffers_;
     int fd_ = -1;
+    bool ownsFd_ = true;
     int error_ = 0;
     std::int64_t length_ = 0;
+    FileIdentity identity_;
     std::int64_t tailOffset_ = -1; // where the cached tail starts, -1 until loaded
 };
 

@@ -1,7 +1,10 @@
 #include "FileSystem.h"
 
 #include <cerrno>
+#include <string_view>
 #include <fcntl.h>
+#include <dirent.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace brindle {
@@ -41,6 +44,32 @@ public:
 };
 
 } // namespace
+
+int FileSystem::lock(int fd, int operation) { return ::flock(fd, operation); }
+
+int FileSystem::clearNonBlocking(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags < 0 ? -1 : ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+int FileSystem::mkdir(const std::string& path, mode_t mode) { return ::mkdir(path.c_str(), mode); }
+
+int FileSystem::listFolder(const std::string& path, std::vector<std::string>& names)
+{
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir)
+        return errno ? errno : EIO;
+    errno = 0;
+    while (dirent* e = ::readdir(dir)) {
+        const std::string_view name(e->d_name);
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    const int error = errno;
+    ::closedir(dir);
+    return error;
+}
 
 FileSystem& FileSystem::posix()
 {

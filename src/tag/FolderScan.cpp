@@ -1,7 +1,10 @@
 #include "FolderScan.h"
 
+#include "FileSystem.h"
+#include "SafeRewrite.h"
 #include "clsID3.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -25,9 +28,11 @@ bool IsListedMp3Name(std::string_view name)
     return ext[0] == '.' && (ext[1] | 0x20) == 'm' && (ext[2] | 0x20) == 'p' && ext[3] == '3';
 }
 
-std::vector<std::string> ListFolderMp3s(const std::string& folder, int* error)
+std::vector<std::string> ListFolderMp3s(const std::string& folder, int* error, std::vector<std::string>* recoveryNotes)
 {
     std::vector<std::string> names;
+    std::vector<PendingSave> pending = ListPendingSaves(FileSystem::posix());
+    std::vector<ino_t> inodes;
     DIR* dir = ::opendir(folder.c_str());
     if (error)
         *error = dir ? 0 : errno;
@@ -43,10 +48,26 @@ std::vector<std::string> ListFolderMp3s(const std::string& folder, int* error)
             struct stat st{};
             plain = ::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
-        if (plain)
+        if (plain) {
             names.emplace_back(name);
+            if (!pending.empty())
+                inodes.push_back(e->d_ino);
+        }
     }
+    struct stat folderStat{};
+    const bool matchable = !pending.empty() && ::fstat(dfd, &folderStat) == 0;
     ::closedir(dir);
+    if (matchable) {
+        std::sort(inodes.begin(), inodes.end());
+        for (const PendingSave& save : pending) {
+            if (save.device != folderStat.st_dev || !std::binary_search(inodes.begin(), inodes.end(), save.inode))
+                continue;
+            std::string note;
+            RecoverPendingSave(FileSystem::posix(), save, note);
+            if (recoveryNotes && !note.empty())
+                recoveryNotes->push_back(std::move(note));
+        }
+    }
     return names;
 }
 

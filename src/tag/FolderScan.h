@@ -14,8 +14,11 @@ bool IsListedMp3Name(std::string_view name);
 
 // Names of the plain files (symbolic links to plain files count) of folder that the
 // scan lists, in directory order; subfolders are not entered. Empty when the folder
-// cannot be read.
-std::vector<std::string> ListFolderMp3s(const std::string& folder, int* error = nullptr);
+// cannot be read. Saves of these files that were interrupted (by a crash, a kill or a
+// power loss) are finished or undone first, and *recoveryNotes (when given) gets one
+// human-readable line for each; finding them costs one look at one folder.
+std::vector<std::string> ListFolderMp3s(const std::string& folder, int* error = nullptr,
+                                        std::vector<std::string>* recoveryNotes = nullptr);
 
 std::u16string FormatGenre(const clsID3& tag);
 std::u16string FormatPlayingTime(double seconds);

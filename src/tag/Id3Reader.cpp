@@ -412,9 +412,15 @@ void Id3Reader::readVbrHeaders(std::string_view window)
 
 void clsID3::RefreshID3Tags()
 {
-    resetForRead();
     FileReader file(*fs_, fileName_, *buffers_);
+    readFrom(file);
+}
+
+void clsID3::readFrom(FileReader& file)
+{
+    resetForRead();
     readError_ = file.error();
+    readIdentity_ = file.isOpen() ? file.identity() : FileIdentity{};
     if (!file.isOpen()) {
         revision_ = 3;
         return;

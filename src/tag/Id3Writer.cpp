@@ -83,55 +83,12 @@ std::u16string partOfSet(const std::u16string& number, const std::u16string& tot
     return total.empty() ? number : number + u"/" + total;
 }
 
-// Reading the tag may move the file's access time, so the times are taken before
-// the first read and set again once the file is written.
-class TimesKeeper {
-public:
-    TimesKeeper(FileSystem& fs, const std::string& path) : fs_(fs)
-    {
-        fd_ = fs_.open(path, O_RDONLY | O_CLOEXEC);
-        struct stat st{};
-        if (fd_ >= 0 && fs_.fstat(fd_, &st) == 0) {
-            times_[0] = st.st_atim;
-            times_[1] = st.st_mtim;
-            known_ = true;
-        }
-    }
-    ~TimesKeeper()
-    {
-        if (fd_ >= 0)
-            fs_.close(fd_);
-    }
-    TimesKeeper(const TimesKeeper&) = delete;
-    TimesKeeper& operator=(const TimesKeeper&) = delete;
-
-    // Empty on success, else why not.
-    std::string restore()
-    {
-        if (!known_ || fs_.futimens(fd_, times_) == 0)
-            return {};
-        return "written, but its access time could not be restored: " + std::string(std::strerror(errno));
-    }
-
-private:
-    FileSystem& fs_;
-    int fd_ = -1;
-    bool known_ = false;
-    struct timespec times_[2]{};
-};
-
 // The rewrite's outcome in the object: false with the reason, or true (with a note
-// when the times could not be set back).
-bool finish(const RewriteResult& result, TimesKeeper& times, std::string& lastError)
+// when something harmless was left over).
+bool finish(const RewriteResult& result, std::string& lastError)
 {
-    if (!result.ok) {
-        lastError = result.reason;
-        return false;
-    }
     lastError = result.reason;
-    if (std::string note = times.restore(); !note.empty())
-        lastError = lastError.empty() ? note : lastError + "; " + note;
-    return true;
+    return result.ok;
 }
 
 } // namespace
@@ -536,12 +493,52 @@ struct Id3Writer {
 bool clsID3::UpdateID3Tags()
 {
     lastError_.clear();
-    TimesKeeper times(*fs_, fileName_);
-    FileReader file(*fs_, fileName_);
-    if (!file.isOpen()) {
-        lastError_ = "cannot open: " + std::string(std::strerror(file.error()));
+    RewriteSession session(*fs_, fileName_);
+    if (!session.isOpen()) {
+        lastError_ = session.error();
         return false;
     }
+    // The properties come from the last read: what they were read from must still be there.
+    if (readIdentity_.known() && !(session.identity() == readIdentity_)) {
+        lastError_ = session.notes().empty()
+                         ? fileName_ + " was changed by another program while it was being saved; it was left as "
+                                       "that program left it"
+                         : session.notes().front() + "; read it again before saving";
+        return false;
+    }
+    return writeWith(session);
+}
+
+bool clsID3::EditID3Tags(std::string path, const std::function<std::string(clsID3&)>& edit)
+{
+    lastError_.clear();
+    fileName_ = std::move(path);
+    RewriteSession session(*fs_, fileName_);
+    if (!session.isOpen()) {
+        resetForRead();
+        readError_ = EIO;
+        lastError_ = session.error();
+        return false;
+    }
+    FileReader reader(*fs_, session.fd(), *buffers_);
+    readFrom(reader);
+    // Writing what could not be read would replace the file's tags with the edits alone.
+    if (readError_ != 0) {
+        lastError_ = "cannot read " + fileName_ + ": " + std::strerror(readError_);
+        return false;
+    }
+    if (std::string why = edit(*this); !why.empty()) {
+        lastError_ = std::move(why);
+        return false;
+    }
+    return writeWith(session);
+}
+
+bool clsID3::writeWith(RewriteSession& session)
+{
+    // The file is locked: what it holds now is what the new tag is built on.
+    ReadBuffers buffers;
+    FileReader file(*fs_, session.fd(), buffers);
 
     Id3Writer w{*this};
     std::int64_t audioStart = 0;
@@ -578,11 +575,15 @@ bool clsID3::UpdateID3Tags()
     plan.head += w.body;
     plan.head.append(padding, '\0');
     std::int64_t audioEnd = LocateTrailingTags(file).audioEnd();
-    plan.audioBegin = static_cast<std::uint64_t>(std::min(audioStart, audioEnd));
+    if (std::string why = CheckAudioKept(audioStart, audioEnd, file.length()); !why.empty()) {
+        lastError_ = "cannot write " + fileName_ + ": " + why;
+        return false;
+    }
+    plan.audioBegin = static_cast<std::uint64_t>(audioStart);
     plan.audioEnd = static_cast<std::uint64_t>(audioEnd);
     plan.tail = BuildTrailer(*this);
 
-    return finish(RewriteFile(*fs_, fileName_, plan), times, lastError_);
+    return finish(session.rewrite(plan), lastError_);
 }
 
 bool clsID3::DeleteID3Tags()
@@ -592,12 +593,13 @@ bool clsID3::DeleteID3Tags()
     StreamState stream = stream_;
     resetForRead();
     stream_ = stream;
-    TimesKeeper times(*fs_, fileName_);
-    FileReader file(*fs_, fileName_);
-    if (!file.isOpen()) {
-        lastError_ = "cannot open: " + std::string(std::strerror(file.error()));
+    RewriteSession session(*fs_, fileName_);
+    if (!session.isOpen()) {
+        lastError_ = session.error();
         return false;
     }
+    ReadBuffers buffers;
+    FileReader file(*fs_, session.fd(), buffers);
     std::int64_t audioStart = 0;
     if (auto hdr = ParseId3v2Header(file.read(0, 10))) {
         revision_ = hdr->version;
@@ -605,10 +607,14 @@ bool clsID3::DeleteID3Tags()
         audioStart = hdr->totalLength();
     }
     std::int64_t audioEnd = LocateTrailingTags(file).audioEnd();
+    if (std::string why = CheckAudioKept(audioStart, audioEnd, file.length()); !why.empty()) {
+        lastError_ = "cannot write " + fileName_ + ": " + why;
+        return false;
+    }
     RewritePlan plan;
-    plan.audioBegin = static_cast<std::uint64_t>(std::min(audioStart, audioEnd));
+    plan.audioBegin = static_cast<std::uint64_t>(audioStart);
     plan.audioEnd = static_cast<std::uint64_t>(audioEnd);
-    return finish(RewriteFile(*fs_, fileName_, plan), times, lastError_);
+    return finish(session.rewrite(plan), lastError_);
 }
 
 } // namespace brindle

@@ -4,10 +4,12 @@
 // UpdateID3Tags and DeleteID3Tags write it back.
 
 #include "Genres.h"
+#include "FileSystem.h"
 #include "MultiFrameData.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,7 +17,8 @@
 
 namespace brindle {
 
-class FileSystem;
+class FileReader;
+class RewriteSession;
 struct ReadBuffers;
 struct MpegHeader;
 
@@ -105,8 +108,13 @@ public:
 
     // Write the properties into the file / strip every tag. Never throw; return
     // whether the file was written and keep the reason of a failure in LastError().
+    // UpdateID3Tags refuses when the file changed since it was read.
     bool UpdateID3Tags();
     bool DeleteID3Tags();
+    // Read, edit and write path as one step, under the file's lock, so that writers
+    // of one file (in any process of this program) each start from the other's result.
+    // edit returns why the file must not be written, or "" to write it.
+    bool EditID3Tags(std::string path, const std::function<std::string(clsID3&)>& edit);
     const std::string& LastError() const { return lastError_; }
 
     // Reader and writer internals, exposed for the engine's own translation units.
@@ -131,6 +139,8 @@ private:
 
     void resetForRead();
     void rememberReadValues();
+    void readFrom(FileReader& file);
+    bool writeWith(RewriteSession& session);
     MpegHeader header() const;
 
     FileSystem* fs_;
@@ -138,6 +148,7 @@ private:
     std::string fileName_;
     std::string lastError_;
     int readError_ = 0;
+    FileIdentity readIdentity_; // of the file the properties were last read from
     bool id3v1Exists_ = false;
     bool id3v2Exists_ = false;
     bool lyrics3v1Exists_ = false;

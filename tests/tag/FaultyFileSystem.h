@@ -138,6 +138,13 @@ public:
         return fails("futimens", fd) ? -1 : inner_.futimens(fd, times);
     }
     int unlink(const std::string& path) override { return fails("unlink") ? -1 : inner_.unlink(path); }
+    int lock(int fd, int operation) override { return fails("lock", fd) ? -1 : inner_.lock(fd, operation); }
+    int clearNonBlocking(int fd) override { return fails("clearNonBlocking", fd) ? -1 : inner_.clearNonBlocking(fd); }
+    int mkdir(const std::string& path, mode_t mode) override { return fails("mkdir") ? -1 : inner_.mkdir(path, mode); }
+    int listFolder(const std::string& path, std::vector<std::string>& names) override
+    {
+        return fails("listFolder") ? errno : inner_.listFolder(path, names);
+    }
 
 private:
     bool fails(const char* op, int fd = -1)

@@ -1,5 +1,9 @@
 #include "FaultyFileSystem.h"
+#include "Mp3Builder.h"
+#include "tag/FileReader.h"
+#include "tag/FolderScan.h"
 #include "tag/SafeRewrite.h"
+#include "tag/clsID3.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +13,15 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <optional>
 #include <random>
 #include <sched.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -71,6 +80,15 @@ bool sameTime(const timespec& a, const timespec& b)
                                          << ", first difference at offset " << at;
 }
 
+// The new content a kept copy holds after its record.
+std::string keptContent(const std::string& copy)
+{
+    const auto record = ReadPendingSave(FileSystem::posix(), copy);
+    if (!record)
+        return "(no record)";
+    return readAll(copy).substr(record->contentOffset);
+}
+
 std::string expectedContent(const std::string& old, const RewritePlan& plan)
 {
     return plan.head + old.substr(plan.audioBegin, plan.audioEnd - plan.audioBegin) + plan.tail;
@@ -100,6 +118,10 @@ protected:
         if (const char* old = std::getenv("TEMP"))
             savedTemp_ = old;
         ::setenv("TEMP", temp_.c_str(), 1);
+        if (const char* old = std::getenv("XDG_STATE_HOME"))
+            savedState_ = old;
+        ::setenv("XDG_STATE_HOME", (root_ + "/state").c_str(), 1);
+        journal_ = root_ + "/state/brindle/saves";
     }
     void TearDown() override
     {
@@ -107,6 +129,10 @@ protected:
             ::setenv("TEMP", savedTemp_->c_str(), 1);
         else
             ::unsetenv("TEMP");
+        if (savedState_)
+            ::setenv("XDG_STATE_HOME", savedState_->c_str(), 1);
+        else
+            ::unsetenv("XDG_STATE_HOME");
         std::error_code ec;
         fsys::permissions(root_, fsys::perms::owner_all, ec);
         fsys::remove_all(root_, ec);
@@ -124,11 +150,15 @@ protected:
         return path;
     }
 
+    // The copies left in the journal folder, and anything left in the temporary one.
     std::vector<std::string> tempFiles() const
     {
         std::vector<std::string> names;
-        for (const auto& entry : fsys::directory_iterator(temp_))
-            names.push_back(entry.path().string());
+        for (const std::string& folder : {temp_, journal_}) {
+            std::error_code ec;
+            for (const auto& entry : fsys::directory_iterator(folder, ec))
+                names.push_back(entry.path().string());
+        }
         return names;
     }
 
@@ -154,7 +184,8 @@ protected:
 
     std::string root_;
     std::string temp_;
-    std::optional<std::string> savedTemp_;
+    std::string journal_;
+    std::optional<std::string> savedTemp_, savedState_;
 };
 
 TEST_F(SafeRewriteTest, RewritesContentKeepingIdentityModeAndTimes)
@@ -198,7 +229,7 @@ TEST_F(SafeRewriteTest, RewritesContentKeepingIdentityModeAndTimes)
     }
 }
 
-TEST_F(SafeRewriteTest, TemporaryFileIsPrivateUniqueAndNamedAfterTheTime)
+TEST_F(SafeRewriteTest, CopyIsPrivateAndNamedAfterItsFile)
 {
     const std::string path = makeFile("a.mp3", randomBytes(5000, 2));
     FaultyFileSystem fs;
@@ -207,25 +238,15 @@ TEST_F(SafeRewriteTest, TemporaryFileIsPrivateUniqueAndNamedAfterTheTime)
         if (op == "pwrite" && tempMode == 0 && !fs.created().empty())
             tempMode = statOf(fs.created().front()).st_mode & 07777;
     };
-    const std::time_t before = std::time(nullptr);
+    const struct stat st = statOf(path);
     ASSERT_TRUE(RewriteFile(fs, path, replaceEnds(5000, 10, 10, 20, 20)).ok);
     ASSERT_EQ(fs.created().size(), 1u);
     EXPECT_EQ(tempMode, 0600);
-    // TEMP "/mp3" 14 digits, a unique suffix, ".mp3"
-    const std::string name = fs.created().front();
-    const std::string prefix = temp_ + "/mp3";
-    ASSERT_EQ(name.rfind(prefix, 0), 0u) << name;
-    const std::string rest = name.substr(prefix.size());
-    ASSERT_GT(rest.size(), 14u + 1 + 4) << name;
-    const std::string digits = rest.substr(0, 14);
-    EXPECT_EQ(digits.find_first_not_of("0123456789"), std::string::npos) << name;
-    EXPECT_EQ(rest.substr(rest.size() - 4), ".mp3") << name;
-    EXPECT_EQ(rest.find('/'), std::string::npos) << name;
-    std::tm tm{};
-    ::localtime_r(&before, &tm);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M", &tm);
-    EXPECT_EQ(digits.substr(0, 12), stamp) << "local date and time to the minute";
+    char name[64];
+    std::snprintf(name, sizeof name, "/%llx-%llx.save", static_cast<unsigned long long>(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    EXPECT_EQ(fs.created().front(), journal_ + name);
+    EXPECT_EQ(statOf(journal_).st_mode & 07777, 0700);
 }
 
 TEST_F(SafeRewriteTest, TemporaryFolderComesFromTempThenTheSystem)
@@ -245,37 +266,36 @@ TEST_F(SafeRewriteTest, TemporaryFolderComesFromTempThenTheSystem)
         ::unsetenv("TMPDIR");
 }
 
-TEST_F(SafeRewriteTest, MissingTemporaryFolderChangesNothing)
+TEST_F(SafeRewriteTest, JournalFolderThatCannotBeMadeChangesNothing)
 {
     const std::string old = randomBytes(3000, 21);
     const std::string path = makeFile("a.mp3", old);
-    const std::string missing = root_ + "/no such folder";
-    ::setenv("TEMP", missing.c_str(), 1);
+    const std::string blocked = makeFile("not a folder", "x");
+    ::setenv("XDG_STATE_HOME", blocked.c_str(), 1);
     const RewriteResult result = RewriteFile(FileSystem::posix(), path, replaceEnds(old.size(), 10, 0, 20, 0));
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.reason.rfind("cannot create temporary file " + missing + "/mp3", 0), 0u) << result.reason;
-    EXPECT_NE(result.reason.find(": No such file or directory"), std::string::npos) << result.reason;
+    EXPECT_EQ(result.reason.rfind("cannot create the folder " + blocked + "/brindle/saves", 0), 0u) << result.reason;
+    EXPECT_NE(result.reason.find(": Not a directory"), std::string::npos) << result.reason;
     EXPECT_TRUE(sameBytes(readAll(path), old));
 }
 
-TEST_F(SafeRewriteTest, TakenTemporaryNameIsNeverReused)
+TEST_F(SafeRewriteTest, TakenCopyNameIsNeverReused)
 {
     const std::string old = randomBytes(8000, 3);
     const std::string path = makeFile("a.mp3", old);
     const RewritePlan plan = replaceEnds(old.size(), 100, 0, 50, 0);
     FaultyFileSystem fs;
-    // Another program takes the first name just before this one opens it.
+    // Another program takes the name just before this one creates it.
     fs.beforeCall = [&](const std::string& op) {
         if (op == "open" && fs.created().size() == 1 && !fsys::exists(fs.created()[0]))
             std::ofstream(fs.created()[0]) << "not ours";
     };
     const RewriteResult result = RewriteFile(fs, path, plan);
-    EXPECT_TRUE(result.ok) << result.reason;
-    ASSERT_EQ(fs.created().size(), 2u);
-    EXPECT_NE(fs.created()[0], fs.created()[1]);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.reason.find("File exists"), std::string::npos) << result.reason;
+    ASSERT_EQ(fs.created().size(), 1u);
     EXPECT_EQ(readAll(fs.created()[0]), "not ours");
-    EXPECT_FALSE(fsys::exists(fs.created()[1]));
-    EXPECT_TRUE(sameBytes(readAll(path), expectedContent(old, plan)));
+    EXPECT_TRUE(sameBytes(readAll(path), old));
 }
 
 TEST_F(SafeRewriteTest, TwoWritesInTheSameSecondDoNotInterfere)
@@ -377,7 +397,7 @@ TEST_F(SafeRewriteTest, RefillThatKeepsFailingLeavesTheNewContentInTheTemporaryF
     ASSERT_FALSE(result.keptTempPath.empty());
     EXPECT_NE(result.reason.find("cannot truncate " + path + ": Input/output error"), std::string::npos) << result.reason;
     EXPECT_NE(result.reason.find(result.keptTempPath), std::string::npos) << result.reason;
-    EXPECT_TRUE(sameBytes(readAll(result.keptTempPath), expectedContent(old, plan)));
+    EXPECT_TRUE(sameBytes(keptContent(result.keptTempPath), expectedContent(old, plan)));
     EXPECT_EQ(tempFiles(), std::vector<std::string>{result.keptTempPath});
 }
 
@@ -402,13 +422,13 @@ TEST_F(SafeRewriteTest, ExceptionsDoNotEscapeAndLoseNothing)
     const RewritePlan plan = replaceEnds(old.size(), 100, 0, 900, 0);
     for (const char* op : {"fallocate", "ftruncate", "copyFileRange"}) {
         SCOPED_TRACE(op);
-        // Shrinking, so that the refill cuts the file; the copy throws on its second call (the refill).
+        // Shrinking, so that the refill cuts the file; the kernel copy is the refill's.
         const RewritePlan shrink = replaceEnds(old.size(), 1000, 0, 10, 0);
         const RewritePlan& p = std::string(op) == "fallocate" ? plan : shrink;
         const std::string path = makeFile("a.mp3", old);
         FaultyFileSystem fs;
         int seen = 0;
-        const int throwAt = std::string(op) == "copyFileRange" ? 2 : 1;
+        const int throwAt = 1;
         fs.beforeCall = [&](const std::string& name) {
             if (name == op && ++seen == throwAt)
                 throw std::bad_alloc();
@@ -422,7 +442,7 @@ TEST_F(SafeRewriteTest, ExceptionsDoNotEscapeAndLoseNothing)
             EXPECT_TRUE(tempFiles().empty());
         } else {
             ASSERT_FALSE(result.keptTempPath.empty());
-            EXPECT_TRUE(sameBytes(readAll(result.keptTempPath), expectedContent(old, p)));
+            EXPECT_TRUE(sameBytes(keptContent(result.keptTempPath), expectedContent(old, p)));
         }
         clearTemp();
     }
@@ -436,7 +456,7 @@ struct Steps {
         const auto& fds = fs.fds();
         original = fds.at(0);
         for (std::size_t i = 0; i < log.size(); ++i)
-            if (log[i] == "open" && i > 0 && temporary < 0)
+            if (log[i] == "open" && i > 0 && temporary < 0 && fds[i] >= 0)
                 temporary = fds[i];
         for (std::size_t i = 0; i < log.size(); ++i) {
             const int at = static_cast<int>(i);
@@ -511,15 +531,20 @@ TEST_F(SafeRewriteTest, LostWritesAreCaughtByTheLengthChecks)
     configure(clean);
     ASSERT_TRUE(RewriteFile(clean, makeFile("a.mp3", old), plan).ok);
     const Steps s(clean);
-    {
-        SCOPED_TRACE("the temporary file's last write is lost");
+    // The copy's last write is its record, the one before it the end of its content.
+    int lastContentWrite = -1;
+    for (int i = 0; i < s.lastTemporaryWrite; ++i)
+        if (clean.log()[static_cast<std::size_t>(i)] == "pwrite" && clean.fds()[static_cast<std::size_t>(i)] == s.temporary)
+            lastContentWrite = i;
+    for (const auto& [lost, error] : {std::pair{lastContentWrite, "bytes instead of"}, {s.lastTemporaryWrite, "did not read back"}}) {
+        SCOPED_TRACE(std::string("a write of the copy is lost: ") + error);
         const std::string path = makeFile("a.mp3", old);
         FaultyFileSystem fs;
         configure(fs);
-        fs.loseWriteAt = s.lastTemporaryWrite + 1;
+        fs.loseWriteAt = lost + 1;
         const RewriteResult result = RewriteFile(fs, path, plan);
         EXPECT_FALSE(result.ok);
-        EXPECT_NE(result.reason.find("bytes instead of"), std::string::npos) << result.reason;
+        EXPECT_NE(result.reason.find(error), std::string::npos) << result.reason;
         EXPECT_TRUE(sameBytes(readAll(path), old));
         EXPECT_TRUE(tempFiles().empty());
     }
@@ -612,7 +637,7 @@ TEST_F(SafeRewriteTest, LastingFailureFromAnyStepLosesNothing)
             if (!result.keptTempPath.empty()) {
                 EXPECT_FALSE(result.ok);
                 EXPECT_NE(result.reason.find(result.keptTempPath), std::string::npos);
-                EXPECT_TRUE(sameBytes(readAll(result.keptTempPath), expected));
+                EXPECT_TRUE(sameBytes(keptContent(result.keptTempPath), expected));
             } else {
                 ASSERT_TRUE(now == old || now == expected);
             }
@@ -708,6 +733,313 @@ TEST_F(SafeRewriteTest, RefusedOpenCreatesNothing)
     EXPECT_EQ(result.reason, "cannot open " + path + " for writing: Permission denied");
     EXPECT_TRUE(fs.created().empty());
     EXPECT_TRUE(sameBytes(readAll(path), old));
+}
+
+// --- One writer at a time, and no lost update
+
+TEST_F(SafeRewriteTest, SecondWriterWaitsForTheFirstAndReadsItsResult)
+{
+    const std::string old = randomBytes(20000, 30);
+    const std::string path = makeFile("a.mp3", old);
+    auto first = std::make_unique<RewriteSession>(FileSystem::posix(), path);
+    ASSERT_TRUE(first->isOpen()) << first->error();
+    std::atomic<bool> done{false};
+    RewriteResult second;
+    std::string secondSaw;
+    std::thread other([&] {
+        RewriteSession session(FileSystem::posix(), path);
+        secondSaw = readAll(path); // what it reads once it holds the lock
+        second = session.rewrite(replaceEnds(session.length(), 0, 0, 7, 0));
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(done) << "the second writer went ahead while the first held the file";
+    const RewritePlan plan = replaceEnds(old.size(), 100, 0, 300, 0);
+    EXPECT_TRUE(first->rewrite(plan).ok);
+    first.reset();
+    other.join();
+    const std::string afterFirst = expectedContent(old, plan);
+    EXPECT_TRUE(sameBytes(secondSaw, afterFirst));
+    EXPECT_TRUE(second.ok) << second.reason;
+    EXPECT_TRUE(sameBytes(readAll(path), randomBytes(7, 11) + afterFirst));
+}
+
+TEST_F(SafeRewriteTest, ChangeByAnotherProgramBeforeTheRefillIsRefusedAndKept)
+{
+    const std::string old = randomBytes(30000, 31);
+    const RewritePlan plan = replaceEnds(old.size(), 100, 0, 300, 0);
+    for (const char* change : {"append", "touch"}) {
+        SCOPED_TRACE(change);
+        const std::string path = makeFile("a.mp3", old);
+        FaultyFileSystem fs;
+        std::string appended;
+        // Another program (which takes no lock) changes the file while the copy is made.
+        fs.beforeCall = [&](const std::string& op) {
+            if (op != "fsync" || !appended.empty())
+                return;
+            appended = std::string(change) == "append" ? "more data" : "touched";
+            if (appended == "more data") {
+                std::ofstream(path, std::ios::binary | std::ios::app) << appended;
+            } else {
+                const timespec now[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+                ::utimensat(AT_FDCWD, path.c_str(), now, 0);
+            }
+        };
+        const RewriteResult result = RewriteFile(fs, path, plan);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.reason, path + " was changed by another program while it was being saved; it was left as "
+                                        "that program left it");
+        EXPECT_TRUE(sameBytes(readAll(path), appended == "more data" ? old + appended : old));
+        EXPECT_TRUE(tempFiles().empty());
+    }
+}
+
+TEST_F(SafeRewriteTest, AppendDuringTheRefillIsNeverCutAway)
+{
+    const std::string old = randomBytes(30000, 35);
+    const RewritePlan plan = replaceEnds(old.size(), 5000, 0, 100, 0); // shrinks: the refill cuts the end
+    const std::string path = makeFile("a.mp3", old);
+    FaultyFileSystem fs;
+    bool appended = false;
+    // Another program appends after the last check, while the file is refilled.
+    fs.beforeCall = [&](const std::string& op) {
+        if (op == "copyFileRange" && !appended) {
+            appended = true;
+            std::ofstream(path, std::ios::binary | std::ios::app) << "late data";
+        }
+    };
+    const RewriteResult result = RewriteFile(fs, path, plan);
+    ASSERT_TRUE(appended);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.reason.find("while it was being saved: another program wrote to it"), std::string::npos)
+        << result.reason;
+    const std::string now = readAll(path);
+    EXPECT_EQ(now.substr(now.size() - 9), "late data");
+    EXPECT_FALSE(result.keptTempPath.empty()) << "the copy stays for the save to be finished by hand";
+}
+
+TEST_F(SafeRewriteTest, OnlyRegularFilesAreOpenedAndNothingBlocks)
+{
+    const std::string fifo = root_ + "/fifo.mp3";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string folder = root_ + "/folder.mp3";
+    fsys::create_directory(folder);
+    for (const std::string& path : {fifo, folder}) {
+        SCOPED_TRACE(path);
+        const RewriteResult result = RewriteFile(FileSystem::posix(), path, RewritePlan{});
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.reason == "cannot write " + path + ": not a regular file" ||
+                    result.reason == "cannot open " + path + " for writing: Is a directory")
+            << result.reason;
+        clsID3 tag;
+        tag.SetFileName(path);
+        EXPECT_NE(tag.ReadError(), 0);
+    }
+    clsID3 tag;
+    tag.SetFileName(fifo);
+    EXPECT_EQ(ReadErrorText(tag.ReadError()), "not a regular file");
+    EXPECT_TRUE(tempFiles().empty());
+}
+
+// --- Never shorten a file below its audio
+
+TEST_F(SafeRewriteTest, TagClaimingMoreThanTheFileIsRefusedByWriteAndStrip)
+{
+    using namespace test;
+    const std::string audio = MpegFrames(40);
+    // The size field says 8 MiB; the file holds a few KiB. Also: a tag running into the ID3v1 tag.
+    std::string tooLong = Tag(3, Frame(3, "TIT2", Latin1("T")), 16);
+    tooLong.replace(6, 4, SyncSafe(8u << 20));
+    std::string intoTrailer = Tag(3, Frame(3, "TIT2", Latin1("T")), 16);
+    intoTrailer.replace(6, 4, SyncSafe(static_cast<std::uint32_t>(intoTrailer.size() - 10 + audio.size() + 64)));
+    for (const std::string& head : {tooLong, intoTrailer}) {
+        const std::string old = head + audio + Id3v1("T", "", "", "", "", 1, 12);
+        const std::string path = makeFile("a.mp3", old);
+        for (const bool strip : {true, false}) {
+            SCOPED_TRACE(std::string(&head == &tooLong ? "past the end" : "into the trailer") + (strip ? ", strip" : ", write"));
+            clsID3 tag;
+            tag.SetFileName(path);
+            tag.Title = u"New";
+            EXPECT_FALSE(strip ? tag.DeleteID3Tags() : tag.UpdateID3Tags());
+            EXPECT_NE(tag.LastError().find("writing it would cut the audio, so it was left unchanged"), std::string::npos)
+                << tag.LastError();
+            EXPECT_TRUE(sameBytes(readAll(path), old));
+        }
+    }
+    EXPECT_EQ(CheckAudioKept(10, 10, 10), "");
+    EXPECT_EQ(CheckAudioKept(0, 0, 0), "");
+    EXPECT_TRUE(tempFiles().empty());
+}
+
+// --- No out-of-space halfway
+
+TEST_F(SafeRewriteTest, NoRoomFoundWhileExtendingLeavesTheFileAsItWas)
+{
+    const std::string old = randomBytes(20000, 32);
+    const RewritePlan plan = replaceEnds(old.size(), 0, 0, 70000, 0);
+    auto configure = [](FaultyFileSystem& fs) { fs.failEvery("fallocate", EOPNOTSUPP); };
+    FaultyFileSystem clean;
+    configure(clean);
+    ASSERT_TRUE(RewriteFile(clean, makeFile("a.mp3", old), plan).ok);
+    const Steps steps(clean);
+    ASSERT_GE(steps.firstOriginalWrite, 0);
+    for (const int k : {steps.firstOriginalWrite + 1, steps.firstOriginalWrite + 2}) {
+        SCOPED_TRACE("the zeros that claim the room fail from call " + std::to_string(k));
+        const std::string path = makeFile("a.mp3", old);
+        const struct stat before = statOf(path);
+        FaultyFileSystem fs;
+        configure(fs);
+        // Running out of space while the file grows: every write to it fails from here on.
+        fs.beforeCall = [&](const std::string&) {
+            if (fs.calls() + 1 == k)
+                fs.failEvery("pwrite", ENOSPC);
+        };
+        const RewriteResult result = RewriteFile(fs, path, plan);
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.reason.find("No space left on device"), std::string::npos) << result.reason;
+        EXPECT_NE(result.reason.find("the file is unchanged"), std::string::npos) << result.reason;
+        const Snapshot after(path);
+        EXPECT_TRUE(sameBytes(after.content, old));
+        EXPECT_TRUE(sameTime(after.st.st_mtim, before.st_mtim));
+        EXPECT_TRUE(tempFiles().empty());
+    }
+}
+
+// --- Recoverable at every instant
+
+// Runs the rewrite in a child that dies (as by kill -9) just before call k; true if it died.
+bool crashAt(const std::string& path, const RewritePlan& plan, int k, bool plain)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        FaultyFileSystem fs;
+        fs.noKernelCopy = plain;
+        fs.maxTransfer = 8192;
+        fs.beforeCall = [&](const std::string&) {
+            if (fs.calls() + 1 == k)
+                ::_exit(9);
+        };
+        RewriteFile(fs, path, plan);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 9;
+}
+
+TEST_F(SafeRewriteTest, KilledAtAnyStepTheNextRunFinishesOrUndoesTheSave)
+{
+    const std::string old = randomBytes(60000, 33);
+    for (const bool plain : {false, true}) {
+        for (const RewritePlan& plan : {replaceEnds(old.size(), 500, 128, 9000, 300), replaceEnds(old.size(), 9000, 300, 500, 0)}) {
+            const std::string expected = expectedContent(old, plan);
+            FaultyFileSystem clean;
+            clean.noKernelCopy = plain;
+            clean.maxTransfer = 8192;
+            ASSERT_TRUE(RewriteFile(clean, makeFile("a.mp3", old), plan).ok);
+            const Steps steps(clean);
+            const int n = clean.calls();
+            int completed = 0, undone = 0;
+            for (int k = 1; k <= n; ++k) {
+                SCOPED_TRACE((plain ? "plain, " : "kernel, ") + std::to_string(plan.head.size()) + "-byte head, killed before call " +
+                             std::to_string(k) + " of " + std::to_string(n) + " (" + clean.log()[k - 1] + ")");
+                const std::string path = makeFile("a.mp3", old);
+                const struct stat before = statOf(path);
+                ASSERT_TRUE(crashAt(path, plan, k, plain));
+                // Whatever is left in the journal names its file, or holds nothing of it yet.
+                for (const PendingSave& save : ListPendingSaves(FileSystem::posix())) {
+                    EXPECT_EQ(save.inode, before.st_ino);
+                    if (k > steps.temporaryFlush) {
+                        EXPECT_TRUE(ReadPendingSave(FileSystem::posix(), save.copyPath).has_value());
+                    }
+                }
+                // The next run that meets the file: the scan of its folder (or, every other
+                // time, the next save of it, which finishes the old one before it reads).
+                std::vector<std::string> notes;
+                if (k % 2) {
+                    ListFolderMp3s(root_, nullptr, &notes);
+                } else {
+                    RewriteSession session(FileSystem::posix(), path);
+                    ASSERT_TRUE(session.isOpen()) << session.error();
+                    notes = session.notes();
+                }
+                const Snapshot snap(path);
+                ASSERT_TRUE(snap.content == old || snap.content == expected);
+                EXPECT_EQ(snap.st.st_ino, before.st_ino);
+                EXPECT_EQ(snap.st.st_mode, before.st_mode);
+                EXPECT_TRUE(sameTime(snap.st.st_mtim, before.st_mtim));
+                if (k > steps.removal + 1) {
+                    EXPECT_TRUE(sameBytes(snap.content, expected));
+                    EXPECT_TRUE(notes.empty()); // the save had ended
+                } else if (k > steps.reservation) {
+                    EXPECT_TRUE(sameBytes(snap.content, expected)) << "the original was touched: only new will do";
+                    ASSERT_EQ(notes.size(), 1u);
+                    EXPECT_NE(notes[0].find(path + ": an interrupted save "), std::string::npos) << notes[0];
+                    ++completed;
+                } else if (!notes.empty()) {
+                    ++undone;
+                }
+                EXPECT_TRUE(tempFiles().empty());
+                clearTemp();
+            }
+            EXPECT_GT(completed, 3);
+            EXPECT_GT(undone, 3);
+        }
+    }
+}
+
+TEST_F(SafeRewriteTest, RecoveryLeavesAChangedOrMissingFileAloneAndSaysWhy)
+{
+    const std::string old = randomBytes(50000, 34);
+    const RewritePlan plan = replaceEnds(old.size(), 100, 0, 3000, 0);
+    FaultyFileSystem clean;
+    clean.noKernelCopy = true;
+    clean.maxTransfer = 8192;
+    ASSERT_TRUE(RewriteFile(clean, makeFile("a.mp3", old), plan).ok);
+    const Steps steps(clean);
+    for (const char* what : {"grown", "removed", "busy"}) {
+        SCOPED_TRACE(what);
+        const std::string path = makeFile("a.mp3", old);
+        ASSERT_TRUE(crashAt(path, plan, steps.firstOriginalWrite + 2, true));
+        const std::string damaged = readAll(path);
+        int kept = 0;
+        std::vector<std::string> notes;
+        if (std::string(what) == "grown") {
+            std::ofstream(path, std::ios::binary | std::ios::app) << std::string(9000, 'x');
+            notes = RecoverPendingSaves(FileSystem::posix(), nullptr, {}, &kept);
+            EXPECT_EQ(readAll(path).size(), damaged.size() + 9000);
+        } else if (std::string(what) == "removed") {
+            ::unlink(path.c_str());
+            notes = RecoverPendingSaves(FileSystem::posix(), nullptr, {}, &kept);
+        } else {
+            // A save still running holds its copy: nothing is done behind its back.
+            const auto saves = ListPendingSaves(FileSystem::posix());
+            ASSERT_EQ(saves.size(), 1u);
+            const int fd = ::open(saves[0].copyPath.c_str(), O_RDONLY);
+            ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+            notes = RecoverPendingSaves(FileSystem::posix(), nullptr, {}, &kept);
+            EXPECT_TRUE(notes.empty());
+            EXPECT_EQ(kept, 0);
+            ::close(fd);
+            EXPECT_TRUE(sameBytes(readAll(path), damaged));
+            // Only files under the folder asked for.
+            notes = RecoverPendingSaves(FileSystem::posix(), nullptr, root_ + "/elsewhere", &kept);
+            EXPECT_TRUE(notes.empty());
+            notes = RecoverPendingSaves(FileSystem::posix(), nullptr, root_ + "/", &kept);
+            EXPECT_TRUE(sameBytes(readAll(path), expectedContent(old, plan)));
+            ASSERT_EQ(notes.size(), 1u);
+            EXPECT_EQ(notes[0], path + ": an interrupted save was completed; the file holds its new tags");
+            continue;
+        }
+        EXPECT_EQ(kept, 1);
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_EQ(notes[0].rfind(path + ": an interrupted save could not be finished (", 0), 0u) << notes[0];
+        const auto saves = ListPendingSaves(FileSystem::posix());
+        ASSERT_EQ(saves.size(), 1u);
+        EXPECT_NE(notes[0].find("its new content is kept in " + saves[0].copyPath), std::string::npos) << notes[0];
+        EXPECT_TRUE(sameBytes(keptContent(saves[0].copyPath), expectedContent(old, plan)));
+        clearTemp();
+    }
 }
 
 } // namespace
