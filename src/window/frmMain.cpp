@@ -150,7 +150,16 @@ void frmMain::ScanFolder(const QString& folder)
     runPendingRefresh();
 
     const QByteArray nativeFolder = QFile::encodeName(withTrailingSlash(folder));
-    const std::vector<std::string> names = ListFolderMp3s(nativeFolder.toStdString());
+    // Saves that a crash interrupted are finished (or undone) by the scan that meets
+    // their files; the user hears of it once the list is shown.
+    std::vector<std::string> recoveryNotes;
+    const std::vector<std::string> names = ListFolderMp3s(nativeFolder.toStdString(), nullptr, &recoveryNotes);
+    if (!recoveryNotes.empty()) {
+        QStringList notes;
+        for (const std::string& note : recoveryNotes)
+            notes << QString::fromStdString(note);
+        QMetaObject::invokeMethod(this, [this, notes] { ShowScanNotes(notes); }, Qt::QueuedConnection);
+    }
 
     if (listed != listedFolder_) { // renames are undone in their own folder only
         undoRenames_.clear();

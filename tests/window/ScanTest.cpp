@@ -6,6 +6,10 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
+#include "../tag/FaultyFileSystem.h"
+#include "tag/SafeRewrite.h"
+
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace brindle;
@@ -219,4 +223,44 @@ TEST_F(WindowTest, ListsAFolderOfFortyThousandFiles)
     EXPECT_EQ(w->ListModel()->cell(n - 1, 0), "f39999.mp3");
     find<QCheckBox>("chkSelAll")->click();
     EXPECT_EQ(list()->selectionModel()->selectedRows().size(), n);
+}
+
+// A save killed after the refill is finished by the next scan of its folder, and the
+// user is told.
+TEST_F(WindowTest, ScanFinishesAnInterruptedSaveAndSaysSo)
+{
+    const QByteArray state = QFile::encodeName(dir.filePath("state"));
+    const bool hadState = qEnvironmentVariableIsSet("XDG_STATE_HOME");
+    const QByteArray oldState = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", state);
+    const std::string path = QFile::encodeName(music.filePath("a.mp3")).toStdString();
+    WriteMp3(music.filePath("a.mp3"), {.title = "Old"});
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        FaultyFileSystem fs;
+        fs.beforeCall = [](const std::string& op) {
+            if (op == "unlink") // the refill is done; the copy is still in the journal
+                ::_exit(9);
+        };
+        clsID3 tag(&fs);
+        tag.SetFileName(path);
+        tag.Title = u"New";
+        tag.UpdateID3Tags();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
+    ASSERT_EQ(ListPendingSaves(FileSystem::posix()).size(), 1u);
+
+    open(music.path());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ListPendingSaves(FileSystem::posix()).empty());
+    if (hadState)
+        qputenv("XDG_STATE_HOME", oldState);
+    else
+        qunsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(find<QLineEdit>("txtTitle")->text(), "New");
+    ASSERT_EQ(fakes->messages->shown.size(), 1);
+    EXPECT_TRUE(fakes->messages->shown.front().text.contains("a.mp3")) << fakes->messages->shown.front().text.toStdString();
 }
