@@ -1,6 +1,7 @@
 // brindle-cli: the tag engine from the command line.
 #include "Commands.h"
 #include "ExtrasModule.h"
+#include "PatternCommands.h"
 #include "Printable.h"
 
 #include <CLI/CLI.hpp>
@@ -178,21 +179,48 @@ int main(int argc, char** argv)
         bool dryRun = false;
     };
     std::vector<FileTool> fileTools;
-    for (auto [name, help] : {std::pair{"rename", "Rename each FILE after its title (needs --from-title)."},
+    for (auto [name, help] : {std::pair{"rename", "Rename each FILE after its title (--from-title) or by a pattern (--pattern)."},
                               {"title-from-filename", "Write each FILE's name, without its extension, into its title."},
                               {"clean-names", "Clean the names of the FILEs: blanks, underscores, %20 and letter case."},
                               {"number-files", "Number the FILEs in the order given: \"01 - \", \"02 - \", ..."},
                               {"remove-leading-numbers", "Remove leading track numbers from the names of the FILEs."}})
         fileTools.push_back(FileTool{name, help, nullptr, {}, false});
     bool fromTitle = false;
+    std::string renamePattern, replacement = "-";
+    const std::string placeholders = "PATTERN placeholders (letter case ignored; %% is a \"%\"):\n" +
+                                     wrapped(brindle::cli::PatternPlaceholders()) + "\n";
     for (auto& tool : fileTools) {
         tool.command = app.add_subcommand(tool.name, tool.help);
         tool.command->add_option("FILE", tool.files, "MP3 files")->required();
         tool.command->add_flag("--dry-run", tool.dryRun,
                                "Print what the real run would do, refusals included, and change nothing");
         if (std::string_view(tool.name) == "rename")
-            tool.command->add_flag("--from-title", fromTitle, "Use the title of each file's tag")->required();
+        {
+            auto* title = tool.command->add_flag("--from-title", fromTitle, "Use the title of each file's tag");
+            auto* pattern = tool.command
+                ->add_option("--pattern", renamePattern,
+                             "PATTERN: name each file after its tag, e.g. \"%track% - %artist% - %title%\" "
+                             "(\".mp3\" is appended)")
+                ->excludes(title);
+            tool.command->add_option("--replacement", replacement,
+                                     "TEXT: put in place of each \"/\" or control character of a tag value (default \"-\")")
+                ->needs(pattern);
+            tool.command->footer(placeholders);
+        }
     }
+
+    std::string readPattern;
+    std::vector<std::string> readFiles;
+    bool readDryRun = false;
+    auto* tagsFromName = app.add_subcommand("tags-from-name", "Set tag fields of each FILE from its name by a pattern.");
+    tagsFromName
+        ->add_option("--pattern", readPattern,
+                     "PATTERN: the shape of the names without \".mp3\", e.g. \"%track% - %artist% - %title%\"; "
+                     "each placeholder takes the shortest text that lets the rest match")
+        ->required();
+    tagsFromName->add_flag("--dry-run", readDryRun, "Print the values the real run would write, and write nothing");
+    tagsFromName->add_option("FILE", readFiles, "MP3 files")->required();
+    tagsFromName->footer(placeholders);
 
     WriteCommand strip;
     strip.command = app.add_subcommand("strip", "Remove every tag (ID3v2, Lyrics3, ID3v1) from each FILE.");
@@ -234,9 +262,27 @@ int main(int argc, char** argv)
         const auto files = inputs({artFile}, false, skipped);
         return files.empty() ? 1 : brindle::cli::ExtractArt(artFile, artFolder, std::cout, std::cerr);
     }
+    if (*tagsFromName) {
+        if (const std::string problem = brindle::cli::PatternProblem(readPattern, true); !problem.empty()) {
+            std::cerr << "brindle-cli: " << problem << "\n";
+            return 2;
+        }
+        const auto files = inputs(readFiles, false, skipped);
+        return withSkipped(brindle::cli::TagsFromName(readPattern, files, readDryRun, std::cout, std::cerr), skipped);
+    }
     for (const auto& tool : fileTools) {
         if (!*tool.command)
             continue;
+        const bool byPattern = std::string_view(tool.name) == "rename" && !fromTitle;
+        if (byPattern) {
+            const std::string problem = renamePattern.empty() && tool.command->count("--pattern") == 0
+                                            ? "rename needs --from-title or --pattern"
+                                            : brindle::cli::PatternProblem(renamePattern, false, replacement);
+            if (!problem.empty()) {
+                std::cerr << "brindle-cli: " << problem << "\n";
+                return 2;
+            }
+        }
         const auto files = inputs(tool.files, false, skipped);
         if (files.empty())
             return 1;
@@ -246,6 +292,9 @@ int main(int argc, char** argv)
             std::cerr << "brindle-cli: " << error << "\n";
             return 1;
         }
+        if (byPattern)
+            return withSkipped(
+                module->patternRename(renamePattern, replacement, files, tool.dryRun, std::cout, std::cerr), skipped);
         return withSkipped(module->fileTool(tool.name, files, tool.dryRun, std::cout, std::cerr), skipped);
     }
 
