@@ -46,6 +46,12 @@ int TagsFromName(const std::string& patternText, const std::vector<std::string>&
     for (const auto& file : files) {
         const auto slash = file.rfind('/');
         const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+        // Tag text is Unicode: bytes that are not UTF-8 would reach the tag as U+FFFD.
+        if (ToUtf8(FromUtf8(name)) != name) {
+            err << "brindle-cli: " << Printable(file) << ": the name is not valid UTF-8; the file is left alone\n";
+            status = 1;
+            continue;
+        }
         const auto values = pattern->ValuesFromName(name);
         if (!values) {
             err << "brindle-cli: " << Printable(file) << ": the name does not match the pattern; the file is left alone\n";

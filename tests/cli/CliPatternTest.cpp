@@ -69,4 +69,12 @@ TEST(CliPattern, TagsFromNameWritesMatchedFieldsOnly)
     CliResult r = RunCli({"show", "--json", song, odd});
     EXPECT_TRUE(has(r.out, "\"Artist\":\"Sigur Rós\"") && has(r.out, "\"TrackNumber\":\"07\"")) << r.out;
     EXPECT_TRUE(has(r.out, "\"Title\":\"keep\"")) << r.out;
+
+    // A name that is not UTF-8 would put U+FFFD into the tag: it is left alone.
+    const std::string bytes = dir.file("08 - \xff - x.mp3");
+    WriteFile(bytes, tagged("1", u"keep", u"keep"));
+    r = RunCli({"tags-from-name", "--pattern", pattern, bytes});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.err, "not valid UTF-8")) << r.err;
+    EXPECT_TRUE(has(RunCli({"show", "--json", bytes}).out, "\"Title\":\"keep\""));
 }
