@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "ExtrasModule.h"
 #include "PatternCommands.h"
+#include "RecursiveList.h"
 #include "Printable.h"
 
 #include <CLI/CLI.hpp>
@@ -153,13 +154,17 @@ int main(int argc, char** argv)
     std::string folder;
     auto* list = app.add_subcommand("list", "List the MP3 files of FOLDER as the window's file list shows them.");
     list->add_flag("--json", listJson, "A JSON array of rows keyed by the column titles");
-    list->add_option("FOLDER", folder, "Folder to scan (subfolders are not entered)")->required();
+    list->add_option("FOLDER", folder, "Folder to scan (subfolders only with --recursive)")->required();
     std::string sortColumn;
     bool descending = false;
     list->add_option("--sort", sortColumn,
                      "COLUMN: sort the rows as the window does, by column number (1 to 11) or title (\"Title\", "
                      "\"Duration\", ...); by default by file name, as the window starts");
     list->add_flag("--descending", descending, "Largest first");
+    bool recursive = false;
+    list->add_flag("--recursive", recursive,
+                   "Also list the subfolders (hidden ones skipped), with a last column \"Folder\": the path "
+                   "relative to FOLDER; by default sorted by folder, then by file name");
 
     SetOptions setOptions;
     addSetCommand(app, setOptions);
@@ -252,6 +257,9 @@ int main(int argc, char** argv)
                       << brindle::cli::Printable(sortColumn) << "\"\n";
             return 2;
         }
+        if (recursive)
+            return brindle::cli::ListRecursive(folder, listJson, sortColumn.empty() ? 0 : column, descending,
+                                               std::cout, std::cerr);
         return brindle::cli::List(folder, listJson, column, descending, std::cout, std::cerr);
     }
     if (*strip.command) {

@@ -1,8 +1,10 @@
-// rename --pattern and tags-from-name: the dry run announces what the real run does.
+// rename --pattern and tags-from-name (the dry run announces what the real run does),
+// and list --recursive.
 #include "CliRunner.h"
 #include "Mp3Builder.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 
@@ -77,4 +79,25 @@ TEST(CliPattern, TagsFromNameWritesMatchedFieldsOnly)
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(has(r.err, "not valid UTF-8")) << r.err;
     EXPECT_TRUE(has(RunCli({"show", "--json", bytes}).out, "\"Title\":\"keep\""));
+}
+
+TEST(CliListRecursive, WalksEachFolderOnce)
+{
+    TempDir dir;
+    for (const char* sub : {"Artist/Album", "Artist/Album/CD2", ".hidden", "b"})
+        fs::create_directories(dir.path() / sub);
+    WriteFile(dir.file("top.mp3"), tagged("1", u"a", u"Top"));
+    WriteFile(dir.file("Artist/Album/01 - x.mp3"), tagged("1", u"a", u"X"));
+    WriteFile(dir.file("Artist/Album/CD2/01 - y.mp3"), tagged("1", u"a", u"Y"));
+    WriteFile(dir.file(".hidden/secret.mp3"), tagged("1", u"a", u"Secret"));
+    fs::create_directory_symlink("..", dir.path() / "Artist/Album/CD2/up"); // a loop
+    fs::create_directory_symlink("../Artist", dir.path() / "b/again");      // a folder seen already
+    CliResult r = RunCli({"list", "--recursive", "--json", dir.path().string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string rows;
+    for (const auto& row : nlohmann::json::parse(r.out))
+        rows += row["Filename"].get<std::string>() + " @ " + row["Folder"].get<std::string>() + "\n";
+    EXPECT_EQ(rows, "top.mp3 @ .\n01 - x.mp3 @ Artist/Album\n01 - y.mp3 @ Artist/Album/CD2\n") << r.out;
+    r = RunCli({"list", "--recursive", dir.path().string()});
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')).substr(r.out.find("\tComments")), "\tComments\tFolder");
 }
