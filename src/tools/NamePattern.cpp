@@ -213,6 +213,11 @@ std::string NamePattern::NameFor(const clsID3& tag, std::string_view fileName, s
 
 std::string NamePattern::ReadingProblem() const
 {
+    bool properties = false;
+    for (const Token& t : tokens_)
+        properties = properties || t.property;
+    if (!properties)
+        return "the pattern names no tag property to read";
     for (std::size_t i = 0; i < tokens_.size(); ++i)
         for (std::size_t j = i + 1; j < tokens_.size(); ++j)
             if (tokens_[i].property && tokens_[i].property == tokens_[j].property)

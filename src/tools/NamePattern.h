@@ -38,8 +38,8 @@ public:
     // Empty when every placeholder is empty: there is nothing to name the file after.
     std::string NameFor(const clsID3& tag, std::string_view fileName, std::string_view replacement = "-") const;
 
-    // Why the pattern cannot be read back from names (a property named twice could take
-    // two values); empty when it can.
+    // Why the pattern cannot be read back from names (it names no property, or names one
+    // twice, which could take two values); empty when it can.
     std::string ReadingProblem() const;
     // The properties' values in fileName (without ".mp3"), in pattern order; nullopt
     // when the name does not have the pattern's shape. Each placeholder takes the

@@ -52,6 +52,7 @@ TEST(NamePattern, ParseRefusesWhatCannotBeAName)
         parsed("%" + std::string(p.name) + "%");
     EXPECT_EQ(parsed("%Track% %TITLE%").ReadingProblem(), "");
     EXPECT_NE(parsed("%track% %tracknumber%").ReadingProblem().find("TrackNumber twice"), std::string::npos);
+    EXPECT_EQ(parsed("%filename%").ReadingProblem(), "the pattern names no tag property to read");
     EXPECT_NE(ReplacementProblem("a/b"), "");
     EXPECT_EQ(ReplacementProblem("_"), "");
 }
