@@ -50,8 +50,7 @@ ExtrasModule* ExtrasModule::get(std::string& error)
             module.build_ = reinterpret_cast<BuildFn>(::dlsym(handle, "brindle_cli_build_picture_entry"));
             module.describe_ = reinterpret_cast<DescribeFn>(::dlsym(handle, "brindle_cli_describe_picture_entry"));
             module.fileTool_ = reinterpret_cast<FileToolFn>(::dlsym(handle, "brindle_cli_file_tool"));
-            module.patternRename_ =
-                reinterpret_cast<PatternRenameFn>(::dlsym(handle, "brindle_cli_pattern_rename"));
+            module.patternRename_ = reinterpret_cast<PatternRenameFn>(::dlsym(handle, "brindle_cli_pattern_rename"));
             if (!module.build_ || !module.describe_ || !module.fileTool_ || !module.patternRename_)
                 loadError = std::string(kModuleName) + " is from another version of brindle-cli";
         }

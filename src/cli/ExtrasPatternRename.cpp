@@ -92,8 +92,8 @@ brindle_cli_pattern_rename(const std::string* patternText, const std::string* re
 
     for (const FolderPlan& f : folders) {
         const QString folder = text(f.folder);
-        const QList<RenameResult> results =
-            dryRun ? PreviewRenameInFolder(folder, f.plan) : RenameInFolder(folder, f.plan);
+        const QList<RenameResult> results = dryRun ? PreviewRenameInFolder(folder, f.plan)
+                                                   : RenameInFolder(folder, f.plan);
         const std::string prefix = f.folder == "." ? std::string() : f.folder + "/";
         for (const RenameResult& r : results) {
             if (r.outcome == RenameOutcome::Renamed)

@@ -33,8 +33,8 @@ std::vector<std::string> PatternPlaceholders()
     return names;
 }
 
-int TagsFromName(const std::string& patternText, const std::vector<std::string>& files, bool dryRun,
-                 std::ostream& out, std::ostream& err)
+int TagsFromName(const std::string& patternText, const std::vector<std::string>& files, bool dryRun, std::ostream& out,
+                 std::ostream& err)
 {
     std::string error;
     const auto pattern = NamePattern::Parse(patternText, error);
@@ -54,7 +54,8 @@ int TagsFromName(const std::string& patternText, const std::vector<std::string>&
         }
         const auto values = pattern->ValuesFromName(name);
         if (!values) {
-            err << "brindle-cli: " << Printable(file) << ": the name does not match the pattern; the file is left alone\n";
+            err << "brindle-cli: " << Printable(file)
+                << ": the name does not match the pattern; the file is left alone\n";
             status = 1;
             continue;
         }

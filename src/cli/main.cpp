@@ -184,7 +184,7 @@ int main(int argc, char** argv)
         bool dryRun = false;
     };
     std::vector<FileTool> fileTools;
-    for (auto [name, help] : {std::pair{"rename", "Rename each FILE after its title (--from-title) or by a pattern (--pattern)."},
+    for (auto [name, help] : {std::pair{"rename", "Rename each FILE after its title or by a pattern."},
                               {"title-from-filename", "Write each FILE's name, without its extension, into its title."},
                               {"clean-names", "Clean the names of the FILEs: blanks, underscores, %20 and letter case."},
                               {"number-files", "Number the FILEs in the order given: \"01 - \", \"02 - \", ..."},
@@ -199,16 +199,14 @@ int main(int argc, char** argv)
         tool.command->add_option("FILE", tool.files, "MP3 files")->required();
         tool.command->add_flag("--dry-run", tool.dryRun,
                                "Print what the real run would do, refusals included, and change nothing");
-        if (std::string_view(tool.name) == "rename")
-        {
+        if (std::string_view(tool.name) == "rename") {
             auto* title = tool.command->add_flag("--from-title", fromTitle, "Use the title of each file's tag");
-            auto* pattern = tool.command
-                ->add_option("--pattern", renamePattern,
-                             "PATTERN: name each file after its tag, e.g. \"%track% - %artist% - %title%\" "
-                             "(\".mp3\" is appended)")
-                ->excludes(title);
-            tool.command->add_option("--replacement", replacement,
-                                     "TEXT: put in place of each \"/\" or control character of a tag value (default \"-\")")
+            const char* patternHelp = "PATTERN: name each file after its tag, e.g. \"%track% - %artist% - %title%\" "
+                                      "(\".mp3\" is appended)";
+            auto* pattern = tool.command->add_option("--pattern", renamePattern, patternHelp)->excludes(title);
+            tool.command
+                ->add_option("--replacement", replacement,
+                             "TEXT: put in place of each \"/\" or control character of a tag value (default \"-\")")
                 ->needs(pattern);
             tool.command->footer(placeholders);
         }
@@ -217,7 +215,8 @@ int main(int argc, char** argv)
     std::string readPattern;
     std::vector<std::string> readFiles;
     bool readDryRun = false;
-    auto* tagsFromName = app.add_subcommand("tags-from-name", "Set tag fields of each FILE from its name by a pattern.");
+    auto* tagsFromName = app.add_subcommand("tags-from-name",
+                                            "Set tag fields of each FILE from its name by a pattern.");
     tagsFromName
         ->add_option("--pattern", readPattern,
                      "PATTERN: the shape of the names without \".mp3\", e.g. \"%track% - %artist% - %title%\"; "
@@ -258,8 +257,8 @@ int main(int argc, char** argv)
             return 2;
         }
         if (recursive)
-            return brindle::cli::ListRecursive(folder, listJson, sortColumn.empty() ? 0 : column, descending,
-                                               std::cout, std::cerr);
+            return brindle::cli::ListRecursive(folder, listJson, sortColumn.empty() ? 0 : column, descending, std::cout,
+                                               std::cerr);
         return brindle::cli::List(folder, listJson, column, descending, std::cout, std::cerr);
     }
     if (*strip.command) {

@@ -28,8 +28,8 @@ TEST(CliPattern, RenameByPatternKeepsTheBatchRules)
     WriteFile(dir.file("c.mp3"), tagged("12", u"Björk", u"Jóga"));
     const std::string pattern = "%track% - %artist% - %title%";
     for (bool dry : {true, false}) {
-        std::vector<std::string> args = {"rename", "--pattern", pattern, dir.file("a.mp3"), dir.file("b.mp3"),
-                                         dir.file("c.mp3")};
+        std::vector<std::string> args = {"rename",          "--pattern",       pattern,
+                                         dir.file("a.mp3"), dir.file("b.mp3"), dir.file("c.mp3")};
         if (dry)
             args.insert(args.begin() + 1, "--dry-run");
         CliResult r = RunCli(args);
