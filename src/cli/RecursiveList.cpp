@@ -30,7 +30,7 @@ struct Row {
 };
 
 // The subfolders of path that the walk enters, sorted as the file list sorts names.
-std::vector<std::string> subfolders(const std::string& path, int& error)
+std::vector<std::string> subfolders(const std::string& path, const SortLocale& locale, int& error)
 {
     std::vector<std::string> names;
     DIR* dir = ::opendir(path.c_str());
@@ -50,7 +50,6 @@ std::vector<std::string> subfolders(const std::string& path, int& error)
             names.push_back(name);
     }
     ::closedir(dir);
-    const SortLocale locale = SortLocale::fromEnvironment();
     std::stable_sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
         return CompareSortValues(MakeSortValue(FromUtf8(a), locale), MakeSortValue(FromUtf8(b), locale)) < 0;
     });
@@ -63,7 +62,9 @@ int ListRecursive(const std::string& root, bool json, int sortColumn, bool desce
                   std::ostream& err)
 {
     int status = 0;
-    std::vector<std::string> folders; // relative paths in walk order
+    const SortLocale locale = SortLocale::fromEnvironment();
+    std::vector<std::string> folders;  // relative paths in walk order
+    std::vector<std::size_t> firstRow; // of each folder; its rows follow on
     std::vector<Row> rows;
     std::set<std::pair<dev_t, ino_t>> seen;
     std::vector<std::string> stack = {"."};
@@ -92,26 +93,31 @@ int ListRecursive(const std::string& root, bool json, int sortColumn, bool desce
         }
         const std::size_t index = folders.size();
         folders.push_back(relative);
+        firstRow.push_back(rows.size());
         const std::string prefix = path.empty() || path.back() == '/' ? path : path + "/";
         for (const auto& name : names) {
             tag.SetFileName(prefix + name);
             rows.push_back({index, ListRowCells(FromUtf8(name), tag)});
         }
-        std::vector<std::string> children = subfolders(path, error);
+        std::vector<std::string> children = subfolders(path, locale, error);
         for (auto it = children.rbegin(); it != children.rend(); ++it)
             stack.push_back(relative == "." ? *it : relative + "/" + *it);
     }
 
-    const SortLocale locale = SortLocale::fromEnvironment();
     auto cell = [&](std::size_t r, int c) -> std::u16string_view { return rows[r].cells[static_cast<std::size_t>(c)]; };
     std::vector<std::size_t> order;
     if (sortColumn > 0) {
         order = SortRowOrder(rows.size(), sortColumn - 1, !descending, locale, cell);
     } else {
-        // Folder by folder in walk order (subfolders sorted as names are), names sorted within.
-        order = SortRowOrder(rows.size(), 0, true, locale, cell);
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::size_t a, std::size_t b) { return rows[a].folder < rows[b].folder; });
+        // Folder by folder in walk order (subfolders sorted as names are), each sorted by
+        // file name on its own: names alike across albums are never compared.
+        firstRow.push_back(rows.size());
+        for (std::size_t f = 0; f + 1 < firstRow.size(); ++f) {
+            const std::size_t first = firstRow[f];
+            for (std::size_t r : SortRowOrder(firstRow[f + 1] - first, 0, true, locale,
+                                              [&](std::size_t row, int c) { return cell(first + row, c); }))
+                order.push_back(first + r);
+        }
         if (descending)
             std::reverse(order.begin(), order.end());
     }
