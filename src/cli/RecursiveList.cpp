@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <numeric>
 #include <ostream>
 #include <set>
@@ -44,7 +45,7 @@ std::vector<std::string> subfolders(const std::string& path, const SortLocale& l
         bool folder = e->d_type == DT_DIR;
         if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
             struct stat st {};
-            folder = ::stat((path + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+            folder = ::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
         if (folder)
             names.push_back(name);
@@ -100,8 +101,9 @@ int ListRecursive(const std::string& root, bool json, int sortColumn, bool desce
             rows.push_back({index, ListRowCells(FromUtf8(name), tag)});
         }
         std::vector<std::string> children = subfolders(path, locale, error);
-        for (auto it = children.rbegin(); it != children.rend(); ++it)
-            stack.push_back(relative == "." ? *it : relative + "/" + *it);
+        std::reverse(children.begin(), children.end()); // the stack hands out the first name first
+        for (const auto& child : children)
+            stack.push_back(relative == "." ? child : std::string(relative).append("/").append(child));
     }
 
     auto cell = [&](std::size_t r, int c) -> std::u16string_view { return rows[r].cells[static_cast<std::size_t>(c)]; };
@@ -134,8 +136,8 @@ int ListRecursive(const std::string& root, bool json, int sortColumn, bool desce
         out << array.dump() << "\n";
         return status;
     }
-    for (int c = 0; c < kListColumnCount; ++c)
-        out << kListColumnTitles[c] << "\t";
+    for (const char* title : kListColumnTitles)
+        out << title << "\t";
     out << "Folder\n";
     for (std::size_t r : order) {
         for (int c = 0; c < kListColumnCount; ++c)
