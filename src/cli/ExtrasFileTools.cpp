@@ -2,6 +2,7 @@
 // A dry run goes through the same plan and the same rename code as the real run, on a
 // picture of the folder in memory, so that both announce the same renames and refusals.
 #include "ExtrasModule.h"
+#include "ExtrasRenameBatch.h"
 #include "Printable.h"
 
 #include "tag/clsID3.h"
@@ -18,6 +19,7 @@ namespace {
 
 using namespace brindle;
 using brindle::cli::Printable;
+using brindle::cli::RunRenameBatch;
 
 // A path split into its folder and its name, as bytes.
 struct Target {
@@ -80,25 +82,20 @@ int titleFromFileName(const std::vector<std::string>& files, bool dryRun, std::o
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) int
-brindle_cli_file_tool(const std::string* tool, const std::vector<std::string>* files, bool dryRun, std::ostream* out,
-                      std::ostream* err)
-{
-    if (*tool == "title-from-filename")
-        return titleFromFileName(*files, dryRun, *out, *err);
+namespace brindle::cli {
 
-    // The renaming tools: one plan per folder, files kept in the order given.
+int RunRenameBatch(const std::vector<std::string>& files, bool dryRun, std::ostream& out, std::ostream& err,
+                   const PlanOneRename& planOne)
+{
     int status = 0;
     std::vector<FolderPlan> folders;
     std::map<std::pair<dev_t, ino_t>, std::size_t> folderIndex;
     std::map<std::pair<std::size_t, std::string>, bool> seen;
-    int number = 0;
-    clsID3 tag;
-    for (const auto& file : *files) {
+    for (const auto& file : files) {
         const Target t = split(file);
         struct stat folderStat {};
         if (::stat(t.folder.c_str(), &folderStat) != 0) {
-            refuse(*err, file, std::strerror(errno));
+            refuse(err, file, std::strerror(errno));
             status = 1;
             continue;
         }
@@ -106,29 +103,15 @@ brindle_cli_file_tool(const std::string* tool, const std::vector<std::string>* f
         if (added)
             folders.push_back({t.folder, {}});
         if (!seen.try_emplace({slot->second, t.name}, true).second) {
-            refuse(*err, file, "given more than once; renamed once only");
+            refuse(err, file, "given more than once; renamed once only");
             status = 1;
             continue;
         }
-        const QString name = text(t.name);
         PlannedRename plan;
-        if (*tool == "rename") {
-            tag.SetFileName(file);
-            if (tag.ReadError() != 0) {
-                refuse(*err, file, std::strerror(tag.ReadError()));
-                status = 1;
-                continue;
-            }
-            plan = PlanTitleForFilename(name, QString::fromStdU16String(tag.Title));
-        } else if (*tool == "clean-names") {
-            plan = PlanCleanFilename(name);
-        } else if (*tool == "remove-leading-numbers") {
-            plan = PlanRemoveLeadingNumbers(name);
-        } else if (*tool == "number-files") {
-            plan = PlanAutoNumber(name, ++number);
-        } else {
-            *err << "brindle-cli: unknown file tool " << *tool << "\n";
-            return 2;
+        if (const std::string why = planOne(file, text(t.name), plan); !why.empty()) {
+            refuse(err, file, why);
+            status = 1;
+            continue;
         }
         folders[slot->second].plan.append(plan);
     }
@@ -140,12 +123,45 @@ brindle_cli_file_tool(const std::string* tool, const std::vector<std::string>* f
         const std::string prefix = f.folder == "." ? std::string() : f.folder + "/";
         for (const RenameResult& r : results) {
             if (r.outcome == RenameOutcome::Renamed)
-                *out << shown(r.oldName) << " -> " << shown(r.newName) << "\n";
+                out << shown(r.oldName) << " -> " << shown(r.newName) << "\n";
             else if (r.failed()) {
-                refuse(*err, prefix + NameBytes(r.oldName), shown(r.reason));
+                refuse(err, prefix + NameBytes(r.oldName), shown(r.reason));
                 status = 1;
             }
         }
     }
     return status;
+}
+
+} // namespace brindle::cli
+
+extern "C" __attribute__((visibility("default"))) int
+brindle_cli_file_tool(const std::string* tool, const std::vector<std::string>* files, bool dryRun, std::ostream* out,
+                      std::ostream* err)
+{
+    if (*tool == "title-from-filename")
+        return titleFromFileName(*files, dryRun, *out, *err);
+    if (*tool != "rename" && *tool != "clean-names" && *tool != "remove-leading-numbers" && *tool != "number-files") {
+        *err << "brindle-cli: unknown file tool " << Printable(*tool) << "\n";
+        return 2;
+    }
+
+    int number = 0;
+    clsID3 tag;
+    return RunRenameBatch(*files, dryRun, *out, *err,
+                          [&](const std::string& file, const QString& name, PlannedRename& plan) -> std::string {
+                              if (*tool == "rename") {
+                                  tag.SetFileName(file);
+                                  if (tag.ReadError() != 0)
+                                      return std::strerror(tag.ReadError());
+                                  plan = PlanTitleForFilename(name, QString::fromStdU16String(tag.Title));
+                              } else if (*tool == "clean-names") {
+                                  plan = PlanCleanFilename(name);
+                              } else if (*tool == "remove-leading-numbers") {
+                                  plan = PlanRemoveLeadingNumbers(name);
+                              } else {
+                                  plan = PlanAutoNumber(name, ++number);
+                              }
+                              return {};
+                          });
 }

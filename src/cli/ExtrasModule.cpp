@@ -50,7 +50,8 @@ ExtrasModule* ExtrasModule::get(std::string& error)
             module.build_ = reinterpret_cast<BuildFn>(::dlsym(handle, "brindle_cli_build_picture_entry"));
             module.describe_ = reinterpret_cast<DescribeFn>(::dlsym(handle, "brindle_cli_describe_picture_entry"));
             module.fileTool_ = reinterpret_cast<FileToolFn>(::dlsym(handle, "brindle_cli_file_tool"));
-            if (!module.build_ || !module.describe_ || !module.fileTool_)
+            module.patternRename_ = reinterpret_cast<PatternRenameFn>(::dlsym(handle, "brindle_cli_pattern_rename"));
+            if (!module.build_ || !module.describe_ || !module.fileTool_ || !module.patternRename_)
                 loadError = std::string(kModuleName) + " is from another version of brindle-cli";
         }
     }
@@ -77,6 +78,13 @@ int ExtrasModule::fileTool(const std::string& tool, const std::vector<std::strin
                            std::ostream& out, std::ostream& err) const
 {
     return fileTool_(&tool, &files, dryRun, &out, &err);
+}
+
+int ExtrasModule::patternRename(const std::string& pattern, const std::string& replacement,
+                                const std::vector<std::string>& files, bool dryRun, std::ostream& out,
+                                std::ostream& err) const
+{
+    return patternRename_(&pattern, &replacement, &files, dryRun, &out, &err);
 }
 
 } // namespace brindle::cli

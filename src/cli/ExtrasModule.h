@@ -28,6 +28,10 @@ public:
     int fileTool(const std::string& tool, const std::vector<std::string>& files, bool dryRun, std::ostream& out,
                  std::ostream& err) const;
 
+    // rename --pattern over files (already checked to be MP3 files); the exit status.
+    int patternRename(const std::string& pattern, const std::string& replacement, const std::vector<std::string>& files,
+                      bool dryRun, std::ostream& out, std::ostream& err) const;
+
 private:
     using BuildFn = int (*)(const std::string*, const std::string*, int, int, std::string*, std::string*);
     using DescribeFn = int (*)(const std::string*, int, int, std::string*, std::string*);
@@ -35,6 +39,9 @@ private:
     BuildFn build_ = nullptr;
     DescribeFn describe_ = nullptr;
     FileToolFn fileTool_ = nullptr;
+    using PatternRenameFn = int (*)(const std::string*, const std::string*, const std::vector<std::string>*, bool,
+                                    std::ostream*, std::ostream*);
+    PatternRenameFn patternRename_ = nullptr;
 };
 
 } // namespace brindle::cli
@@ -47,4 +54,7 @@ int brindle_cli_describe_picture_entry(const std::string* entry, int revision, i
                                        std::string* image);
 int brindle_cli_file_tool(const std::string* tool, const std::vector<std::string>* files, bool dryRun,
                           std::ostream* out, std::ostream* err);
+int brindle_cli_pattern_rename(const std::string* pattern, const std::string* replacement,
+                               const std::vector<std::string>* files, bool dryRun, std::ostream* out,
+                               std::ostream* err);
 }

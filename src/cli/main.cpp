@@ -2,6 +2,8 @@
 #include "Commands.h"
 #include "ExtrasModule.h"
 #include "Parallel.h"
+#include "PatternCommands.h"
+#include "RecursiveList.h"
 #include "Printable.h"
 #include "Recover.h"
 
@@ -164,13 +166,17 @@ int main(int argc, char** argv)
     std::string folder;
     auto* list = app.add_subcommand("list", "List the MP3 files of FOLDER as the window's file list shows them.");
     list->add_flag("--json", listJson, "A JSON array of rows keyed by the column titles");
-    list->add_option("FOLDER", folder, "Folder to scan (subfolders are not entered)")->required();
+    list->add_option("FOLDER", folder, "Folder to scan (subfolders only with --recursive)")->required();
     std::string sortColumn;
     bool descending = false;
     list->add_option("--sort", sortColumn,
                      "COLUMN: sort the rows as the window does, by column number (1 to 11) or title (\"Title\", "
                      "\"Duration\", ...); by default by file name, as the window starts");
     list->add_flag("--descending", descending, "Largest first");
+    bool recursive = false;
+    list->add_flag("--recursive", recursive,
+                   "Also list the subfolders (hidden ones skipped), with a last column \"Folder\": the path "
+                   "relative to FOLDER; by default sorted by folder, then by file name");
 
     SetOptions setOptions;
     addSetCommand(app, setOptions);
@@ -190,21 +196,47 @@ int main(int argc, char** argv)
         bool dryRun = false;
     };
     std::vector<FileTool> fileTools;
-    for (auto [name, help] : {std::pair{"rename", "Rename each FILE after its title (needs --from-title)."},
+    for (auto [name, help] : {std::pair{"rename", "Rename each FILE after its title or by a pattern."},
                               {"title-from-filename", "Write each FILE's name, without its extension, into its title."},
                               {"clean-names", "Clean the names of the FILEs: blanks, underscores, %20 and letter case."},
                               {"number-files", "Number the FILEs in the order given: \"01 - \", \"02 - \", ..."},
                               {"remove-leading-numbers", "Remove leading track numbers from the names of the FILEs."}})
         fileTools.push_back(FileTool{name, help, nullptr, {}, false});
     bool fromTitle = false;
+    std::string renamePattern, replacement = "-";
+    const std::string placeholders = "PATTERN placeholders (letter case ignored; %% is a \"%\"):\n" +
+                                     wrapped(brindle::cli::PatternPlaceholders()) + "\n";
     for (auto& tool : fileTools) {
         tool.command = app.add_subcommand(tool.name, tool.help);
         tool.command->add_option("FILE", tool.files, "MP3 files")->required();
         tool.command->add_flag("--dry-run", tool.dryRun,
                                "Print what the real run would do, refusals included, and change nothing");
-        if (std::string_view(tool.name) == "rename")
-            tool.command->add_flag("--from-title", fromTitle, "Use the title of each file's tag")->required();
+        if (std::string_view(tool.name) == "rename") {
+            auto* title = tool.command->add_flag("--from-title", fromTitle, "Use the title of each file's tag");
+            const char* patternHelp = "PATTERN: name each file after its tag, e.g. \"%track% - %artist% - %title%\" "
+                                      "(\".mp3\" is appended)";
+            auto* pattern = tool.command->add_option("--pattern", renamePattern, patternHelp)->excludes(title);
+            tool.command
+                ->add_option("--replacement", replacement,
+                             "TEXT: put in place of each \"/\" or control character of a tag value (default \"-\")")
+                ->needs(pattern);
+            tool.command->footer(placeholders);
+        }
     }
+
+    std::string readPattern;
+    std::vector<std::string> readFiles;
+    bool readDryRun = false;
+    auto* tagsFromName = app.add_subcommand("tags-from-name",
+                                            "Set tag fields of each FILE from its name by a pattern.");
+    tagsFromName
+        ->add_option("--pattern", readPattern,
+                     "PATTERN: the shape of the names without \".mp3\", e.g. \"%track% - %artist% - %title%\"; "
+                     "each placeholder takes the shortest text that lets the rest match")
+        ->required();
+    tagsFromName->add_flag("--dry-run", readDryRun, "Print the values the real run would write, and write nothing");
+    tagsFromName->add_option("FILE", readFiles, "MP3 files")->required();
+    tagsFromName->footer(placeholders);
 
     WriteCommand strip;
     strip.command = app.add_subcommand("strip", "Remove every tag (ID3v2, Lyrics3, ID3v1) from each FILE.");
@@ -242,6 +274,8 @@ int main(int argc, char** argv)
     for (const auto& tool : fileTools)
         if (*tool.command)
             met = tool.files;
+    if (*tagsFromName)
+        met = readFiles;
     brindle::cli::RecoverBeforeUse(met, std::cerr);
 
     bool skipped = false;
@@ -256,6 +290,9 @@ int main(int argc, char** argv)
                       << brindle::cli::Printable(sortColumn) << "\"\n";
             return 2;
         }
+        if (recursive)
+            return brindle::cli::ListRecursive(folder, listJson, sortColumn.empty() ? 0 : column, descending, std::cout,
+                                               std::cerr);
         return brindle::cli::List(folder, listJson, column, descending, std::cout, std::cerr);
     }
     if (*strip.command) {
@@ -266,9 +303,27 @@ int main(int argc, char** argv)
         const auto files = inputs({artFile}, false, skipped);
         return files.empty() ? 1 : brindle::cli::ExtractArt(artFile, artFolder, std::cout, std::cerr);
     }
+    if (*tagsFromName) {
+        if (const std::string problem = brindle::cli::PatternProblem(readPattern, true); !problem.empty()) {
+            std::cerr << "brindle-cli: " << problem << "\n";
+            return 2;
+        }
+        const auto files = inputs(readFiles, false, skipped);
+        return withSkipped(brindle::cli::TagsFromName(readPattern, files, readDryRun, std::cout, std::cerr), skipped);
+    }
     for (const auto& tool : fileTools) {
         if (!*tool.command)
             continue;
+        const bool byPattern = std::string_view(tool.name) == "rename" && !fromTitle;
+        if (byPattern) {
+            const std::string problem = renamePattern.empty() && tool.command->count("--pattern") == 0
+                                            ? "rename needs --from-title or --pattern"
+                                            : brindle::cli::PatternProblem(renamePattern, false, replacement);
+            if (!problem.empty()) {
+                std::cerr << "brindle-cli: " << problem << "\n";
+                return 2;
+            }
+        }
         const auto files = inputs(tool.files, false, skipped);
         if (files.empty())
             return 1;
@@ -278,6 +333,9 @@ int main(int argc, char** argv)
             std::cerr << "brindle-cli: " << error << "\n";
             return 1;
         }
+        if (byPattern)
+            return withSkipped(
+                module->patternRename(renamePattern, replacement, files, tool.dryRun, std::cout, std::cerr), skipped);
         return withSkipped(module->fileTool(tool.name, files, tool.dryRun, std::cout, std::cerr), skipped);
     }
 
