@@ -8,6 +8,7 @@
 
 #include "../tag/FaultyFileSystem.h"
 #include "tag/SafeRewrite.h"
+#include "tag/clsID3.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
