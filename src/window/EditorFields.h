@@ -48,7 +48,7 @@ extern const int kFieldSpecCount;
 
 // A field of this window: its row of the table and its widgets.
 struct EditorField {
-    const FieldSpec* spec = nullptr;
+    const FieldSpec* def = nullptr;
     QCheckBox* box = nullptr; // nullptr where the field has none
     QWidget* control = nullptr;
 };

@@ -160,7 +160,7 @@ private:
     QWidget* buildUrlEditorRow(QWidget* page, QLineEdit* edit, bool artist);
     void buildPopupMenu();
     void connectSignals();
-    QWidget* makeFieldControl(const FieldSpec& spec, QWidget* parent);
+    QWidget* makeFieldControl(const FieldSpec& def, QWidget* parent);
     const EditorField* fieldOf(std::u16string clsID3::*property) const;
     const EditorField* fieldOfRule(ApplyRule rule) const;
 

@@ -119,7 +119,7 @@ frmMain::~frmMain() = default;
 const EditorField* frmMain::fieldOf(std::u16string clsID3::*property) const
 {
     for (const EditorField& f : fields_)
-        if (f.spec->property == property)
+        if (f.def->property == property)
             return &f;
     return nullptr;
 }
@@ -127,7 +127,7 @@ const EditorField* frmMain::fieldOf(std::u16string clsID3::*property) const
 const EditorField* frmMain::fieldOfRule(ApplyRule rule) const
 {
     for (const EditorField& f : fields_)
-        if (f.spec->rule == rule)
+        if (f.def->rule == rule)
             return &f;
     return nullptr;
 }
@@ -199,7 +199,7 @@ void frmMain::buildWidgets()
     // Each field is named after its caption; an "of" field after the field it totals.
     QString previous;
     for (const EditorField& f : fields_) {
-        QString name = spokenCaption(f.spec->caption);
+        QString name = spokenCaption(f.def->caption);
         name = name == QLatin1String("of") ? previous + QStringLiteral(" total") : name;
         nameForScreenReaders(f.control, name);
         if (f.box)
@@ -361,7 +361,7 @@ void frmMain::connectSignals()
     auto* commercial = static_cast<QLineEdit*>(fieldOfRule(ApplyRule::CommercialUrls)->control);
     connect(commercial, &QLineEdit::textChanged, this, [this](const QString& t) { commercialEditor_->StoreTypedUrl(t); });
     for (const EditorField& f : fields_) {
-        if (f.spec->page != EditorPage::Urls)
+        if (f.def->page != EditorPage::Urls)
             continue;
         auto* box = static_cast<QLineEdit*>(f.control);
         box->setMouseTracking(true);

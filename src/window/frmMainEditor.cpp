@@ -116,17 +116,17 @@ void frmMain::loadEditor(const QByteArray& path, const clsID3& tag)
     const QCheckBox* discBox = fieldOfRule(ApplyRule::Disc)->box;
     for (const EditorField& f : fields_) {
         // A ticked field holds what the user means to write: it keeps its text.
-        const QCheckBox* box = f.spec->rule == ApplyRule::None ? discBox : f.box;
+        const QCheckBox* box = f.def->rule == ApplyRule::None ? discBox : f.box;
         if (box && box->isChecked())
             continue;
-        if (f.spec->rule == ApplyRule::ArtistUrls)
+        if (f.def->rule == ApplyRule::ArtistUrls)
             artistUrlEditor_->LoadMultiValueEditor(tag.ArtistURL, currentTagRevision_);
-        else if (f.spec->rule == ApplyRule::CommercialUrls)
+        else if (f.def->rule == ApplyRule::CommercialUrls)
             commercialEditor_->LoadMultiValueEditor(tag.CommercialInfo, currentTagRevision_);
-        else if (f.spec->rule == ApplyRule::Genre)
+        else if (f.def->rule == ApplyRule::Genre)
             setControlText(f.control, FileListModel::toQString(FormatGenre(tag))); // as the list shows it
         else
-            setControlText(f.control, FileListModel::toQString(tag.*(f.spec->property)));
+            setControlText(f.control, FileListModel::toQString(tag.*(f.def->property)));
     }
     // Pictures the user added, removed or re-typed stay until they are applied.
     if (!artChanged_)
@@ -140,7 +140,7 @@ void frmMain::fieldEdited(const EditorField& f)
 {
     if (loadingEditor_)
         return;
-    setCheck(f.spec->rule == ApplyRule::None ? fieldOfRule(ApplyRule::Disc)->box : f.box, true);
+    setCheck(f.def->rule == ApplyRule::None ? fieldOfRule(ApplyRule::Disc)->box : f.box, true);
 }
 
 void frmMain::markArtChanged()
@@ -160,7 +160,7 @@ void frmMain::updateTabMarks()
     bool marked[std::size(captions)] = {};
     for (const EditorField& f : fields_)
         if (f.box && f.box->isChecked())
-            marked[static_cast<int>(f.spec->page)] = true;
+            marked[static_cast<int>(f.def->page)] = true;
     if (chkAutTrack && chkAutTrack->isChecked())
         marked[static_cast<int>(EditorPage::Basic)] = true;
     marked[static_cast<int>(EditorPage::AlbumArt)] = artChanged_;

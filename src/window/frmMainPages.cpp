@@ -20,15 +20,15 @@
 
 namespace brindle {
 
-QWidget* frmMain::makeFieldControl(const FieldSpec& spec, QWidget* parent)
+QWidget* frmMain::makeFieldControl(const FieldSpec& def, QWidget* parent)
 {
     QWidget* w = nullptr;
-    switch (spec.kind) {
+    switch (def.kind) {
     case FieldControl::Combo: {
         auto* combo = new QComboBox(parent);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
-        const bool genre = spec.property == &clsID3::Genre;
+        const bool genre = def.property == &clsID3::Genre;
         combo->addItems(genre ? GenreListEntries() : KeyListEntries());
         combo->setEditText(QString());
         (genre ? cmbGenre : cmbKey) = combo;
@@ -46,7 +46,7 @@ QWidget* frmMain::makeFieldControl(const FieldSpec& spec, QWidget* parent)
     case FieldControl::Line:
     case FieldControl::UrlList: w = new QLineEdit(parent); break;
     }
-    w->setObjectName(QLatin1String(spec.control));
+    w->setObjectName(QLatin1String(def.control));
     return w;
 }
 
@@ -63,7 +63,7 @@ QWidget* frmMain::buildFieldPage(EditorPage pageOf)
     std::vector<std::size_t> onPage;
     int wide = 0;
     for (std::size_t i = 0; i < fields_.size(); ++i) {
-        const FieldSpec& s = *fields_[i].spec;
+        const FieldSpec& s = *fields_[i].def;
         if (s.page != pageOf || s.kind == FieldControl::Text)
             continue;
         onPage.push_back(i);
@@ -74,22 +74,22 @@ QWidget* frmMain::buildFieldPage(EditorPage pageOf)
     int placedWide = 0, placed = 0;
     for (std::size_t i : onPage) {
         EditorField& f = fields_[i];
-        const bool fullRow = f.spec->kind == FieldControl::UrlList;
+        const bool fullRow = f.def->kind == FieldControl::UrlList;
         const int slot = fullRow ? 0 : placed++;
         const int row = fullRow ? placedWide++ : wide + slot % perColumn;
         const int col = fullRow || slot < perColumn ? 0 : 3;
-        const QString caption = QString::fromLatin1(f.spec->caption);
-        if (*f.spec->box) {
+        const QString caption = QString::fromLatin1(f.def->caption);
+        if (*f.def->box) {
             f.box = new QCheckBox(caption, page);
-            f.box->setObjectName(QLatin1String(f.spec->box));
+            f.box->setObjectName(QLatin1String(f.def->box));
             grid->addWidget(f.box, row, col);
         } else {
             grid->addWidget(new QLabel(caption, page), row, col, Qt::AlignRight);
         }
-        f.control = makeFieldControl(*f.spec, page);
+        f.control = makeFieldControl(*f.def, page);
         QWidget* cell = f.control;
         if (fullRow)
-            cell = buildUrlEditorRow(page, static_cast<QLineEdit*>(f.control), f.spec->rule == ApplyRule::ArtistUrls);
+            cell = buildUrlEditorRow(page, static_cast<QLineEdit*>(f.control), f.def->rule == ApplyRule::ArtistUrls);
         if (fullRow)
             grid->addWidget(cell, row, 1, 1, 4);
         else
@@ -113,12 +113,12 @@ void frmMain::buildEditorPages()
     auto* texts = new QHBoxLayout;
     texts->setContentsMargins(6, 0, 6, 6);
     for (EditorField& f : fields_) {
-        if (f.spec->page != EditorPage::Basic || f.spec->kind != FieldControl::Text)
+        if (f.def->page != EditorPage::Basic || f.def->kind != FieldControl::Text)
             continue;
         auto* col = new QVBoxLayout;
-        f.box = new QCheckBox(QString::fromLatin1(f.spec->caption), basic);
-        f.box->setObjectName(QLatin1String(f.spec->box));
-        f.control = makeFieldControl(*f.spec, basic);
+        f.box = new QCheckBox(QString::fromLatin1(f.def->caption), basic);
+        f.box->setObjectName(QLatin1String(f.def->box));
+        f.control = makeFieldControl(*f.def, basic);
         col->addWidget(f.box);
         col->addWidget(f.control, 1);
         texts->addLayout(col, 1);

@@ -86,7 +86,7 @@ void frmMain::connectSaving()
         });
 
     for (const EditorField& f : fields_) {
-        if (!f.spec->enterApplies)
+        if (!f.def->enterApplies)
             continue;
         enterFields_ << f.control;
         if (auto* combo = qobject_cast<QComboBox*>(f.control); combo && combo->lineEdit())
@@ -184,7 +184,7 @@ BatchValues frmMain::batchValues() const
     v.artistUrls = listOf(artistUrlEditor_->Urls());
     for (const EditorField& f : fields_)
         if (ticked(f.box))
-            v.fields.emplace_back(f.spec, f.spec->property ? toU16(controlText(f.control)) : std::u16string());
+            v.fields.emplace_back(f.def, f.def->property ? toU16(controlText(f.control)) : std::u16string());
     v.discsTotal = toU16(controlText(fieldOfRule(ApplyRule::None)->control));
     // The album art is written only where the user changed it; otherwise every file
     // keeps its own pictures.
