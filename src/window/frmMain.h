@@ -226,6 +226,8 @@ private:
     void connectListTools();
     bool listToolsEvent(QObject* watched, QEvent* e);
     QList<int> selectedRowsInOrder() const;
+    // The selected rows; with none selected, notice is shown and the list is empty.
+    QList<int> selectedRowsOrSay(const QString& notice);
     void moveCurrentRow(int step);
     void afterRowsRemoved();
     void finishRenames(const QStringList& failures);

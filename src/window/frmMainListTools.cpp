@@ -304,6 +304,14 @@ QList<int> frmMain::selectedRowsInOrder() const
     return rows;
 }
 
+QList<int> frmMain::selectedRowsOrSay(const QString& notice)
+{
+    QList<int> rows = selectedRowsInOrder();
+    if (rows.isEmpty())
+        platform_.messages->information(this, notice);
+    return rows;
+}
+
 void frmMain::cmdUp_Click() { moveCurrentRow(-1); }
 void frmMain::cmdDown_Click() { moveCurrentRow(1); }
 
@@ -360,11 +368,9 @@ void frmMain::mnuRemove_Click()
 
 void frmMain::mnuDelete_Click()
 {
-    const QList<int> rows = selectedRowsInOrder();
-    if (rows.isEmpty()) {
-        platform_.messages->information(this, kSelectFileToProcess);
+    const QList<int> rows = selectedRowsOrSay(kSelectFileToProcess);
+    if (rows.isEmpty())
         return;
-    }
     // The question names every file it is about.
     QString question;
     if (rows.size() == 1) {
@@ -406,11 +412,9 @@ void frmMain::mnuDelete_Click()
 
 void frmMain::cmdDelTags_Click()
 {
-    const QList<int> rows = selectedRowsInOrder();
-    if (rows.isEmpty()) {
-        platform_.messages->information(this, kSelectFileToProcess);
+    const QList<int> rows = selectedRowsOrSay(kSelectFileToProcess);
+    if (rows.isEmpty())
         return;
-    }
     if (!platform_.messages->askYesNo(this, kDeleteTagsQuestion))
         return;
     // One file, as the question says: the current row's, or, when the current row is

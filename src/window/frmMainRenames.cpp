@@ -109,11 +109,9 @@ void frmMain::cmdRenFile_Click()
 {
     if (listIsEmptyAskFolder())
         return;
-    const QList<int> rows = selectedRowsInOrder();
-    if (rows.isEmpty()) {
-        platform_.messages->information(this, kSelectFileToEdit);
+    const QList<int> rows = selectedRowsOrSay(kSelectFileToEdit);
+    if (rows.isEmpty())
         return;
-    }
     QList<PlannedRename> plan;
     for (int r : rows) {
         if (const QString title = model_->cell(r, 1); !title.isEmpty())
@@ -200,11 +198,9 @@ void frmMain::cmdClean_Click()
 {
     if (listIsEmptyAskFolder())
         return;
-    const QList<int> rows = selectedRowsInOrder();
-    if (rows.isEmpty()) {
-        platform_.messages->information(this, kNoFilesMessage);
+    const QList<int> rows = selectedRowsOrSay(kNoFilesMessage);
+    if (rows.isEmpty())
         return;
-    }
     showBusyCursor();
     QList<PlannedRename> plan;
     for (int r : rows) {

@@ -261,11 +261,9 @@ void frmMain::ApplyTags()
     runPendingRefresh();
     if (listIsEmptyAskFolder())
         return;
-    const QList<int> rows = selectedRowsInOrder();
-    if (rows.isEmpty()) {
-        platform_.messages->information(this, kNoFilesMessage);
+    const QList<int> rows = selectedRowsOrSay(kNoFilesMessage);
+    if (rows.isEmpty())
         return;
-    }
     BatchValues values = batchValues();
     if (values.writesNothing()) {
         platform_.messages->information(
