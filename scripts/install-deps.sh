@@ -6,7 +6,7 @@ pkgs=(build-essential cmake ninja-build pkg-config
       nlohmann-json3-dev libcli11-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       python3 python3-mutagen libtag1-dev
-      clang libclang-rt-14-dev
+      clang clang-format clang-tidy libclang-rt-14-dev
       xvfb xauth)
 missing=()
 for p in "${pkgs[@]}"; do

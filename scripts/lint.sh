@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Checks the C++ files changed since a base revision: their layout against
-# .clang-format and their code against .clang-tidy. Exits non-zero on any finding.
+# Checks the layout of every C++ file against .clang-format (cheap, and the tree is
+# kept formatted as a whole), and the code of the C++ files changed since a base
+# revision against .clang-tidy. Exits non-zero on any finding.
 #
 #   scripts/lint.sh [BASE]     BASE defaults to main; changes are counted from the
 #                              point where HEAD left BASE, uncommitted ones included.
+#                              A BASE this clone does not hold (a shallow checkout)
+#                              checks every source.
 #
 # clang-tidy needs a configured build for its compile commands: BUILD_DIR (default
 # build) is configured here when it has none. JOBS sets the parallel clang-tidy runs.
@@ -20,19 +23,24 @@ for tool in "$format" "$tidy" git; do
   command -v "$tool" >/dev/null || { echo "lint: $tool not found" >&2; exit 2; }
 done
 
-fork=$(git merge-base "$base" HEAD)
-mapfile -t files < <(git diff --name-only --diff-filter=d "$fork" -- '*.cpp' '*.h')
-if [ ${#files[@]} -eq 0 ]; then
-  echo "lint: no C++ file changed since $base"
-  exit 0
-fi
-
 status=0
 
-echo "== clang-format: ${#files[@]} file(s)"
-if ! "$format" --dry-run --Werror "${files[@]}"; then
+mapfile -t all < <(git ls-files -- '*.cpp' '*.h')
+echo "== clang-format: ${#all[@]} file(s)"
+if ! "$format" --dry-run --Werror "${all[@]}"; then
   echo "lint: layout differs; run: $format -i <file>" >&2
   status=1
+fi
+
+if fork=$(git merge-base "$base" HEAD 2>/dev/null); then
+  mapfile -t files < <(git diff --name-only --diff-filter=d "$fork" -- '*.cpp' '*.h')
+else
+  echo "lint: $base is not in this clone; checking every source"
+  files=("${all[@]}")
+fi
+if [ ${#files[@]} -eq 0 ]; then
+  echo "lint: no C++ file changed since $base"
+  exit $status
 fi
 
 if [ ! -f "$build/compile_commands.json" ]; then
