@@ -94,7 +94,8 @@ QColor XP_ProgressBar::systemColor(std::uint32_t colorValue, const QPalette& pal
 {
     if (colorValue & 0x80000000u)
         return paletteColor(static_cast<int>(colorValue & 0xFFu), palette).toRgb();
-    return QColor(colorValue & 0xFF, (colorValue >> 8) & 0xFF, (colorValue >> 16) & 0xFF);
+    const auto byte = [colorValue](int shift) { return static_cast<int>((colorValue >> shift) & 0xFFu); };
+    return QColor(byte(0), byte(8), byte(16));
 }
 
 void XP_ProgressBar::setColor(const QColor& c)

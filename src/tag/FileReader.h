@@ -75,7 +75,7 @@ public:
     void readInto(std::string& out, std::int64_t offset, std::size_t count);
 
 private:
-    static constexpr std::size_t kHeadSize = 16 * 1024;
+    static constexpr std::size_t kHeadSize = std::size_t{16} * 1024;
     static constexpr std::size_t kTailSize = 256;
 
     void open(const std::string& path);

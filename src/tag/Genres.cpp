@@ -64,9 +64,8 @@ std::u16string NormalizeGenreName(std::u16string_view name)
     removeAll(s, u"+");
     removeAll(s, u" ");
     for (auto& c : s)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c + 32);
-        else if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+        // ASCII and Latin-1 capitals (but the multiplication sign) lie 32 below their small letters.
+        if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
             c = static_cast<char16_t>(c + 32);
     return s;
 }
@@ -79,8 +78,9 @@ std::int32_t GenreIdOf(std::u16string_view name)
     // Search order: -2, -1, 0..147, 255.
     static const auto normalized = [] {
         std::array<std::u16string, kGenreCount + 3> t;
+        std::size_t slot = 0;
         for (std::int32_t id = -2; id < kGenreCount; ++id)
-            t[static_cast<std::size_t>(id + 2)] = NormalizeGenreName(GenreNameOf(id));
+            t[slot++] = NormalizeGenreName(GenreNameOf(id));
         t.back() = NormalizeGenreName(GenreNameOf(kGenreNone));
         return t;
     }();

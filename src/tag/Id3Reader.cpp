@@ -329,7 +329,7 @@ void Id3Reader::readMpeg()
     for (std::int64_t chunkStart = audioStart; chunkStart <= audioEnd && !found; chunkStart += kChunk) {
         const auto chunkLen = static_cast<std::size_t>(std::min(kChunk, audioEnd - chunkStart + 1));
         // The read covers the chunk and the windows of its last candidates.
-        const auto readLen = static_cast<std::size_t>(std::min<std::int64_t>(chunkLen + kWindow, audioEnd - chunkStart + 1));
+        const auto readLen = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(chunkLen) + kWindow, audioEnd - chunkStart + 1));
         std::string_view buf = file.read(chunkStart - 1, std::min(readLen, kFirstLook + kWindow));
         bool whole = buf.size() >= readLen;
         std::size_t i = 0;
