@@ -202,11 +202,15 @@ void frmMain::buildWidgets()
         QString name = spokenCaption(f.def->caption);
         name = name == QLatin1String("of") ? previous + QStringLiteral(" total") : name;
         nameForScreenReaders(f.control, name);
+        // The typing happens in an editable box's own line, which the bus reports apart.
+        if (auto* combo = qobject_cast<QComboBox*>(f.control); combo && combo->lineEdit())
+            nameForScreenReaders(combo->lineEdit(), name);
         if (f.box)
             nameForScreenReaders(f.box, name, QStringLiteral("Tick to write %1 into the selected files").arg(name));
         previous = name;
     }
     nameForScreenReaders(Text1, QStringLiteral("Music folder"), QStringLiteral("Press Enter to list this folder"));
+    nameForScreenReaders(Command1, QStringLiteral("Choose folder"));
     nameForScreenReaders(ListView1, QStringLiteral("Files"));
     nameForScreenReaders(picArt, QStringLiteral("Album art"), QStringLiteral("Click to choose a picture file"));
     nameForScreenReaders(cmbImageType, QStringLiteral("Image type"));

@@ -278,6 +278,9 @@ QWidget* frmMain::buildAlbumArtPage()
     lblImageType->setObjectName(QStringLiteral("lblImageType"));
     auto* lblPictureType = new QLabel(QStringLiteral("Picture type:"), page);
     lblPictureType->setObjectName(QStringLiteral("lblPictureType"));
+    // A label's buddy is what a screen reader names a drop-down list after on Linux.
+    lblImageType->setBuddy(cmbImageType);
+    lblPictureType->setBuddy(cmbPictureType);
     types->addWidget(lblImageType, 0, 0);
     types->addWidget(cmbImageType, 0, 1);
     types->addWidget(lblPictureType, 1, 0);

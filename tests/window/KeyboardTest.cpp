@@ -102,6 +102,8 @@ TEST_F(KeyboardTest, FieldsHaveAccessibleNames)
     EXPECT_EQ(name("txtInternetRadioStationURL"), "Net Radio Station URL");
     // Qt gives a combo box on Linux its text as name; the name is there for the bridge.
     EXPECT_EQ(find<QWidget>("cmbGenre")->accessibleName(), "Genre");
+    // ...and the bus reports the line typed into apart, so it is named as well.
+    EXPECT_EQ(find<QComboBox>("cmbGenre")->lineEdit()->accessibleName(), "Genre");
     EXPECT_EQ(name("Text1"), "Music folder");
     EXPECT_EQ(name("chkComments"), "Comments");
 }
