@@ -7,7 +7,7 @@ int BrindleFuzzRead(const std::uint8_t* data, std::size_t size)
     WriteScratch(std::string_view(reinterpret_cast<const char*>(data), size));
     brindle::clsID3 tag;
     tag.SetFileName(ScratchPath());
-    if (tag.ReadError() != 0)
+    if (!tag.ReadStatus())
         Fail("the scratch file could not be read");
     sink = TouchAll(tag);
     // A second read through the same object must start from a clean slate.

@@ -141,9 +141,9 @@ void printPlain(const clsID3& tag, std::ostream& out)
 
 bool readable(const clsID3& tag, const std::string& file, std::ostream& err)
 {
-    if (tag.ReadError() == 0)
+    if (tag.ReadStatus())
         return true;
-    err << "brindle-cli: " << shown(file) << ": " << ReadErrorText(tag.ReadError()) << "\n";
+    ReportFile(err, file, tag.ReadStatus().reason());
     return false;
 }
 
@@ -177,7 +177,9 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st{};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = fd >= 0 && st.st_mode != 0 ? ReadErrorText(S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile) : std::strerror(errno);
+        error = fd < 0 || st.st_mode == 0 ? std::strerror(errno)
+                : S_ISDIR(st.st_mode)       ? std::strerror(EISDIR)
+                                            : "not a regular file";
         if (fd >= 0)
             ::close(fd);
         return false;
@@ -257,9 +259,9 @@ int List(const std::string& folder, bool json, int sortColumn, bool descending, 
     std::vector<std::string> notes;
     std::vector<std::string> names = ListFolderMp3s(folder, &error, &notes);
     for (const auto& note : notes)
-        err << "brindle-cli: " << shown(note) << "\n";
+        Report(err, note);
     if (error) {
-        err << "brindle-cli: " << shown(folder) << ": " << std::strerror(error) << "\n";
+        ReportFile(err, folder, std::strerror(error));
         return 1;
     }
     std::string base = folder;
@@ -336,7 +338,7 @@ std::vector<std::string> CheckInputs(const std::vector<std::string>& files, bool
         if (reason.empty()) {
             accepted.push_back(file);
         } else {
-            err << "brindle-cli: " << shown(file) << ": " << reason << "\n";
+            ReportFile(err, file, reason);
             skipped = true;
         }
     }
@@ -493,11 +495,11 @@ int rewriteEach(const std::vector<std::string>& files, unsigned jobs, bool readF
                     if (readFirst && !readable(*tag, files[i], messages)) {
                         o.failed = true;
                     } else if (!change(*tag, files[i])) {
-                        messages << "brindle-cli: " << shown(files[i]) << ": " << tag->LastError() << "\n";
+                        ReportFile(messages, files[i], tag->LastError());
                         o.failed = true;
                     } else if (!tag->LastError().empty()) {
                         // Written, but something was left over (a copy that could not be removed).
-                        messages << "brindle-cli: " << shown(files[i]) << ": " << tag->LastError() << "\n";
+                        ReportFile(messages, files[i], tag->LastError());
                     }
                     o.message = messages.str();
                 } catch (...) {
@@ -585,7 +587,7 @@ int ExtractArt(const std::string& file, const std::string& folder, std::ostream&
     std::string error;
     ExtrasModule* pictures = ExtrasModule::get(error);
     if (!pictures) {
-        err << "brindle-cli: " << error << "\n";
+        Report(err, error);
         return 1;
     }
     int status = 0;
@@ -593,14 +595,14 @@ int ExtractArt(const std::string& file, const std::string& folder, std::ostream&
     for (std::int32_t i = 1; i <= tag.AttachedPictures->Count(); ++i) {
         std::string name, image;
         if (!pictures->describeEntry(tag.AttachedPictures->Item(i), tag.ID3RevisionV2(), i, name, image)) {
-            err << "brindle-cli: " << shown(file) << ": picture " << i << " is malformed\n";
+            ReportFile(err, file, "picture " + std::to_string(i) + " is malformed");
             status = 1;
             continue;
         }
         std::string path = base + name;
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0) {
-            err << "brindle-cli: " << shown(path) << ": " << std::strerror(errno) << "\n";
+            ReportFile(err, path, std::strerror(errno));
             status = 1;
             continue;
         }
@@ -617,7 +619,7 @@ int ExtractArt(const std::string& file, const std::string& folder, std::ostream&
         int saved = errno;
         ::close(fd);
         if (!ok) {
-            err << "brindle-cli: " << shown(path) << ": " << std::strerror(saved) << "\n";
+            ReportFile(err, path, std::strerror(saved));
             ::unlink(path.c_str());
             status = 1;
             continue;

@@ -1,6 +1,7 @@
 // The file-name tools of brindle-cli, in the module that carries Qt (see ExtrasModule.h).
 // A dry run goes through the same plan and the same rename code as the real run, on a
 // picture of the folder in memory, so that both announce the same renames and refusals.
+#include "DryRun.h"
 #include "ExtrasModule.h"
 #include "ExtrasRenameBatch.h"
 #include "Printable.h"
@@ -19,6 +20,8 @@ namespace {
 
 using namespace brindle;
 using brindle::cli::Printable;
+using brindle::cli::DryRunCanWrite;
+using brindle::cli::ReportFile;
 using brindle::cli::RunRenameBatch;
 
 // A path split into its folder and its name, as bytes.
@@ -40,11 +43,6 @@ Target split(const std::string& path)
 QString text(const std::string& bytes) { return NameText(bytes); }
 std::string shown(const QString& nameText) { return Printable(DisplayText(nameText).toStdString()); }
 
-void refuse(std::ostream& err, const std::string& path, const std::string& reason)
-{
-    err << "brindle-cli: " << Printable(path) << ": " << reason << "\n";
-}
-
 // One folder of a renaming batch: the plan in the order the files were given.
 struct FolderPlan {
     std::string folder;
@@ -59,18 +57,15 @@ int titleFromFileName(const std::vector<std::string>& files, bool dryRun, std::o
         const QString title = TitleFromFileName(text(t.name));
         clsID3 tag;
         tag.SetFileName(file);
-        int error = tag.ReadError();
-        if (error == 0 && dryRun && ::access(file.c_str(), W_OK) != 0)
-            error = errno;
-        if (error != 0) {
-            refuse(err, file, std::strerror(error));
+        if (const Status can = dryRun ? DryRunCanWrite(tag, file) : tag.ReadStatus(); !can) {
+            ReportFile(err, file, can.reason());
             status = 1;
             continue;
         }
         if (!dryRun) {
             tag.Title = DisplayText(title).toStdU16String(); // a name's odd bytes become U+FFFD
             if (!tag.UpdateID3Tags()) {
-                refuse(err, file, tag.LastError());
+                ReportFile(err, file, tag.LastError());
                 status = 1;
                 continue;
             }
@@ -95,7 +90,7 @@ int RunRenameBatch(const std::vector<std::string>& files, bool dryRun, std::ostr
         const Target t = split(file);
         struct stat folderStat {};
         if (::stat(t.folder.c_str(), &folderStat) != 0) {
-            refuse(err, file, std::strerror(errno));
+            ReportFile(err, file, std::strerror(errno));
             status = 1;
             continue;
         }
@@ -103,13 +98,13 @@ int RunRenameBatch(const std::vector<std::string>& files, bool dryRun, std::ostr
         if (added)
             folders.push_back({t.folder, {}});
         if (!seen.try_emplace({slot->second, t.name}, true).second) {
-            refuse(err, file, "given more than once; renamed once only");
+            ReportFile(err, file, "given more than once; renamed once only");
             status = 1;
             continue;
         }
         PlannedRename plan;
         if (const std::string why = planOne(file, text(t.name), plan); !why.empty()) {
-            refuse(err, file, why);
+            ReportFile(err, file, why);
             status = 1;
             continue;
         }
@@ -125,7 +120,7 @@ int RunRenameBatch(const std::vector<std::string>& files, bool dryRun, std::ostr
             if (r.outcome == RenameOutcome::Renamed)
                 out << shown(r.oldName) << " -> " << shown(r.newName) << "\n";
             else if (r.failed()) {
-                refuse(err, prefix + NameBytes(r.oldName), shown(r.reason));
+                ReportFile(err, prefix + NameBytes(r.oldName), shown(r.reason));
                 status = 1;
             }
         }
@@ -152,8 +147,8 @@ brindle_cli_file_tool(const std::string* tool, const std::vector<std::string>* f
                           [&](const std::string& file, const QString& name, PlannedRename& plan) -> std::string {
                               if (*tool == "rename") {
                                   tag.SetFileName(file);
-                                  if (tag.ReadError() != 0)
-                                      return std::strerror(tag.ReadError());
+                                  if (!tag.ReadStatus())
+                                      return tag.ReadStatus().reason();
                                   plan = PlanTitleForFilename(name, QString::fromStdU16String(tag.Title));
                               } else if (*tool == "clean-names") {
                                   plan = PlanCleanFilename(name);

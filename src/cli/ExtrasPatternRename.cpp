@@ -14,6 +14,7 @@
 
 using namespace brindle;
 using brindle::cli::Printable;
+using brindle::cli::Report;
 
 extern "C" __attribute__((visibility("default"))) int
 brindle_cli_pattern_rename(const std::string* patternText, const std::string* replacement,
@@ -22,15 +23,15 @@ brindle_cli_pattern_rename(const std::string* patternText, const std::string* re
     std::string problem;
     const auto pattern = NamePattern::Parse(*patternText, problem);
     if (!pattern) {
-        *err << "brindle-cli: " << Printable(problem) << "\n";
+        Report(*err, problem);
         return 2;
     }
     clsID3 tag;
     return cli::RunRenameBatch(*files, dryRun, *out, *err,
                                [&](const std::string& file, const QString& name, PlannedRename& plan) -> std::string {
                                    tag.SetFileName(file);
-                                   if (tag.ReadError() != 0)
-                                       return std::strerror(tag.ReadError());
+                                   if (!tag.ReadStatus())
+                                       return tag.ReadStatus().reason();
                                    const std::string newName = pattern->NameFor(tag, NameBytes(name), *replacement);
                                    if (newName.empty())
                                        return "every field of the pattern is empty; the file keeps its name";

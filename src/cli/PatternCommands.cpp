@@ -1,6 +1,7 @@
 #include "PatternCommands.h"
 
 #include "Commands.h"
+#include "DryRun.h"
 #include "Printable.h"
 
 #include "tag/TextCodec.h"
@@ -39,7 +40,7 @@ int TagsFromName(const std::string& patternText, const std::vector<std::string>&
     std::string error;
     const auto pattern = NamePattern::Parse(patternText, error);
     if (!pattern) {
-        err << "brindle-cli: " << Printable(error) << "\n";
+        Report(err, error);
         return 2;
     }
     int status = 0;
@@ -48,14 +49,13 @@ int TagsFromName(const std::string& patternText, const std::vector<std::string>&
         const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
         // Tag text is Unicode: bytes that are not UTF-8 would reach the tag as U+FFFD.
         if (ToUtf8(FromUtf8(name)) != name) {
-            err << "brindle-cli: " << Printable(file) << ": the name is not valid UTF-8; the file is left alone\n";
+            ReportFile(err, file, "the name is not valid UTF-8; the file is left alone");
             status = 1;
             continue;
         }
         const auto values = pattern->ValuesFromName(name);
         if (!values) {
-            err << "brindle-cli: " << Printable(file)
-                << ": the name does not match the pattern; the file is left alone\n";
+            ReportFile(err, file, "the name does not match the pattern; the file is left alone");
             status = 1;
             continue;
         }
@@ -66,11 +66,8 @@ int TagsFromName(const std::string& patternText, const std::vector<std::string>&
             // The checks the real run meets first, so that both announce the same refusals.
             clsID3 tag;
             tag.SetFileName(file);
-            int problem = tag.ReadError();
-            if (problem == 0 && ::access(file.c_str(), W_OK) != 0)
-                problem = errno;
-            if (problem != 0) {
-                err << "brindle-cli: " << Printable(file) << ": " << std::strerror(problem) << "\n";
+            if (const Status can = DryRunCanWrite(tag, file); !can) {
+                ReportFile(err, file, can.reason());
                 status = 1;
                 continue;
             }

@@ -29,4 +29,11 @@ std::string Printable(std::string_view text)
     return out;
 }
 
+void ReportFile(std::ostream& err, std::string_view file, std::string_view reason)
+{
+    err << "brindle-cli: " << Printable(file) << ": " << Printable(reason) << "\n";
+}
+
+void Report(std::ostream& err, std::string_view text) { err << "brindle-cli: " << Printable(text) << "\n"; }
+
 } // namespace brindle::cli

@@ -1,5 +1,7 @@
 #include "Recover.h"
 
+#include "Printable.h"
+
 #include "tag/FileSystem.h"
 #include "tag/SafeRewrite.h"
 #include "tag/TextCodec.h"
@@ -10,10 +12,6 @@
 #include <utility>
 
 namespace brindle::cli {
-
-namespace {
-std::string printable(const std::string& text) { return ToUtf8(FromUtf8(text)); }
-} // namespace
 
 void RecoverBeforeUse(const std::vector<std::string>& files, std::ostream& err)
 {
@@ -33,7 +31,7 @@ void RecoverBeforeUse(const std::vector<std::string>& files, std::ostream& err)
         std::string note;
         RecoverPendingSave(fs, save, note);
         if (!note.empty())
-            err << "brindle-cli: " << printable(note) << "\n";
+            Report(err, note);
     }
 }
 
@@ -47,7 +45,10 @@ int Recover(const std::string& folder, std::ostream& out, std::ostream& err)
         if (result == Recovery::Kept)
             ++kept;
         if (!note.empty()) {
-            (result == Recovery::Kept ? err : out) << (result == Recovery::Kept ? "brindle-cli: " : "") << printable(note) << "\n";
+            if (result == Recovery::Kept)
+                Report(err, note);
+            else
+                out << Printable(note) << "\n";
             ++told;
         }
     }

@@ -78,7 +78,7 @@ int ListRecursive(const std::string& root, bool json, int sortColumn, bool desce
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0 || !seen.insert({st.st_dev, st.st_ino}).second) {
             if (relative == ".") {
-                err << "brindle-cli: " << Printable(root) << ": " << std::strerror(errno) << "\n";
+                ReportFile(err, root, std::strerror(errno));
                 return 1;
             }
             continue; // a link back to a folder already walked
@@ -86,7 +86,7 @@ int ListRecursive(const std::string& root, bool json, int sortColumn, bool desce
         int error = 0;
         const std::vector<std::string> names = ListFolderMp3s(path, &error);
         if (error) {
-            err << "brindle-cli: " << Printable(path) << ": " << std::strerror(error) << "\n";
+            ReportFile(err, path, std::strerror(error));
             if (relative == ".")
                 return 1;
             status = 1;

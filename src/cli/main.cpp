@@ -305,7 +305,7 @@ int main(int argc, char** argv)
     }
     if (*tagsFromName) {
         if (const std::string problem = brindle::cli::PatternProblem(readPattern, true); !problem.empty()) {
-            std::cerr << "brindle-cli: " << problem << "\n";
+            brindle::cli::Report(std::cerr, problem);
             return 2;
         }
         const auto files = inputs(readFiles, false, skipped);
@@ -320,7 +320,7 @@ int main(int argc, char** argv)
                                             ? "rename needs --from-title or --pattern"
                                             : brindle::cli::PatternProblem(renamePattern, false, replacement);
             if (!problem.empty()) {
-                std::cerr << "brindle-cli: " << problem << "\n";
+                brindle::cli::Report(std::cerr, problem);
                 return 2;
             }
         }
@@ -330,7 +330,7 @@ int main(int argc, char** argv)
         std::string error;
         auto* module = brindle::cli::ExtrasModule::get(error);
         if (!module) {
-            std::cerr << "brindle-cli: " << error << "\n";
+            brindle::cli::Report(std::cerr, error);
             return 1;
         }
         if (byPattern)
@@ -344,7 +344,7 @@ int main(int argc, char** argv)
     if (problem.empty())
         problem = brindle::cli::PrepareEdits(edits);
     if (!problem.empty()) {
-        std::cerr << "brindle-cli: " << problem << "\n";
+        brindle::cli::Report(std::cerr, problem);
         return 2;
     }
     const auto files = inputs(setOptions.files, setOptions.force, skipped);

@@ -30,11 +30,11 @@ FileReader::FileReader(FileSystem& fs, int fd, ReadBuffers& buffers) : fs_(fs), 
     start(st);
 }
 
-std::string ReadErrorText(int error)
+Status FileReader::status() const
 {
-    if (error == kNotRegularFile)
-        return "not a regular file";
-    return std::strerror(error);
+    if (error_ == 0)
+        return {};
+    return error_ == kNotRegularFile ? Status::Failed("not a regular file") : Status::FromErrno("cannot be read", error_);
 }
 
 void FileReader::open(const std::string& path)

@@ -5,6 +5,7 @@
 // frames; the tail covers the ID3v1 tag and the Lyrics3 end marker.
 
 #include "FileSystem.h"
+#include "Status.h"
 
 #include <cstdint>
 #include <algorithm>
@@ -48,8 +49,6 @@ struct ReadBuffers {
 // The error of a file that is not a regular file (FIFO, socket, device): such a
 // file could block a read forever, so it is refused before any read.
 constexpr int kNotRegularFile = EINVAL;
-// strerror, but kNotRegularFile reads "not a regular file".
-std::string ReadErrorText(int error);
 
 class FileReader {
 public:
@@ -63,6 +62,8 @@ public:
 
     bool isOpen() const { return fd_ >= 0; }
     int error() const { return error_; }
+    // Done, or why the file could not be opened for reading.
+    Status status() const;
     std::int64_t length() const { return length_; }
     // The file as it was when it was opened.
     const FileIdentity& identity() const { return identity_; }

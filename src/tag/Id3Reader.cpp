@@ -419,7 +419,7 @@ void clsID3::RefreshID3Tags()
 void clsID3::readFrom(FileReader& file)
 {
     resetForRead();
-    readError_ = file.error();
+    readStatus_ = file.status();
     readIdentity_ = file.isOpen() ? file.identity() : FileIdentity{};
     if (!file.isOpen()) {
         revision_ = 3;

@@ -501,8 +501,8 @@ bool clsID3::UpdateID3Tags()
     // The properties come from the last read: what they were read from must still be there.
     if (readIdentity_.known() && !(session.identity() == readIdentity_)) {
         lastError_ = session.notes().empty()
-                         ? fileName_ + " was changed by another program while it was being saved; it was left as "
-                                       "that program left it"
+                         ? "it was changed by another program while it was being saved; it was left as that "
+                                       "program left it"
                          : session.notes().front() + "; read it again before saving";
         return false;
     }
@@ -516,15 +516,15 @@ bool clsID3::EditID3Tags(std::string path, const std::function<std::string(clsID
     RewriteSession session(*fs_, fileName_);
     if (!session.isOpen()) {
         resetForRead();
-        readError_ = EIO;
+        readStatus_ = Status::Failed(session.error());
         lastError_ = session.error();
         return false;
     }
     FileReader reader(*fs_, session.fd(), *buffers_);
     readFrom(reader);
     // Writing what could not be read would replace the file's tags with the edits alone.
-    if (readError_ != 0) {
-        lastError_ = "cannot read " + fileName_ + ": " + std::strerror(readError_);
+    if (!readStatus_.ok()) {
+        lastError_ = readStatus_.reason();
         return false;
     }
     if (std::string why = edit(*this); !why.empty()) {
@@ -576,7 +576,7 @@ bool clsID3::writeWith(RewriteSession& session)
     plan.head.append(padding, '\0');
     std::int64_t audioEnd = LocateTrailingTags(file).audioEnd();
     if (std::string why = CheckAudioKept(audioStart, audioEnd, file.length()); !why.empty()) {
-        lastError_ = "cannot write " + fileName_ + ": " + why;
+        lastError_ = std::move(why);
         return false;
     }
     plan.audioBegin = static_cast<std::uint64_t>(audioStart);
@@ -608,7 +608,7 @@ bool clsID3::DeleteID3Tags()
     }
     std::int64_t audioEnd = LocateTrailingTags(file).audioEnd();
     if (std::string why = CheckAudioKept(audioStart, audioEnd, file.length()); !why.empty()) {
-        lastError_ = "cannot write " + fileName_ + ": " + why;
+        lastError_ = std::move(why);
         return false;
     }
     RewritePlan plan;

@@ -6,6 +6,7 @@
 #include "Genres.h"
 #include "FileSystem.h"
 #include "MultiFrameData.h"
+#include "Status.h"
 
 #include <array>
 #include <cstdint>
@@ -102,9 +103,9 @@ public:
 
     // Re-reads FileName. Never fails loudly: an unreadable file leaves the reset values.
     void RefreshID3Tags();
-    // errno of the last read's open (0 when the file could be opened), for callers
-    // that must tell a missing file from an untagged one.
-    int ReadError() const { return readError_; }
+    // Whether the last read could open the file, for callers that must tell a
+    // missing or unreadable file from an untagged one.
+    const Status& ReadStatus() const { return readStatus_; }
 
     // Write the properties into the file / strip every tag. Never throw; return
     // whether the file was written and keep the reason of a failure in LastError().
@@ -147,7 +148,7 @@ private:
     std::unique_ptr<ReadBuffers> buffers_; // reused by every read of this object
     std::string fileName_;
     std::string lastError_;
-    int readError_ = 0;
+    Status readStatus_;
     FileIdentity readIdentity_; // of the file the properties were last read from
     bool id3v1Exists_ = false;
     bool id3v2Exists_ = false;

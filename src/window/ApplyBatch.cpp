@@ -39,7 +39,7 @@ QStringList ApplyBatch::run(const std::vector<BatchFile>& list)
         const std::optional<unsigned> oldMode = files_.makeWritableAt(file.path, nullptr);
         tag.SetFileName(file.path.toStdString());
         // A file that cannot be read is not written: its own values would be lost.
-        const int readError = tag.ReadError();
+        const Status read = tag.ReadStatus();
 
         for (const auto& [f, text] : values_.fields) {
             switch (f->rule) {
@@ -77,12 +77,12 @@ QStringList ApplyBatch::run(const std::vector<BatchFile>& list)
 
         if (beforeWrite)
             beforeWrite();
-        if (readError != 0)
-            failures << file.shown + QStringLiteral(": could not be read (") + errorText(readError) + QLatin1Char(')');
+        if (!read)
+            failures << file.shown + QStringLiteral(": ") + QString::fromStdString(read.reason());
         else if (!tag.UpdateID3Tags())
             failures << file.shown + QStringLiteral(": ") + QString::fromStdString(tag.LastError());
         if (oldMode) {
-            if (const int err = files_.setModeAt(file.path, *oldMode); err != 0 && readError == 0)
+            if (const int err = files_.setModeAt(file.path, *oldMode); err != 0 && read)
                 failures << file.shown + QStringLiteral(": its permissions could not be put back (") + errorText(err) +
                                 QLatin1Char(')');
         }

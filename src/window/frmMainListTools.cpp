@@ -430,8 +430,8 @@ void frmMain::cmdDelTags_Click()
     clsID3 tag;
     tag.SetFileName(rowPath(row).toStdString());
     QString problem;
-    if (tag.ReadError() != 0)
-        problem = errnoText(tag.ReadError());
+    if (!tag.ReadStatus())
+        problem = QString::fromStdString(tag.ReadStatus().reason());
     else if (!tag.DeleteID3Tags())
         problem = QString::fromStdString(tag.LastError());
     LoadSelectedFile();

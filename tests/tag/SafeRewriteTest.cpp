@@ -833,11 +833,11 @@ TEST_F(SafeRewriteTest, OnlyRegularFilesAreOpenedAndNothingBlocks)
             << result.reason;
         clsID3 tag;
         tag.SetFileName(path);
-        EXPECT_NE(tag.ReadError(), 0);
+        EXPECT_FALSE(tag.ReadStatus().ok());
     }
     clsID3 tag;
     tag.SetFileName(fifo);
-    EXPECT_EQ(ReadErrorText(tag.ReadError()), "not a regular file");
+    EXPECT_EQ(tag.ReadStatus().reason(), "not a regular file");
     EXPECT_TRUE(tempFiles().empty());
 }
 

@@ -252,7 +252,7 @@ TEST_F(SavingTest, ReadOnlyFilesAreWrittenAndUnwritableOnesReported)
     EXPECT_EQ(st.st_mode & 07777, 0444u); // made writable for the save only
     ASSERT_EQ(fakes->messages->shown.size(), 1);
     EXPECT_EQ(fakes->messages->shown[0].kind, FakeMessageBoxes::Kind::Exclamation);
-    EXPECT_TRUE(fakes->messages->shown[0].text.contains("b.mp3: could not be read"))
+    EXPECT_TRUE(fakes->messages->shown[0].text.contains("b.mp3: cannot be read"))
         << fakes->messages->shown[0].text.toStdString();
     EXPECT_FALSE(fakes->messages->shown[0].text.contains("a.mp3"));
     EXPECT_FALSE(QFile::exists(file("b.mp3"))); // not created by the attempt
