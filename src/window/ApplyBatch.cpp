@@ -78,13 +78,13 @@ QStringList ApplyBatch::run(const std::vector<BatchFile>& list)
         if (beforeWrite)
             beforeWrite();
         if (!read)
-            failures << file.shown + QStringLiteral(": ") + QString::fromStdString(read.reason());
+            failures << failureLine(file.shown, read.reason());
         else if (!tag.UpdateID3Tags())
-            failures << file.shown + QStringLiteral(": ") + QString::fromStdString(tag.LastError());
+            failures << failureLine(file.shown, tag.LastError());
         if (oldMode) {
             if (const int err = files_.setModeAt(file.path, *oldMode); err != 0 && read)
-                failures << file.shown + QStringLiteral(": its permissions could not be put back (") + errorText(err) +
-                                QLatin1Char(')');
+                failures << failureLine(file.shown, QStringLiteral("its permissions could not be put back (") +
+                                                        errorText(err) + QLatin1Char(')'));
         }
         ++counter;
         if (afterWrite)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 class QLocale;
 
 class QWidget;
@@ -28,6 +30,13 @@ const GDIPlusCandy& ImageCodecs();
 void nameForScreenReaders(QWidget* w, const QString& name, const QString& description = {});
 // A caption as spoken: without its accelerator mark and closing colon.
 QString spokenCaption(const char* caption);
+// The one form of a line about a file that failed: "NAME: REASON". The reason comes
+// from the engine or the tools, which never name the file themselves.
+inline QString failureLine(const QString& name, const QString& reason) { return name + QStringLiteral(": ") + reason; }
+inline QString failureLine(const QString& name, const std::string& reason)
+{
+    return failureLine(name, QString::fromStdString(reason));
+}
 // "This file could not be <done>:" or "These N files ...", then one line per file.
 QString failureNotice(const QStringList& failures, const char* done);
 

@@ -398,7 +398,7 @@ void frmMain::mnuDelete_Click()
             model_->removeRowAt(*r);
             currentGone = currentGone || *r == current;
         } else {
-            failures.prepend(rowName(*r) + QStringLiteral(": ") + errnoText(err));
+            failures.prepend(failureLine(rowName(*r), errnoText(err)));
         }
     }
     loadingSelection_ = false;
@@ -437,7 +437,7 @@ void frmMain::cmdDelTags_Click()
     LoadSelectedFile();
     if (!problem.isEmpty())
         platform_.messages->exclamation(this, QStringLiteral("The tags of this file could not be deleted:\n\n") +
-                                                  name + QStringLiteral(": ") + problem);
+                                                  failureLine(name, problem));
 }
 
 // ---------------------------------------------------------------- clipboard and tool tips
