@@ -25,26 +25,47 @@ namespace {
 const ListColumn& columnOf(int column) { return column == kFolderColumn ? kFolderListColumn : kListColumns[column]; }
 } // namespace
 
+namespace {
+// One character without accents and letter case, appended to out: what it decomposes
+// to (in the compatibility decomposition), without the combining marks.
+void appendFolded(char32_t c, QString& out)
+{
+    if (c < 0x80) {
+        out += QChar(static_cast<char16_t>(c >= u'A' && c <= u'Z' ? c + 32 : c));
+        return;
+    }
+    const QChar::Category k = QChar::category(c);
+    if (k == QChar::Mark_NonSpacing || k == QChar::Mark_SpacingCombining || k == QChar::Mark_Enclosing)
+        return;
+    if (QChar::decompositionTag(c) != QChar::NoDecomposition) {
+        const QString parts = QChar::decomposition(c);
+        for (const char32_t p : parts.toUcs4())
+            appendFolded(p, out);
+        return;
+    }
+    const char32_t folded = QChar::toCaseFolded(c);
+    if (QChar::requiresSurrogates(folded)) {
+        out += QChar(QChar::highSurrogate(folded));
+        out += QChar(QChar::lowSurrogate(folded));
+    } else {
+        out += QChar(static_cast<char16_t>(folded));
+    }
+}
+} // namespace
+
 QString FilterFolded(const QString& text)
 {
-    bool ascii = true;
-    for (const QChar c : text)
-        if (c.unicode() >= 0x80) {
-            ascii = false;
-            break;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
         }
-    if (ascii)
-        return text.toLower();
-    // Accents come apart from their letters in the compatibility decomposition and go.
-    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
-    QString bare;
-    bare.reserve(decomposed.size());
-    for (const QChar c : decomposed) {
-        const QChar::Category k = c.category();
-        if (k != QChar::Mark_NonSpacing && k != QChar::Mark_SpacingCombining && k != QChar::Mark_Enclosing)
-            bare += c;
+        appendFolded(c, out);
     }
-    return bare.toCaseFolded();
+    return out;
 }
 
 FileListModel::FileListModel(QObject* parent)
@@ -154,14 +175,22 @@ bool FileListModel::matches(std::size_t allRow) const
         return true;
     if (keys_.size() != rows_.size())
         keys_.resize(rows_.size());
-    QString& key = keys_[allRow];
-    if (key.isEmpty()) {
-        // The cells apart, so that no match runs from one cell into the next.
-        for (const std::u16string& cell : rows_[allRow])
-            key += FilterFolded(toQString(cell)) + QChar(0);
-        key += FilterFolded(toQString(folderTexts_[allRow]));
+    if (keys_[allRow].isEmpty())
+        makeKey(allRow);
+    return keys_[allRow].contains(needle_);
+}
+
+void FileListModel::makeKey(std::size_t allRow) const
+{
+    // The cells apart, so that no match runs from one cell into the next; folded at
+    // once, which costs far less than cell by cell.
+    QString key;
+    for (const std::u16string& cell : rows_[allRow]) {
+        key += toQString(cell);
+        key += QChar(0);
     }
-    return key.contains(needle_);
+    key += toQString(folderTexts_[allRow]);
+    keys_[allRow] = FilterFolded(key);
 }
 
 void FileListModel::applyFilter(bool onlyShown)
@@ -220,6 +249,11 @@ void FileListModel::setRows(std::vector<Row> rows, std::vector<QByteArray> names
     }
     keys_.clear();
     pathIndexValid_ = false;
+    // The search texts are made with the rows, so that the first key typed into the
+    // filter answers as fast as the next ones.
+    keys_.resize(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        makeKey(i);
     applyFilter(false);
     endResetModel();
 }

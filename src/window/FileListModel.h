@@ -101,6 +101,7 @@ private:
     // Recomputes which rows show; candidates: rows worth testing (the others stay hidden).
     void applyFilter(bool onlyShown);
     bool matches(std::size_t allRow) const;
+    void makeKey(std::size_t allRow) const;
     void rebuildPositions();
     void touched(std::size_t allRow);
 
