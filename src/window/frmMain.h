@@ -121,6 +121,7 @@ public:
     // (PatternDialog.cpp).
     void cmdRenPattern_Click();  // "Rename From Pattern..."
     void cmdTagsPattern_Click(); // "Tags From Pattern..."
+    void runPatternCommand(bool rename);
     // Takes the last rename batch back ("Undo Rename", Ctrl+Z in the list).
     void UndoRenames();
     bool CanUndoRenames() const { return !undoRenames_.isEmpty(); }
@@ -382,6 +383,8 @@ private:
     // each in its folder below the listed one.
     QList<PlannedRename> undoRenames_;
 
+    QPushButton* cmdRenPattern = nullptr;
+    QPushButton* cmdTagsPattern = nullptr;
     QCheckBox* chkSubfolders = nullptr;
     QLineEdit* txtFilter = nullptr;
     QLabel* lblFilter = nullptr;
