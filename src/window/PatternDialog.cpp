@@ -44,10 +44,9 @@ QString historyKey(PatternDialog::Mode mode, int n)
 
 QString PatternDialog::placeholderHelp()
 {
-    QStringList names;
-    for (const std::string& n : NamePattern::PlaceholderNames())
-        names << QStringLiteral("%") + QString::fromStdString(n) + QStringLiteral("%");
-    return QStringLiteral("Placeholders: ") + names.join(QStringLiteral(", ")) + QStringLiteral("; %% is a \"%\".");
+    return QStringLiteral("Placeholders: %title%, %artist%, %album%, %year%, %track%, %tracks%, %disc%, %discs%, "
+                          "%genre%, %comment%, %filename%, and every other tag field by its name "
+                          "(%composer%, %originalartist%, ...); %% is a \"%\".");
 }
 
 PatternDialog::PatternDialog(Mode mode, const QStringList& recentPatterns, const QString& replacement,
@@ -186,8 +185,8 @@ void rememberPattern(SettingsStore& s, PatternDialog::Mode mode, const QString& 
     QStringList list = recentPatterns(s, mode);
     list.removeAll(pattern);
     list.prepend(pattern);
-    for (int i = 1; i <= kRecentPatterns; ++i)
-        s.setValue(kSection, historyKey(mode, i), i <= list.size() ? list[i - 1] : QString());
+    for (int i = 1; i <= kRecentPatterns && i <= list.size(); ++i)
+        s.setValue(kSection, historyKey(mode, i), list[i - 1]);
 }
 
 QString text(const std::u16string& s) { return FileListModel::toQString(s); }

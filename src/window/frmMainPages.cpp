@@ -351,9 +351,9 @@ QWidget* frmMain::buildFilenamePage()
     };
     const PatternTool patternTools[] = {
         {&cmdRenPattern, "cmdRenPattern", "Rename From &Pattern...",
-         "Name the selected files after their tags, by a pattern such as %track% - %title%"},
+         "Name the selected files after their tags by a pattern"},
         {&cmdTagsPattern, "cmdTagsPattern", "Ta&gs From Pattern...",
-         "Read tags out of the names of the selected files, by a pattern"},
+         "Read tags out of the selected files' names by a pattern"},
     };
     for (const PatternTool& t : patternTools) {
         auto* b = new QPushButton(QString::fromLatin1(t.caption), content);
