@@ -131,7 +131,9 @@ void makeTreeFolders()
                 brindle::test::Tag(3, brindle::test::Frame(3, "TIT2", brindle::test::Latin1(title)) +
                                     brindle::test::Frame(3, "TRCK", brindle::test::Latin1(std::to_string(t))), 64) +
                 brindle::test::MpegFrames(4);
-            const std::string name = (t < 10 ? "0" : "") + std::to_string(t) + " " + title + ".mp3";
+            char number[8];
+            std::snprintf(number, sizeof number, "%02d ", t);
+            const std::string name = number + title + ".mp3";
             brindle::test::WriteFile(folder / name, bytes);
             brindle::test::WriteFile(root / "flat" / (std::to_string(f) + " " + name), bytes);
         }
