@@ -3,11 +3,13 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace brindle {
 
 class clsID3;
+struct SortLocale;
 
 // Last four characters ".mp3" in any case; hidden names (leading ".") are not listed.
 bool IsListedMp3Name(std::string_view name);
@@ -19,6 +21,27 @@ bool IsListedMp3Name(std::string_view name);
 // human-readable line for each; finding them costs one look at one folder.
 std::vector<std::string> ListFolderMp3s(const std::string& folder, int* error = nullptr,
                                         std::vector<std::string>* recoveryNotes = nullptr);
+
+// One folder of a tree walk: its path relative to the walk's root ("" for the root,
+// else "a/b", bytes as the file system gave them) and its listed names.
+struct ListedFolder {
+    std::string relative;
+    std::vector<std::string> names;
+};
+
+struct FolderTreeListing {
+    // A folder before its subfolders; sibling folders sorted as the list sorts names.
+    std::vector<ListedFolder> folders;
+    // Subfolders that could not be read (relative path, errno); the rest is listed.
+    std::vector<std::pair<std::string, int>> unreadable;
+    int error = 0; // the root itself could not be read: nothing is listed
+};
+
+// ListFolderMp3s over root and every folder below it. Hidden folders are skipped as
+// hidden files are, and a folder reached again (a link to a folder already walked, by
+// device and inode) is not entered twice. Each folder is read once.
+FolderTreeListing ListFolderTreeMp3s(const std::string& root, const SortLocale& locale,
+                                     std::vector<std::string>* recoveryNotes = nullptr);
 
 std::u16string FormatGenre(const clsID3& tag);
 std::u16string FormatPlayingTime(double seconds);

@@ -335,6 +335,58 @@ QList<RenameResult> PreviewRenameInFolder(const QString& folder, const QList<Pla
     return RenameInFolder(folder, plan, simulated);
 }
 
+namespace {
+QString folderPath(const QString& root, const QString& folder)
+{
+    if (folder.isEmpty())
+        return root;
+    return (root.endsWith(u'/') ? root : root + u'/') + folder;
+}
+
+template <typename RunOne>
+QList<RenameResult> renameByFolder(const QList<PlannedRename>& plan, RunOne runOne)
+{
+    QList<QString> order; // folders in the order they first appear
+    QHash<QString, QList<qsizetype>> entries;
+    for (qsizetype i = 0; i < plan.size(); ++i) {
+        auto it = entries.find(plan[i].folder);
+        if (it == entries.end()) {
+            order.append(plan[i].folder);
+            it = entries.insert(plan[i].folder, {});
+        }
+        it->append(i);
+    }
+    QList<RenameResult> results(plan.size());
+    for (const QString& folder : order) {
+        const QList<qsizetype>& indexes = entries[folder];
+        QList<PlannedRename> part;
+        for (qsizetype i : indexes)
+            part.append(plan[i]);
+        const QList<RenameResult> done = runOne(folder, part);
+        for (qsizetype k = 0; k < indexes.size(); ++k) {
+            results[indexes[k]] = done[k];
+            results[indexes[k]].folder = folder;
+        }
+    }
+    return results;
+}
+} // namespace
+
+QList<RenameResult> RenameInFolders(const QString& root, const QList<PlannedRename>& plan, RenameSystem& sys)
+{
+    return renameByFolder(plan, [&](const QString& folder, const QList<PlannedRename>& part) {
+        return RenameInFolder(folderPath(root, folder), part, sys);
+    });
+}
+
+QList<RenameResult> PreviewRenameInFolders(const QString& root, const QList<PlannedRename>& plan)
+{
+    // Each folder gets a picture of its own: the simulation knows names, not folders.
+    return renameByFolder(plan, [&](const QString& folder, const QList<PlannedRename>& part) {
+        return PreviewRenameInFolder(folderPath(root, folder), part);
+    });
+}
+
 RenameResult EditFilename(const QString& folder, const QString& fileName, const QString& text, RenameSystem& sys)
 {
     if (!EditedNameAccepted(text)) {
@@ -385,7 +437,8 @@ QStringList DescribeFailures(const QList<RenameResult>& results)
     QStringList lines;
     for (const RenameResult& r : results)
         if (r.failed())
-            lines.append(DisplayText(r.oldName) + QStringLiteral(": ") + r.reason);
+            lines.append(DisplayText(r.folder.isEmpty() ? r.oldName : r.folder + u'/' + r.oldName) +
+                         QStringLiteral(": ") + r.reason);
     return lines;
 }
 

@@ -27,6 +27,9 @@ enum class RenameOutcome {
 struct PlannedRename {
     QString oldName;
     QString newName; // empty: the tool has nothing to change for this file
+    // The file's folder relative to the one a batch is given ("" for that folder
+    // itself, else "a/b"); only RenameInFolders reads it.
+    QString folder = {};
 };
 
 struct RenameResult {
@@ -36,6 +39,7 @@ struct RenameResult {
     int error = 0;      // errno value when Failed; EINVAL for a name that cannot be used
     QString reason;     // for the user, when Failed
     QString hiddenName; // set only if a failed rename could not be undone: the file's name now
+    QString folder = {}; // as in the plan
 
     bool failed() const { return outcome == RenameOutcome::Failed; }
     // The name the file has after the operation.
@@ -64,6 +68,13 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
 // of the folder in memory: no file is touched.
 QList<RenameResult> PreviewRenameInFolder(const QString& folder, const QList<PlannedRename>& plan);
 
+// RenameInFolder for files of a folder tree: the entries are grouped by their folder
+// (PlannedRename::folder, below root) and each folder's batch is planned whole, so a
+// file is only ever renamed within its own folder. Results come in the order of the plan.
+QList<RenameResult> RenameInFolders(const QString& root, const QList<PlannedRename>& plan,
+                                    RenameSystem& sys = RenameSystem::posix());
+QList<RenameResult> PreviewRenameInFolders(const QString& root, const QList<PlannedRename>& plan);
+
 // --- one file
 // The in-place edit: refused with kEditedNameRefused unless EditedNameAccepted(text);
 // the text is used as typed, blanks included.
@@ -80,7 +91,8 @@ TitleResult UseFilenameForTitle(const QString& folder, const QString& fileName);
 // The same for a folder and name as the file system gave them.
 TitleResult UseFilenameForTitle(const std::string& folder, const std::string& fileName);
 
-// One line per failed file: its name, ": " and the reason.
+// One line per failed file: its name (after its folder, for a file of a subfolder),
+// ": " and the reason.
 QStringList DescribeFailures(const QList<RenameResult>& results);
 
 } // namespace brindle

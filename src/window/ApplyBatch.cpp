@@ -74,6 +74,8 @@ QStringList ApplyBatch::run(const std::vector<BatchFile>& list)
             tag.TrackNumber = toU16(QStringLiteral("%1").arg(counter, 2, 10, QLatin1Char('0')));
         if (values_.pictures)
             tag.AttachedPictures = values_.pictures(tag.ID3RevisionV2());
+        if (values_.perFile)
+            values_.perFile(tag, file);
 
         if (beforeWrite)
             beforeWrite();

@@ -20,6 +20,7 @@ namespace brindle {
 
 class FileOps;
 class MultiFrameData;
+class clsID3;
 
 struct BatchFile {
     QByteArray path; // as the file system spells it
@@ -36,8 +37,14 @@ struct BatchValues {
     // The album-art page's pictures in the form of a tag revision. Unset: each file
     // keeps its own pictures.
     std::function<std::shared_ptr<MultiFrameData>(int revision)> pictures;
+    // Values of each file's own (tags from its name), set after the others. Called on
+    // the batch's thread.
+    std::function<void(clsID3& tag, const BatchFile& file)> perFile;
 
-    bool writesNothing() const { return fields.empty() && !autoNumber && !titleFromFileName && !pictures; }
+    bool writesNothing() const
+    {
+        return fields.empty() && !autoNumber && !titleFromFileName && !pictures && !perFile;
+    }
 };
 
 class ApplyBatch {

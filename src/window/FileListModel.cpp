@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace brindle {
 
 const ListColumn kListColumns[kListColumnCount] = {
@@ -17,6 +19,54 @@ const ListColumn kListColumns[kListColumnCount] = {
     {"Bit Rate", 1170, Qt::AlignRight},
     {"Comments", 2500, Qt::AlignLeft},
 };
+const ListColumn kFolderListColumn = {"Folder", 2500, Qt::AlignLeft};
+
+namespace {
+const ListColumn& columnOf(int column) { return column == kFolderColumn ? kFolderListColumn : kListColumns[column]; }
+} // namespace
+
+namespace {
+// One character without accents and letter case, appended to out: what it decomposes
+// to (in the compatibility decomposition), without the combining marks.
+void appendFolded(char32_t c, QString& out)
+{
+    if (c < 0x80) {
+        out += QChar(static_cast<char16_t>(c >= u'A' && c <= u'Z' ? c + 32 : c));
+        return;
+    }
+    const QChar::Category k = QChar::category(c);
+    if (k == QChar::Mark_NonSpacing || k == QChar::Mark_SpacingCombining || k == QChar::Mark_Enclosing)
+        return;
+    if (QChar::decompositionTag(c) != QChar::NoDecomposition) {
+        const QString parts = QChar::decomposition(c);
+        for (const char32_t p : parts.toUcs4())
+            appendFolded(p, out);
+        return;
+    }
+    const char32_t folded = QChar::toCaseFolded(c);
+    if (QChar::requiresSurrogates(folded)) {
+        out += QChar(QChar::highSurrogate(folded));
+        out += QChar(QChar::lowSurrogate(folded));
+    } else {
+        out += QChar(static_cast<char16_t>(folded));
+    }
+}
+} // namespace
+
+QString FilterFolded(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        appendFolded(c, out);
+    }
+    return out;
+}
 
 FileListModel::FileListModel(QObject* parent)
     : QAbstractTableModel(parent)
@@ -35,25 +85,41 @@ std::u16string FileListModel::toU16(const QString& s)
 
 int FileListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
 }
 
-int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kListColumnCount; }
+int FileListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : folderColumn_ ? kModelColumnCount : kListColumnCount;
+}
+
+void FileListModel::setFolderColumnShown(bool shown)
+{
+    if (shown == folderColumn_)
+        return;
+    if (shown) {
+        beginInsertColumns({}, kFolderColumn, kFolderColumn);
+        folderColumn_ = true;
+        endInsertColumns();
+    } else {
+        beginRemoveColumns({}, kFolderColumn, kFolderColumn);
+        folderColumn_ = false;
+        endRemoveColumns();
+    }
+}
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= rowCount() || index.column() >= kListColumnCount)
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return {};
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
     case Qt::EditRole: {
-        const Row& r = rows_[static_cast<std::size_t>(index.row())];
-        const auto c = static_cast<std::size_t>(index.column());
-        return c < r.size() ? toQString(r[c]) : QString();
+        return cell(index.row(), index.column());
     }
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(Qt::Alignment(kListColumns[index.column()].alignment | Qt::AlignVCenter));
+        return QVariant::fromValue(Qt::Alignment(columnOf(index.column()).alignment | Qt::AlignVCenter));
     default:
         return {};
     }
@@ -61,12 +127,12 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
 
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kListColumnCount)
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return {};
     if (role == Qt::DisplayRole)
-        return QString::fromLatin1(kListColumns[section].title);
+        return QString::fromLatin1(columnOf(section).title);
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(Qt::Alignment(kListColumns[section].alignment | Qt::AlignVCenter));
+        return QVariant::fromValue(Qt::Alignment(columnOf(section).alignment | Qt::AlignVCenter));
     return {};
 }
 
@@ -89,17 +155,106 @@ QByteArray nameOfCells(const FileListModel::Row& row)
 }
 } // namespace
 
-void FileListModel::setRows(std::vector<Row> rows, std::vector<QByteArray> names)
+void FileListModel::rebuildPositions()
+{
+    positionOf_.assign(rows_.size(), -1);
+    for (std::size_t i = 0; i < shown_.size(); ++i)
+        positionOf_[static_cast<std::size_t>(shown_[i])] = static_cast<int>(i);
+}
+
+// A row's cells changed: its search text is made again when next needed.
+void FileListModel::touched(std::size_t allRow)
+{
+    if (allRow < keys_.size())
+        keys_[allRow].clear();
+}
+
+bool FileListModel::matches(std::size_t allRow) const
+{
+    if (needle_.isEmpty())
+        return true;
+    if (keys_.size() != rows_.size())
+        keys_.resize(rows_.size());
+    if (keys_[allRow].isEmpty())
+        makeKey(allRow);
+    return keys_[allRow].contains(needle_);
+}
+
+void FileListModel::makeKey(std::size_t allRow) const
+{
+    // The cells apart, so that no match runs from one cell into the next; folded at
+    // once, which costs far less than cell by cell.
+    QString key;
+    for (const std::u16string& cell : rows_[allRow]) {
+        key += toQString(cell);
+        key += QChar(0);
+    }
+    key += toQString(folderTexts_[allRow]);
+    keys_[allRow] = FilterFolded(key);
+}
+
+void FileListModel::applyFilter(bool onlyShown)
+{
+    std::vector<int> shown;
+    if (onlyShown) {
+        for (const int r : shown_)
+            if (matches(static_cast<std::size_t>(r)))
+                shown.push_back(r);
+    } else {
+        shown.reserve(rows_.size());
+        for (std::size_t r = 0; r < rows_.size(); ++r)
+            if (matches(r))
+                shown.push_back(static_cast<int>(r));
+    }
+    shown_ = std::move(shown);
+    rebuildPositions();
+}
+
+void FileListModel::setFilter(const QString& text)
+{
+    if (text == filterText_)
+        return;
+    const QString needle = FilterFolded(text);
+    // Typing on narrows what is shown: only the rows shown can still match.
+    const bool narrowing = !needle_.isEmpty() && needle.contains(needle_);
+    beginResetModel();
+    filterText_ = text;
+    needle_ = needle;
+    applyFilter(narrowing);
+    endResetModel();
+}
+
+int FileListModel::rowOfIdentity(int identity) const
+{
+    if (identity < 0 || static_cast<std::size_t>(identity) >= positionOf_.size())
+        return -1;
+    return positionOf_[static_cast<std::size_t>(identity)];
+}
+
+void FileListModel::setRows(std::vector<Row> rows, std::vector<QByteArray> names, std::vector<QByteArray> folders)
 {
     beginResetModel();
     rows_ = std::move(rows);
     names_ = std::move(names);
+    folders_ = std::move(folders);
     names_.resize(rows_.size());
+    folders_.resize(rows_.size());
+    folderTexts_.assign(rows_.size(), {});
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         rows_[i].resize(kListColumnCount);
         if (names_[i].isEmpty())
             names_[i] = nameOfCells(rows_[i]);
+        if (!folders_[i].isEmpty())
+            folderTexts_[i] = toU16(QFile::decodeName(folders_[i]));
     }
+    keys_.clear();
+    pathIndexValid_ = false;
+    // The search texts are made with the rows, so that the first key typed into the
+    // filter answers as fast as the next ones.
+    keys_.resize(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        makeKey(i);
+    applyFilter(false);
     endResetModel();
 }
 
@@ -112,32 +267,60 @@ void FileListModel::appendRow(Row row, QByteArray name)
     beginInsertRows({}, n, n);
     rows_.push_back(std::move(row));
     names_.push_back(std::move(name));
+    folders_.emplace_back();
+    folderTexts_.emplace_back();
+    shown_.push_back(static_cast<int>(rows_.size() - 1));
+    positionOf_.push_back(n);
+    pathIndexValid_ = false;
     endInsertRows();
+}
+
+QByteArray FileListModel::relativePath(int row) const
+{
+    const QByteArray& f = folder(row);
+    return f.isEmpty() ? name(row) : f + '/' + name(row);
 }
 
 void FileListModel::setName(int row, const QByteArray& name, const QString& shown)
 {
     if (row < 0 || row >= rowCount())
         return;
-    names_[static_cast<std::size_t>(row)] = name;
+    names_[all(row)] = name;
+    pathIndexValid_ = false;
     setCell(row, 0, shown);
 }
 
-int FileListModel::rowOfName(const QByteArray& name) const
+int FileListModel::rowOfName(const QByteArray& relativePath) const
 {
-    for (std::size_t i = 0; i < names_.size(); ++i)
-        if (names_[i] == name)
-            return static_cast<int>(i);
-    return -1;
+    if (!pathIndexValid_) {
+        pathIndex_.clear();
+        pathIndex_.reserve(static_cast<qsizetype>(rows_.size()));
+        // The first of two rows with one path wins, as a search from the top would find.
+        for (std::size_t i = rows_.size(); i-- > 0;)
+            pathIndex_.insert(folders_[i].isEmpty() ? names_[i] : folders_[i] + '/' + names_[i], static_cast<int>(i));
+        pathIndexValid_ = true;
+    }
+    return rowOfIdentity(pathIndex_.value(relativePath, -1));
 }
 
 void FileListModel::removeRowAt(int row)
 {
     if (row < 0 || row >= rowCount())
         return;
+    const std::size_t a = all(row);
     beginRemoveRows({}, row, row);
-    rows_.erase(rows_.begin() + row);
-    names_.erase(names_.begin() + row);
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(a));
+    names_.erase(names_.begin() + static_cast<std::ptrdiff_t>(a));
+    folders_.erase(folders_.begin() + static_cast<std::ptrdiff_t>(a));
+    folderTexts_.erase(folderTexts_.begin() + static_cast<std::ptrdiff_t>(a));
+    if (a < keys_.size())
+        keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(a));
+    shown_.erase(shown_.begin() + row);
+    for (int& r : shown_)
+        if (r > static_cast<int>(a))
+            --r;
+    rebuildPositions();
+    pathIndexValid_ = false;
     endRemoveRows();
 }
 
@@ -147,37 +330,68 @@ void FileListModel::moveRowBefore(int from, int before)
     if (from < 0 || from >= n || before < 0 || before > n || before == from || before == from + 1)
         return;
     beginMoveRows({}, from, from, {}, before);
-    Row moving = std::move(rows_[static_cast<std::size_t>(from)]);
-    QByteArray movingName = std::move(names_[static_cast<std::size_t>(from)]);
-    rows_.erase(rows_.begin() + from);
-    names_.erase(names_.begin() + from);
-    const int to = before > from ? before - 1 : before;
-    rows_.insert(rows_.begin() + to, std::move(moving));
-    names_.insert(names_.begin() + to, std::move(movingName));
+    // The row moves among all rows to just before the row shown at `before` (after the
+    // last row shown for the end), so hidden rows keep their places.
+    const std::size_t a = all(from);
+    std::size_t target = before < n ? all(before) : static_cast<std::size_t>(shown_.back()) + 1;
+    auto moveIn = [&](auto& v) {
+        auto moving = std::move(v[a]);
+        v.erase(v.begin() + static_cast<std::ptrdiff_t>(a));
+        const std::size_t to = target > a ? target - 1 : target;
+        v.insert(v.begin() + static_cast<std::ptrdiff_t>(to), std::move(moving));
+    };
+    moveIn(rows_);
+    moveIn(names_);
+    moveIn(folders_);
+    moveIn(folderTexts_);
+    if (keys_.size() == rows_.size())
+        moveIn(keys_);
+    else
+        keys_.clear();
+    pathIndexValid_ = false;
+    // The same rows stay shown; their indexes between the two places shift by one.
+    const std::size_t dest = target > a ? target - 1 : target;
+    for (int& r : shown_) {
+        auto u = static_cast<std::size_t>(r);
+        if (u == a)
+            u = dest;
+        else if (a < dest && u > a && u <= dest)
+            --u;
+        else if (dest < a && u >= dest && u < a)
+            ++u;
+        r = static_cast<int>(u);
+    }
+    std::sort(shown_.begin(), shown_.end());
+    rebuildPositions();
     endMoveRows();
 }
 
 void FileListModel::refreshAll()
 {
     if (rowCount() > 0)
-        emit dataChanged(index(0, 0), index(rowCount() - 1, kListColumnCount - 1),
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
                          {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
 QString FileListModel::cell(int row, int column) const
 {
-    if (row < 0 || row >= rowCount() || column < 0 || column >= kListColumnCount)
+    if (row < 0 || row >= rowCount() || column < 0 || column >= kModelColumnCount)
         return {};
-    return toQString(rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]);
+    if (column == kFolderColumn)
+        return toQString(folderTexts_[all(row)]);
+    return toQString(rows_[all(row)][static_cast<std::size_t>(column)]);
 }
 
 void FileListModel::setCell(int row, int column, const QString& text)
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= kListColumnCount)
         return;
-    rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = toU16(text);
-    const QModelIndex i = index(row, column);
-    emit dataChanged(i, i);
+    rows_[all(row)][static_cast<std::size_t>(column)] = toU16(text);
+    touched(all(row));
+    if (column < columnCount()) {
+        const QModelIndex i = index(row, column);
+        emit dataChanged(i, i);
+    }
 }
 
 void FileListModel::sortRows(int sortColumn, bool ascending, const SortLocale& locale)
@@ -185,28 +399,64 @@ void FileListModel::sortRows(int sortColumn, bool ascending, const SortLocale& l
     const std::size_t n = rows_.size();
     if (n < 2)
         return;
-    const std::vector<std::size_t> order =
-        SortRowOrder(n, sortColumn, ascending, locale, [this](std::size_t r, int c) {
-            return std::u16string_view(rows_[r][static_cast<std::size_t>(c)]);
-        });
+    auto cellOf = [this](std::size_t r, int c) { return std::u16string_view(rows_[r][static_cast<std::size_t>(c)]); };
+    std::vector<std::size_t> order;
+    if (sortColumn == kFolderColumn) {
+        // By folder, as names are compared; within a folder by file name.
+        order = SortRowOrder(n, 0, true, locale, cellOf);
+        std::vector<SortValue> keys;
+        keys.reserve(n);
+        for (std::size_t r = 0; r < n; ++r)
+            keys.push_back(MakeSortValue(folderTexts_[r], locale));
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return CompareSortValues(keys[a], keys[b]) < 0; });
+        if (!ascending)
+            std::reverse(order.begin(), order.end());
+    } else {
+        order = SortRowOrder(n, sortColumn, ascending, locale, cellOf);
+    }
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> newRowOf(n);
+    std::vector<int> newIndexOf(n);
     std::vector<Row> sorted;
-    std::vector<QByteArray> sortedNames;
+    std::vector<QByteArray> sortedNames, sortedFolders;
+    std::vector<std::u16string> sortedFolderTexts;
+    std::vector<QString> sortedKeys;
+    const bool keysMade = keys_.size() == n;
     sorted.reserve(n);
     sortedNames.reserve(n);
+    sortedFolders.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
-        newRowOf[order[i]] = static_cast<int>(i);
+        newIndexOf[order[i]] = static_cast<int>(i);
         sorted.push_back(std::move(rows_[order[i]]));
         sortedNames.push_back(std::move(names_[order[i]]));
+        sortedFolders.push_back(std::move(folders_[order[i]]));
+        sortedFolderTexts.push_back(std::move(folderTexts_[order[i]]));
+        if (keysMade)
+            sortedKeys.push_back(std::move(keys_[order[i]]));
     }
     rows_ = std::move(sorted);
     names_ = std::move(sortedNames);
+    folders_ = std::move(sortedFolders);
+    folderTexts_ = std::move(sortedFolderTexts);
+    keys_ = std::move(sortedKeys);
+    pathIndexValid_ = false;
+    // The same rows stay shown, now in sorted order.
+    const std::vector<int> oldShown = shown_;
+    std::vector<char> isShown(n, 0);
+    for (const int r : oldShown)
+        isShown[static_cast<std::size_t>(newIndexOf[static_cast<std::size_t>(r)])] = 1;
+    shown_.clear();
+    for (std::size_t i = 0; i < n; ++i)
+        if (isShown[i])
+            shown_.push_back(static_cast<int>(i));
+    rebuildPositions();
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
-    for (const QModelIndex& i : before)
-        after.append(index(newRowOf[static_cast<std::size_t>(i.row())], i.column()));
+    for (const QModelIndex& i : before) {
+        const int moved = newIndexOf[static_cast<std::size_t>(oldShown[static_cast<std::size_t>(i.row())])];
+        after.append(index(positionOf_[static_cast<std::size_t>(moved)], i.column()));
+    }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

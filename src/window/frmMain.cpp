@@ -73,7 +73,7 @@ QByteArray frmMain::rowPath(int row) const
 {
     if (row < 0 || row >= model_->rowCount())
         return {};
-    return listedFolderBytes_ + model_->name(row);
+    return listedFolderBytes_ + model_->relativePath(row);
 }
 
 void frmMain::Command1_Click()
@@ -111,9 +111,9 @@ frmMain::ListPlace frmMain::listPlace() const
 {
     ListPlace place;
     for (const QModelIndex& i : ListView1->selectionModel()->selectedRows())
-        place.selected.append(model_->name(i.row()));
+        place.selected.append(model_->relativePath(i.row()));
     if (const int row = currentRow(); row >= 0)
-        place.current = model_->name(row);
+        place.current = model_->relativePath(row);
     place.scroll = ListView1->verticalScrollBar()->value();
     return place;
 }
@@ -123,7 +123,7 @@ void frmMain::restoreListPlace(const ListPlace& place)
     QItemSelection selection;
     for (const QByteArray& name : place.selected)
         if (const int row = model_->rowOfName(name); row >= 0)
-            selection.select(model_->index(row, 0), model_->index(row, kListColumnCount - 1));
+            selection.select(model_->index(row, 0), model_->index(row, model_->columnCount() - 1));
     loadingSelection_ = true;
     ListView1->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     const int current = model_->rowOfName(place.current);
@@ -152,14 +152,10 @@ void frmMain::ScanFolder(const QString& folder)
     const QByteArray nativeFolder = QFile::encodeName(withTrailingSlash(folder));
     // Saves that a crash interrupted are finished (or undone) by the scan that meets
     // their files; the user hears of it once the list is shown.
-    std::vector<std::string> recoveryNotes;
-    const std::vector<std::string> names = ListFolderMp3s(nativeFolder.toStdString(), nullptr, &recoveryNotes);
-    if (!recoveryNotes.empty()) {
-        QStringList notes;
-        for (const std::string& note : recoveryNotes)
-            notes << QString::fromStdString(note);
+    QStringList notes;
+    const std::vector<ScannedFolder> folders = listFiles(nativeFolder, notes);
+    if (!notes.isEmpty())
         QMetaObject::invokeMethod(this, [this, notes] { ShowScanNotes(notes); }, Qt::QueuedConnection);
-    }
 
     if (listed != listedFolder_) { // renames are undone in their own folder only
         undoRenames_.clear();
@@ -180,21 +176,24 @@ void frmMain::ScanFolder(const QString& folder)
     SetEditorEnabled(false);
 
     std::vector<FileListModel::Row> rows;
-    std::vector<QByteArray> rowNames;
-    rows.reserve(names.size());
-    rowNames.reserve(names.size());
+    std::vector<QByteArray> rowNames, rowFolders;
     clsID3 tag; // one tag object serves the whole scan
-    for (const std::string& name : names) {
-        if (!isBusyCursor()) {
-            showBusyCursor();
-            letPendingEventsRun();
+    for (const ScannedFolder& folder : folders) {
+        const std::string prefix =
+            nativeFolder.toStdString() + (folder.relative.isEmpty() ? std::string() : folder.relative.toStdString() + '/');
+        for (const std::string& name : folder.names) {
+            if (!isBusyCursor()) {
+                showBusyCursor();
+                letPendingEventsRun();
+            }
+            QByteArray bytes = QByteArray::fromStdString(name);
+            tag.SetFileName(prefix + name);
+            rows.push_back(ListRowCells(FileListModel::toU16(QFile::decodeName(bytes)), tag));
+            rowNames.push_back(std::move(bytes));
+            rowFolders.push_back(folder.relative);
         }
-        QByteArray bytes = QByteArray::fromStdString(name);
-        tag.SetFileName(nativeFolder.toStdString() + name);
-        rows.push_back(ListRowCells(FileListModel::toU16(QFile::decodeName(bytes)), tag));
-        rowNames.push_back(std::move(bytes));
     }
-    model_->setRows(std::move(rows), std::move(rowNames));
+    model_->setRows(std::move(rows), std::move(rowNames), std::move(rowFolders));
     // Rows come in directory order; the list shows them in its sort order from the start.
     model_->sortRows(sortKey_, sortOrder_ == 0, sortLocale_);
 
@@ -222,7 +221,11 @@ void frmMain::ScanFolder(const QString& folder)
 
 void frmMain::setTotalLabel()
 {
-    lblTotal->setText(QStringLiteral("Total Tracks: %1").arg(model_->rowCount()));
+    // With a filter: the rows shown of all the rows listed.
+    if (model_->filter().isEmpty())
+        lblTotal->setText(QStringLiteral("Total Tracks: %1").arg(model_->rowCount()));
+    else
+        lblTotal->setText(QStringLiteral("Total Tracks: %1 of %2").arg(model_->rowCount()).arg(model_->allRowCount()));
 }
 
 int frmMain::selectedRowCount() const { return static_cast<int>(ListView1->selectionModel()->selectedRows().size()); }
@@ -400,7 +403,7 @@ void frmMain::ShowSortIcon()
 void frmMain::SortList(int columnNumber)
 {
     const int column = columnNumber - 1;
-    if (column < 0 || column >= kListColumnCount)
+    if (column < 0 || column >= model_->columnCount())
         return;
     loadingSelection_ = true;
     model_->sortRows(column, sortOrder_ == 0, sortLocale_);
@@ -409,7 +412,7 @@ void frmMain::SortList(int columnNumber)
 
 void frmMain::SortByColumnClick(int column)
 {
-    if (column < 0 || column >= kListColumnCount)
+    if (column < 0 || column >= model_->columnCount())
         return;
     if (column == sortKey_) {
         sortOrder_ = sortOrder_ == 0 ? 1 : 0;

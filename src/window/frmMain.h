@@ -7,6 +7,7 @@
 #include "FileListModel.h"
 #include "modMultidata.h"
 #include "platform/Platform.h"
+#include "tools/FileTools.h"
 
 #include <QString>
 #include <QUrl>
@@ -40,8 +41,6 @@ namespace brindle {
 
 class XP_ProgressBar;
 struct BatchValues;
-struct PlannedRename;
-struct RenameResult;
 class clsID3;
 
 class frmMain : public QWidget {
@@ -118,12 +117,22 @@ public:
     void cmdClean_Click();
     void Command4_Click(); // "Remove Leading Numbers"
     void Command6_Click(); // "Auto Number Filenames"
+    // File names from tags and tags from file names by a pattern, with a preview
+    // (PatternDialog.cpp).
+    void cmdRenPattern_Click();  // "Rename From Pattern..."
+    void cmdTagsPattern_Click(); // "Tags From Pattern..."
+    void runPatternCommand(bool rename);
     // Takes the last rename batch back ("Undo Rename", Ctrl+Z in the list).
     void UndoRenames();
     bool CanUndoRenames() const { return !undoRenames_.isEmpty(); }
 
     // The folder whose files are listed (the folder line may hold other text).
     QString CurrentFolder() const { return listedFolder_; }
+    // Whether the list holds the files of the folder's subfolders too ("Include
+    // subfolders"; frmMainFilter.cpp), and the filter typed above the list.
+    bool IncludesSubfolders() const { return subfolders_; }
+    void SetIncludeSubfolders(bool on);
+    void SetFilterText(const QString& text);
     // The file the editor shows, for people; EditorPath() is its path as bytes.
     QString CurrentFilePath() const;
     const QByteArray& EditorPath() const { return editorPath_; }
@@ -163,6 +172,28 @@ private:
     QWidget* makeFieldControl(const FieldSpec& def, QWidget* parent);
     const EditorField* fieldOf(std::u16string clsID3::*property) const;
     const EditorField* fieldOfRule(ApplyRule rule) const;
+
+    // Subfolders and the filter (frmMainFilter.cpp).
+    void buildFilterControls();
+    void readFilterSettings();
+    void writeFilterSettings();
+    // Places the check box beside the folder line and the filter above the list, once
+    // Form_Resize has placed the rest; the room they need beside the folder line.
+    void placeFilterControls();
+    int filterControlsWidthTwips() const;
+    static constexpr int kFilterRowTwips = 405; // the filter line and the gap under it
+    // The "Folder" column into or out of the list, with the width and place it had.
+    void showFolderColumn(bool shown);
+    void filterChanged(const QString& text);
+    // The folders and names a scan lists: the folder alone, or its tree.
+    struct ScannedFolder {
+        QByteArray relative; // "" or "a/b"
+        std::vector<std::string> names;
+    };
+    std::vector<ScannedFolder> listFiles(const QByteArray& nativeFolder, QStringList& notes) const;
+    // A row's folder (relative) as the rename tools take names (NameText).
+    QString toolFolder(int row) const;
+    PlannedRename inRowFolder(int row, PlannedRename plan) const;
 
     // Settings and layout (frmMainLayout.cpp).
     void Timer1_Timer();
@@ -348,8 +379,18 @@ private:
     bool batchRunning_ = false;
     bool closeAfterBatch_ = false;
     void setBusy(bool busy);
-    // The last batch's renames backwards (name now, name before), in the listed folder.
-    QList<std::pair<QString, QString>> undoRenames_;
+    // The last batch's renames backwards (name now as oldName, name before as newName),
+    // each in its folder below the listed one.
+    QList<PlannedRename> undoRenames_;
+
+    QPushButton* cmdRenPattern = nullptr;
+    QPushButton* cmdTagsPattern = nullptr;
+    QCheckBox* chkSubfolders = nullptr;
+    QLineEdit* txtFilter = nullptr;
+    QLabel* lblFilter = nullptr;
+    bool subfolders_ = false;
+    double folderTwips_ = 0;
+    int folderPos_ = 0;
 };
 
 // The fixed entries of the genre and key drop-down lists.

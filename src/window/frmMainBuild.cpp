@@ -263,6 +263,7 @@ void frmMain::buildWidgets()
     cmdFreedb->setToolTip(QStringLiteral("Search a CD database for the current album"));
 
     buildPopupMenu();
+    buildFilterControls();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

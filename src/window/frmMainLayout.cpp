@@ -107,7 +107,7 @@ void frmMain::Form_Load()
     loaded_ = true;
 
     const int key = s.readInt(QStringLiteral("Columns"), QStringLiteral("SortKey"), 0);
-    sortKey_ = key >= 0 && key < kListColumnCount ? key : 0;
+    sortKey_ = key >= 0 && key < kModelColumnCount ? key : 0; // the folder column: see readFilterSettings
     const int order = s.readInt(QStringLiteral("Columns"), QStringLiteral("SortOrder"), 0);
     sortOrder_ = order == 1 ? 1 : 0;
     ShowSortIcon();
@@ -126,6 +126,8 @@ void frmMain::Form_Load()
         columnTwips_[static_cast<std::size_t>(i - 1)] = w;
         header->resizeSection(i - 1, std::max(1, twipsToPixelsX(w)));
     }
+
+    readFilterSettings();
 
     const QString music = withoutTrailingSlash(platform_.folders->musicFolder());
     QString folder = s.value(QStringLiteral("MP3s"), QStringLiteral("Directory")).value_or(music);
@@ -151,6 +153,7 @@ void frmMain::Form_Unload()
     s.writeInt(QStringLiteral("Window"), QStringLiteral("State"), windowState_);
     s.writeInt(QStringLiteral("Columns"), QStringLiteral("SortKey"), sortKey_);
     s.writeInt(QStringLiteral("Columns"), QStringLiteral("SortOrder"), sortOrder_);
+    writeFilterSettings();
     const QHeaderView* header = ListView1->header();
     for (int i = 1; i <= kListColumnCount; ++i) {
         s.writeInt(QStringLiteral("ColumnPos"), key2(header->visualIndex(i - 1) + 1), i);
@@ -242,12 +245,12 @@ QSize frmMain::LayoutMinimumSize() const
     const int frameW = std::max({barLeft + minBar + 100 + 2 * buttonW + 90 + 120, barLeft + cancelW + 90 + links + 120,
                                  static_cast<int>(pixelsToTwipsX(TabStrip1->minimumSizeHint().width())) + 240});
     // The folder line and the list keep a usable width beside their buttons.
-    const int top = 120 + 1500 + 1560 + extra;
+    const int top = 120 + 1500 + 1560 + extra + filterControlsWidthTwips();
     const int list = 120 + 2400 + 90 + sideW + 105;
     const int W = std::max({frameW + 225, top, list});
 
     // The list's buttons stand above the editor frame; the tab strip holds its page.
-    const int listBottomNeeded = 540 + 4 * 405 + 360 + 45; // below "Delete Tags"
+    const int listBottomNeeded = 540 + 4 * 405 + 360 + 45 + kFilterRowTwips; // below "Delete Tags"
     const int fromList = (listBottomNeeded + 2376) * 5 / 4 + 5;
     const int tabNeeded = std::max(minH(TabStrip1), 2000);
     const int fromFrame = (tabNeeded + 840 - 2271) * 5 + 5;
@@ -316,6 +319,7 @@ void frmMain::Form_Resize()
         linkRight -= linkW;
     }
 
+    placeFilterControls();
     recordNormalGeometry();
     if (loaded_)
         windowState_ = (windowState() & Qt::WindowMaximized) ? 2 : 0;

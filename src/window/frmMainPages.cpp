@@ -345,7 +345,33 @@ QWidget* frmMain::buildFilenamePage()
         ++i;
     }
     tools_.editFilename->setToolTip(QStringLiteral("Edit the name of the current file (F2)"));
-    grid->setRowStretch(3, 1);
+    // Names from tags and tags from names by a pattern, each with a preview first.
+    struct PatternTool {
+        QPushButton** target;
+        const char* name;
+        const char* caption;
+        const char* description;
+    };
+    const PatternTool patternTools[] = {
+        {&cmdRenPattern, "cmdRenPattern", "Rename From &Pattern...",
+         "Name the selected files after their tags by a pattern"},
+        {&cmdTagsPattern, "cmdTagsPattern", "Ta&gs From Pattern...",
+         "Read tags out of the selected files' names by a pattern"},
+    };
+    for (const PatternTool& t : patternTools) {
+        auto* b = new QPushButton(QString::fromLatin1(t.caption), content);
+        *t.target = b;
+        b->setObjectName(QLatin1String(t.name));
+        auto* d = new QLabel(QString::fromLatin1(t.description), content);
+        d->setObjectName(QStringLiteral("lbl") + QLatin1String(t.name));
+        d->setWordWrap(true);
+        const int col = t.target == &cmdRenPattern ? 0 : 2;
+        grid->addWidget(b, 3, col);
+        grid->addWidget(d, 3, col + 1);
+    }
+    connect(cmdRenPattern, &QPushButton::clicked, this, &frmMain::cmdRenPattern_Click);
+    connect(cmdTagsPattern, &QPushButton::clicked, this, &frmMain::cmdTagsPattern_Click);
+    grid->setRowStretch(4, 1);
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);

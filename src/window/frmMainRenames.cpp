@@ -7,11 +7,13 @@
 
 #include "controls/XP_ProgressBar.h"
 #include "platform/Desktop.h"
+#include "platform/FileOps.h"
 #include "tools/FileTools.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
+#include <QHash>
 #include <QLabel>
 #include <QTreeView>
 
@@ -49,7 +51,7 @@ void frmMain::recordRenames(const QList<RenameResult>& results)
     undoRenames_.clear();
     for (auto r = results.crbegin(); r != results.crend(); ++r)
         if (r->outcome == RenameOutcome::Renamed)
-            undoRenames_.append({r->newName, r->oldName});
+            undoRenames_.append({r->newName, r->oldName, r->folder});
     popup_.undoRename->setEnabled(!undoRenames_.isEmpty());
 }
 
@@ -58,9 +60,7 @@ void frmMain::UndoRenames()
     if (undoRenames_.isEmpty())
         return;
     // The same no-clobber batch: a name taken since is reported, never replaced.
-    QList<PlannedRename> plan;
-    for (const auto& [now, before] : std::exchange(undoRenames_, {}))
-        plan.append({now, before});
+    const QList<PlannedRename> plan = std::exchange(undoRenames_, {});
     popup_.undoRename->setEnabled(false);
     renameAndRescan(plan, false, false);
 }
@@ -73,7 +73,9 @@ bool frmMain::confirmFolderRenames(const QList<PlannedRename>& plan)
     if (count == 0)
         return true;
     return platform_.messages->askYesNo(
-        this, QStringLiteral("This will rename %1 files in this folder. Continue?").arg(count),
+        this, (subfolders_ ? QStringLiteral("This will rename %1 files in this folder and its subfolders. Continue?")
+                           : QStringLiteral("This will rename %1 files in this folder. Continue?"))
+                  .arg(count),
         MessageBoxes::Default::No);
 }
 
@@ -84,11 +86,13 @@ void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelect
     if (clearSelectAll)
         setCheck(chkSelAll, false);
     ListPlace place = listPlace();
-    const QList<RenameResult> results = brindle::RenameInFolder(CurrentFolder(), plan);
+    // Each file is renamed within its own folder.
+    const QList<RenameResult> results = brindle::RenameInFolders(CurrentFolder(), plan);
     if (recordUndo)
         recordRenames(results);
     for (const RenameResult& r : results) {
-        const QByteArray oldName = bytesOf(r.oldName), now = bytesOf(r.currentName());
+        const QByteArray folder = r.folder.isEmpty() ? QByteArray() : bytesOf(r.folder) + '/';
+        const QByteArray oldName = folder + bytesOf(r.oldName), now = folder + bytesOf(r.currentName());
         if (oldName == now)
             continue;
         for (QByteArray& name : place.selected)
@@ -115,7 +119,7 @@ void frmMain::cmdRenFile_Click()
     QList<PlannedRename> plan;
     for (int r : rows) {
         if (const QString title = model_->cell(r, 1); !title.isEmpty())
-            plan.append(brindle::PlanTitleForFilename(toolName(r), title));
+            plan.append(inRowFolder(r, brindle::PlanTitleForFilename(toolName(r), title)));
     }
     renameAndRescan(plan, true);
 }
@@ -180,7 +184,10 @@ void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
     // The edited row's own file is renamed, and the row shows the name the file has
     // afterwards, whether or not the rename went through.
     const QString oldName = toolName(row);
-    const RenameResult result = brindle::EditFilename(CurrentFolder(), oldName, text);
+    const QString folder = toolFolder(row);
+    RenameResult result = brindle::EditFilename(
+        folder.isEmpty() ? CurrentFolder() : withTrailingSlash(CurrentFolder()) + folder, oldName, text);
+    result.folder = folder;
     recordRenames({result});
     const QString now = result.currentName();
     if (now != oldName)
@@ -204,7 +211,7 @@ void frmMain::cmdClean_Click()
     showBusyCursor();
     QList<PlannedRename> plan;
     for (int r : rows) {
-        plan.append(brindle::PlanCleanFilename(toolName(r)));
+        plan.append(inRowFolder(r, brindle::PlanCleanFilename(toolName(r))));
     }
     renameAndRescan(plan, true);
 }
@@ -215,7 +222,7 @@ void frmMain::Command4_Click()
         return;
     QList<PlannedRename> plan;
     for (int r = 0; r < model_->rowCount(); ++r) {
-        plan.append(brindle::PlanRemoveLeadingNumbers(toolName(r)));
+        plan.append(inRowFolder(r, brindle::PlanRemoveLeadingNumbers(toolName(r))));
     }
     if (!confirmFolderRenames(plan)) {
         writeFailures_.clear();
@@ -228,10 +235,11 @@ void frmMain::Command6_Click()
 {
     if (listIsEmptyAskFolder())
         return;
-    QStringList names;
+    // Numbered in list order, each folder from 1 (an album of its own).
+    QList<PlannedRename> plan;
+    QHash<QString, int> numbers;
     for (int r = 0; r < model_->rowCount(); ++r)
-        names << toolName(r);
-    const QList<PlannedRename> plan = brindle::PlanAutoNumberFilenames(names);
+        plan.append(inRowFolder(r, brindle::PlanAutoNumber(toolName(r), ++numbers[toolFolder(r)])));
     if (!confirmFolderRenames(plan)) {
         writeFailures_.clear();
         return;

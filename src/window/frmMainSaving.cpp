@@ -243,7 +243,8 @@ void frmMain::setBusy(bool busy)
     // Everything but the progress and "Cancel" waits for the batch.
     for (QWidget* w : std::initializer_list<QWidget*>{Text1, Command1, Command5, ListView1, cmdUp, cmdDown, cmdCopy,
                                                       cmdDelTags, TabStrip1, Command2, cmdExit, chkSelAll, chkAllTags,
-                                                      optName, optTrack, cmdHelp, cmdLyrics, cmdFreedb})
+                                                      optName, optTrack, cmdHelp, cmdLyrics, cmdFreedb,
+                                                      chkSubfolders, txtFilter})
         w->setEnabled(!busy);
     for (QAction* a : actions())
         a->setEnabled(!busy);

@@ -337,3 +337,30 @@ TEST(UseFilenameForTitle, WritesTheNameWithoutMp3AsTitle)
 }
 
 } // namespace
+
+// A batch over a folder tree is planned folder by folder: one new name in two folders
+// is no collision, a collision within one folder still is, and the preview agrees.
+TEST(RenameInFolders, EachFolderIsItsOwnBatch)
+{
+    Folder f;
+    std::filesystem::create_directories(f.dir.path() / "A");
+    std::filesystem::create_directories(f.dir.path() / "B");
+    f.put("A/1.mp3");
+    f.put("A/2.mp3");
+    f.put("B/1.mp3");
+    const QList<PlannedRename> plan = {
+        {q("1.mp3"), q("Song.mp3"), q("A")}, {q("1.mp3"), q("Song.mp3"), q("B")}, {q("2.mp3"), q("Song.mp3"), q("A")}};
+    for (const bool preview : {true, false}) {
+        const QList<RenameResult> r = preview ? PreviewRenameInFolders(f.path(), plan) : RenameInFolders(f.path(), plan);
+        ASSERT_EQ(r.size(), 3);
+        EXPECT_EQ(r[0].outcome, RenameOutcome::Renamed) << preview;
+        EXPECT_EQ(r[1].outcome, RenameOutcome::Renamed) << preview;
+        EXPECT_EQ(r[1].folder, q("B"));
+        EXPECT_TRUE(r[2].failed()) << preview;
+        EXPECT_EQ(DescribeFailures({r[2]}).value(0).left(8), q("A/2.mp3:"));
+    }
+    EXPECT_TRUE(f.has("A/Song.mp3"));
+    EXPECT_TRUE(f.has("B/Song.mp3"));
+    EXPECT_TRUE(f.has("A/2.mp3"));
+    EXPECT_FALSE(f.has("Song.mp3"));
+}

@@ -320,7 +320,8 @@ TEST_F(SavingTest, SelectAllTagsTicksEveryFieldAndEndsOnAutoNumber)
         EXPECT_FALSE(find<QCheckBox>(off)->isChecked()) << off;
     for (const char* on : {"chkAutTrack", "chkSelAll", "chkArtist", "chkPublisherURL", "chkDisc", "chkLyrics"})
         EXPECT_TRUE(find<QCheckBox>(on)->isChecked()) << on;
-    EXPECT_EQ(ticked, w->findChildren<QCheckBox*>().size() - 3);
+    EXPECT_FALSE(find<QCheckBox>("chkSubfolders")->isChecked()); // not a tag field
+    EXPECT_EQ(ticked, w->findChildren<QCheckBox*>().size() - 4);
     EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 4);
 
     all->setChecked(false);

@@ -188,7 +188,11 @@ TEST_F(WindowTest, LayoutStretchesWithTheWindow)
         // A caption wider than its design space moves the top-row buttons left together.
         auto* refresh = find<QWidget>("Command5");
         const int extra = std::max(0, refresh->sizeHint().width() * twipsPerPixelX() - 735);
-        EXPECT_EQ(find<QLineEdit>("Text1")->width(), twipsToPixelsX(W - 1560 - extra));
+        // "Include subfolders" takes the right end of the folder line's room.
+        auto* subfolders = find<QWidget>("chkSubfolders");
+        EXPECT_NEAR(subfolders->geometry().right() + 1, twipsToPixelsX(120 + W - 1560 - extra), 1);
+        EXPECT_LT(find<QLineEdit>("Text1")->geometry().right(), subfolders->x());
+        EXPECT_GE(subfolders->width(), subfolders->sizeHint().width() - 1);
         EXPECT_EQ(find<QWidget>("Command1")->x(), twipsToPixelsX(W - 1335 - extra));
         EXPECT_EQ(refresh->x(), twipsToPixelsX(W - 840 - extra));
         EXPECT_GE(refresh->width(), refresh->sizeHint().width() - 1);
@@ -197,7 +201,10 @@ TEST_F(WindowTest, LayoutStretchesWithTheWindow)
         EXPECT_NEAR(up->geometry().right() + 1, twipsToPixelsX(W - 105), 1);
         EXPECT_NEAR(list()->geometry().right() + 1 + twipsToPixelsX(90), up->x(), 1);
         EXPECT_EQ(find<QWidget>("cmdDelTags")->x(), up->x());
-        EXPECT_EQ(list()->height(), twipsToPixelsY(4 * H / 5 - 2961));
+        // The filter line takes the top 405 twips of the list's room.
+        EXPECT_EQ(find<QWidget>("txtFilter")->y(), twipsToPixelsY(540));
+        EXPECT_NEAR(list()->y(), twipsToPixelsY(540 + 405), 1);
+        EXPECT_NEAR(list()->geometry().bottom() + 1, twipsToPixelsY(540 + 4 * H / 5 - 2961), 1);
         auto* frame = find<QWidget>("Frame1");
         EXPECT_EQ(frame->y(), twipsToPixelsY(4 * H / 5 - 2376));
         EXPECT_EQ(frame->height(), twipsToPixelsY(H / 5 + 2271));
