@@ -168,7 +168,7 @@ struct SourceFile {
     QByteArray name; // bytes
     QString folder;  // name text, relative
     std::unique_ptr<clsID3> tag; // text properties only
-    int readError = 0;
+    Status read; // of the file's tag
 };
 
 QStringList recentPatterns(const SettingsStore& s, PatternDialog::Mode mode)
@@ -211,9 +211,9 @@ void frmMain::runPatternCommand(bool rename)
     {
         clsID3 tag;
         for (int r : rows) {
-            SourceFile f{r, model_->name(r), toolFolder(r), std::make_unique<clsID3>(), 0};
+            SourceFile f{r, model_->name(r), toolFolder(r), std::make_unique<clsID3>(), {}};
             tag.SetFileName(rowPath(r).toStdString());
-            f.readError = tag.ReadError();
+            f.read = tag.ReadStatus();
             for (const TextProperty& p : TextProperties())
                 f.tag.get()->*(p.member) = tag.*(p.member);
             files.push_back(std::move(f));
@@ -246,8 +246,8 @@ void frmMain::runPatternCommand(bool rename)
         for (const SourceFile& f : files) {
             PlannedRename one{NameText(f.name.toStdString()), {}, f.folder};
             QString note;
-            if (f.readError != 0)
-                note = QStringLiteral("the file could not be read; it keeps its name");
+            if (!f.read)
+                note = QString::fromStdString(f.read.reason()) + QStringLiteral("; it keeps its name");
             else if (const std::string name = pattern->NameFor(*f.tag, f.name.toStdString(), replacement.toStdString());
                      name.empty())
                 note = QStringLiteral("every field of the pattern is empty; the file keeps its name");
@@ -308,8 +308,8 @@ void frmMain::runPatternCommand(bool rename)
                 leftAlone(QStringLiteral("the name is not valid UTF-8; the file is left alone"));
                 continue;
             }
-            if (f.readError != 0) {
-                leftAlone(QStringLiteral("the file could not be read; it is left alone"));
+            if (!f.read) {
+                leftAlone(QString::fromStdString(f.read.reason()) + QStringLiteral("; it is left alone"));
                 continue;
             }
             const auto found = pattern->ValuesFromName(name);
