@@ -14,6 +14,7 @@
 
 #include <QByteArray>
 #include <QPersistentModelIndex>
+#include <QPointer>
 
 #include <array>
 #include <atomic>
@@ -39,6 +40,7 @@ class QTreeView;
 namespace brindle {
 
 class XP_ProgressBar;
+struct BatchControl;
 struct BatchValues;
 struct PlannedRename;
 struct RenameResult;
@@ -215,6 +217,14 @@ private:
     BatchValues batchValues() const;
     // Writes values into the selected files, with the progress bar and busy cursor.
     void runBatch(BatchValues values, const QList<int>& rows, bool progressOverAll);
+    // Long work on count files beside the window: work(control) runs on a thread of its
+    // own and returns how many files it dealt with, while the controls wait, showProgress
+    // gets the files done on the window's thread and "Cancel" sets control's stop. A
+    // stopped run ends with a notice of how many files were doneWord and how many not.
+    int runBeside(int count, const char* doneWord, const std::function<void(int)>& showProgress,
+                  const std::function<int(const BatchControl&)>& work);
+    std::function<void(int)> batchProgress(int count); // the bar shows done of count
+    void endProgress();                                 // the track count back in its place
     void BrowseForImage();
     // An image file for the album art, chosen in the dialog or dropped on the page.
     void takeImageFile(const QString& path);
@@ -347,6 +357,7 @@ private:
     std::atomic<bool> stopBatch_{false};
     bool batchRunning_ = false;
     bool closeAfterBatch_ = false;
+    QPointer<QWidget> focusBeforeBusy_;
     void setBusy(bool busy);
     // The last batch's renames backwards (name now, name before), in the listed folder.
     QList<std::pair<QString, QString>> undoRenames_;

@@ -147,9 +147,7 @@ void frmMain::cmdRenTitle_Click()
     values.autoNumber = false;
     values.titleFromFileName = true;
     runBatch(std::move(values), rows, everyRow);
-    XP_ProgressBarOlive->hide();
-    XP_ProgressBarOlive->setValue(0);
-    lblTotal->show();
+    endProgress();
     ScanFolder(CurrentFolder());
     setCheck(title_->box, false);
     reportWriteFailures();
