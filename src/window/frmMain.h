@@ -44,6 +44,7 @@ struct BatchControl;
 struct BatchValues;
 struct PlannedRename;
 struct RenameResult;
+class RenameSystem;
 class clsID3;
 
 class frmMain : public QWidget {
@@ -123,6 +124,8 @@ public:
     // Takes the last rename batch back ("Undo Rename", Ctrl+Z in the list).
     void UndoRenames();
     bool CanUndoRenames() const { return !undoRenames_.isEmpty(); }
+    // The system calls of the rename batches: tests put in one that fails or waits.
+    void setRenameSystem(RenameSystem& sys) { renameSystem_ = &sys; }
 
     // The folder whose files are listed (the folder line may hold other text).
     QString CurrentFolder() const { return listedFolder_; }
@@ -241,8 +244,10 @@ private:
     void moveCurrentRow(int step);
     void afterRowsRemoved();
     void finishRenames(const QStringList& failures);
+    // Every rename batch of the window goes through here: it runs beside the window
+    // and stops at "Cancel" (results of the files not reached are Stopped).
     // recordUndo: the batch becomes the one "Undo Rename" takes back.
-    void renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo = true);
+    QList<RenameResult> renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo = true);
     // Asks before a tool renames files the user did not select; false when refused.
     bool confirmFolderRenames(const QList<PlannedRename>& plan);
     void recordRenames(const QList<RenameResult>& results);
@@ -361,6 +366,7 @@ private:
     void setBusy(bool busy);
     // The last batch's renames backwards (name now, name before), in the listed folder.
     QList<std::pair<QString, QString>> undoRenames_;
+    RenameSystem* renameSystem_ = nullptr; // the real one when null
 };
 
 // The fixed entries of the genre and key drop-down lists.

@@ -62,7 +62,11 @@ void frmMain::UndoRenames()
     for (const auto& [now, before] : std::exchange(undoRenames_, {}))
         plan.append({now, before});
     popup_.undoRename->setEnabled(false);
-    renameAndRescan(plan, false, false);
+    // An undo stopped half way can be taken up again where it stopped.
+    for (const RenameResult& r : renameAndRescan(plan, false, false))
+        if (r.outcome == RenameOutcome::Stopped)
+            undoRenames_.append({r.oldName, r.newName});
+    popup_.undoRename->setEnabled(!undoRenames_.isEmpty());
 }
 
 bool frmMain::confirmFolderRenames(const QList<PlannedRename>& plan)
@@ -77,14 +81,29 @@ bool frmMain::confirmFolderRenames(const QList<PlannedRename>& plan)
         MessageBoxes::Default::No);
 }
 
-void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo)
+QList<RenameResult> frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo)
 {
     QStringList skipped = std::exchange(writeFailures_, {});
     freezeRedraw(ListView1);
     if (clearSelectAll)
         setCheck(chkSelAll, false);
     ListPlace place = listPlace();
-    const QList<RenameResult> results = brindle::RenameInFolder(CurrentFolder(), plan);
+    // The batch is planned whole; stopped, it ends between two renames with every file
+    // under its old or its new name (RenameInFolder), so undo and the list stay right.
+    const QString folder = CurrentFolder();
+    const int count = RenamesIn(plan);
+    RenameSystem& sys = renameSystem_ ? *renameSystem_ : RenameSystem::posix();
+    QList<RenameResult> results;
+    if (count == 0) {
+        results = brindle::RenameInFolder(folder, plan, sys);
+    } else {
+        runBeside(count, "renamed", batchProgress(count), [&](const BatchControl& control) {
+            results = brindle::RenameInFolder(folder, plan, sys, control);
+            return count - static_cast<int>(std::count_if(results.cbegin(), results.cend(), [](const RenameResult& r) {
+                       return r.outcome == RenameOutcome::Stopped;
+                   }));
+        });
+    }
     if (recordUndo)
         recordRenames(results);
     for (const RenameResult& r : results) {
@@ -99,10 +118,12 @@ void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelect
     }
     ScanFolder(CurrentFolder());
     restoreListPlace(place);
+    endProgress();
     if (isBusyCursor())
         restoreNormalCursor();
     unfreezeRedraw(ListView1);
     finishRenames(skipped + DescribeFailures(results));
+    return results;
 }
 
 void frmMain::cmdRenFile_Click()
@@ -178,7 +199,8 @@ void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
     // The edited row's own file is renamed, and the row shows the name the file has
     // afterwards, whether or not the rename went through.
     const QString oldName = toolName(row);
-    const RenameResult result = brindle::EditFilename(CurrentFolder(), oldName, text);
+    const RenameResult result =
+        brindle::EditFilename(CurrentFolder(), oldName, text, renameSystem_ ? *renameSystem_ : RenameSystem::posix());
     recordRenames({result});
     const QString now = result.currentName();
     if (now != oldName)

@@ -244,6 +244,7 @@ void frmMain::endProgress()
 int frmMain::runBeside(int count, const char* doneWord, const std::function<void(int)>& showProgress,
                        const std::function<int(const BatchControl&)>& work)
 {
+    runPendingRefresh(); // no change to the list may land while the work runs
     XP_ProgressBarOlive->setValue(0);
     XP_ProgressBarOlive->setMin(0);
     XP_ProgressBarOlive->setMax(count);
