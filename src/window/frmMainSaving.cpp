@@ -263,6 +263,7 @@ int frmMain::runBeside(int count, const char* doneWord, const std::function<void
     std::exception_ptr error;
     QEventLoop wait;
     std::thread worker([&] {
+        yieldToWindow();
         try {
             done = work(control);
         } catch (...) {
