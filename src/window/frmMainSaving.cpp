@@ -124,10 +124,31 @@ bool frmMain::savingEvent(QObject* watched, QEvent* e)
             ApplyTags();
             return true; // nothing is inserted into the box
         }
+        if (watched == picArt) {
+            // By keyboard: Space or Enter browses, the menu key or Shift+F10 opens the menu.
+            if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+                BrowseForImage();
+                return true;
+            }
+            if (key == Qt::Key_Menu || (key == Qt::Key_F10 && ke->modifiers() == Qt::ShiftModifier)) {
+                showArtMenu(picArt->mapToGlobal(picArt->rect().center()));
+                return true;
+            }
+        }
         return false;
     }
     if (!artControls_.contains(watched))
         return false;
+    if (watched == picArt && (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)) {
+        // The focus shows as a frame in the highlight colour.
+        const bool in = e->type() == QEvent::FocusIn;
+        QPalette pal = picArt->palette();
+        pal.setColor(QPalette::WindowText, in ? pal.color(QPalette::Highlight) : palette().color(QPalette::WindowText));
+        picArt->setPalette(pal);
+        picArt->setFrameShadow(in ? QFrame::Plain : QFrame::Sunken);
+        picArt->setLineWidth(in ? 2 : 1);
+        return false;
+    }
     if (e->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(e);
         // Released outside the control: the press is abandoned, as for a button.
