@@ -165,8 +165,8 @@ int main(int argc, char** argv)
         gaps.push_back(longestGap / 1e6);
 
         QStringList cliArgs{QStringLiteral("set"), QStringLiteral("--set"),
-                            QStringLiteral("Album=Cli %1").arg(round, 3, 10, QLatin1Char('0')), QStringLiteral("--jobs"),
-                            QString::number(jobs)};
+                            QStringLiteral("Album=Cli %1").arg(round, 3, 10, QLatin1Char('0')),
+                            QStringLiteral("--jobs"), QString::number(jobs)};
         cliArgs << files;
         // The same probe runs while brindle-cli writes: the gaps this machine gives an
         // idle event loop under that load, to set beside the window's.

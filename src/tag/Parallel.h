@@ -15,10 +15,7 @@
 namespace brindle {
 
 // The number of jobs when none is asked for: one per processor.
-inline unsigned DefaultJobs()
-{
-    return std::max(1u, std::thread::hardware_concurrency());
-}
+inline unsigned DefaultJobs() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 // How a batch is followed and stopped from outside. Both are optional.
 struct BatchControl {

@@ -227,7 +227,7 @@ private:
     int runBeside(int count, const char* doneWord, const std::function<void(int)>& showProgress,
                   const std::function<int(const BatchControl&)>& work);
     std::function<void(int)> batchProgress(int count); // the bar shows done of count
-    void endProgress();                                 // the track count back in its place
+    void endProgress();                                // the track count back in its place
     void BrowseForImage();
     // An image file for the album art, chosen in the dialog or dropped on the page.
     void takeImageFile(const QString& path);

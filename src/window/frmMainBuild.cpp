@@ -336,9 +336,14 @@ void frmMain::connectSignals()
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     // After a page's fields comes "Apply Tags", then the options left to right, and
     // "Exit" last, rather than the order in which the buttons were made.
-    for (auto [first, second] : {std::pair<QWidget*, QWidget*>{Command2, chkSelAll}, {chkSelAll, chkAllTags},
-                                 {chkAllTags, optName}, {optName, optTrack}, {optTrack, cmdHelp},
-                                 {cmdHelp, cmdLyrics}, {cmdLyrics, cmdFreedb}, {cmdFreedb, cmdExit}})
+    for (auto [first, second] : {std::pair<QWidget*, QWidget*>{Command2, chkSelAll},
+                                 {chkSelAll, chkAllTags},
+                                 {chkAllTags, optName},
+                                 {optName, optTrack},
+                                 {optTrack, cmdHelp},
+                                 {cmdHelp, cmdLyrics},
+                                 {cmdLyrics, cmdFreedb},
+                                 {cmdFreedb, cmdExit}})
         QWidget::setTabOrder(first, second);
     connect(chkSelAll, &QCheckBox::toggled, this, &frmMain::chkSelAll_Click);
     connect(ListView1, &QTreeView::clicked, this, &frmMain::ListView1_Click);

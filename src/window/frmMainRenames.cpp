@@ -199,8 +199,8 @@ void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
     // The edited row's own file is renamed, and the row shows the name the file has
     // afterwards, whether or not the rename went through.
     const QString oldName = toolName(row);
-    const RenameResult result =
-        brindle::EditFilename(CurrentFolder(), oldName, text, renameSystem_ ? *renameSystem_ : RenameSystem::posix());
+    const RenameResult result = brindle::EditFilename(CurrentFolder(), oldName, text,
+                                                      renameSystem_ ? *renameSystem_ : RenameSystem::posix());
     recordRenames({result});
     const QString now = result.currentName();
     if (now != oldName)

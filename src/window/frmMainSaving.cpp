@@ -215,7 +215,8 @@ BatchValues frmMain::batchValues() const
     if (artChanged_) {
         artEditor_->RebuildPictureList();
         // Made here, once for each form a tag takes; the batch's threads only copy them.
-        std::shared_ptr<const MultiFrameData> rev2 = artEditor_->PictureListFor(2), rev3 = artEditor_->PictureListFor(3);
+        std::shared_ptr<const MultiFrameData> rev2 = artEditor_->PictureListFor(2),
+                                              rev3 = artEditor_->PictureListFor(3);
         v.pictures = [rev2, rev3](int revision) {
             return std::make_shared<MultiFrameData>(*(modImageType::IsRevision2(revision) ? rev2 : rev3));
         };
@@ -277,7 +278,8 @@ int frmMain::runBeside(int count, const char* doneWord, const std::function<void
     BatchControl control;
     control.stop = &stopBatch_;
     control.progress = [this, showProgress](int done) {
-        QMetaObject::invokeMethod(this, [showProgress, done] { showProgress(done); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [showProgress, done] { showProgress(done); }, Qt::QueuedConnection);
     };
     setBusy(true);
     int done = 0;
@@ -301,11 +303,12 @@ int frmMain::runBeside(int count, const char* doneWord, const std::function<void
     if (error)
         std::rethrow_exception(error);
     if (stopped)
-        platform_.messages->information(this, QStringLiteral("Stopped: %1 of %2 files were %3; the other %4 were not touched.")
-                                                  .arg(done)
-                                                  .arg(count)
-                                                  .arg(QLatin1String(doneWord))
-                                                  .arg(count - done));
+        platform_.messages->information(
+            this, QStringLiteral("Stopped: %1 of %2 files were %3; the other %4 were not touched.")
+                      .arg(done)
+                      .arg(count)
+                      .arg(QLatin1String(doneWord))
+                      .arg(count - done));
     return done;
 }
 

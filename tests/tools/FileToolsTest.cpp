@@ -316,8 +316,10 @@ TEST(Batch, AStopClosesTheRingInProgressFirst)
     sys.stop = &stop;
     BatchControl control;
     control.stop = &stop;
-    QList<PlannedRename> plan = {{q("01 - a.mp3"), q("02 - a.mp3")}, {q("02 - a.mp3"), q("01 - a.mp3")},
-                                 {q("01 - b.mp3"), q("02 - b.mp3")}, {q("02 - b.mp3"), q("01 - b.mp3")}};
+    QList<PlannedRename> plan = {{q("01 - a.mp3"), q("02 - a.mp3")},
+                                 {q("02 - a.mp3"), q("01 - a.mp3")},
+                                 {q("01 - b.mp3"), q("02 - b.mp3")},
+                                 {q("02 - b.mp3"), q("01 - b.mp3")}};
     const QList<RenameResult> r = RenameInFolder(f.path(), plan, sys, control);
     ASSERT_TRUE(stop);
     EXPECT_EQ(r[0].outcome, RenameOutcome::Renamed);

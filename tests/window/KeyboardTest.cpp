@@ -158,8 +158,8 @@ TEST_F(KeyboardTest, TabVisitsEveryPageInAReadingOrder)
     WriteMp3(dir.filePath("a.mp3"), {.title = "A"});
     openShown();
     auto* tabs = find<QTabWidget>("TabStrip1");
-    const QStringList bottom = {"Command2", "chkSelAll", "chkAllTags", "optName", "cmdHelp", "cmdLyrics", "cmdFreedb",
-                                "cmdExit"};
+    const QStringList bottom = {"Command2", "chkSelAll", "chkAllTags", "optName",
+                                "cmdHelp",  "cmdLyrics", "cmdFreedb",  "cmdExit"};
     for (int page = 0; page < tabs->count(); ++page) {
         tabs->setCurrentIndex(page);
         QWidget* start = find<QWidget>("Text1");

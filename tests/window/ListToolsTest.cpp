@@ -703,12 +703,11 @@ TEST_F(ListToolsTest, CancelStopsARenameBatchBetweenFiles)
     ASSERT_TRUE(slow.released);
     EXPECT_TRUE(listWaited);
     EXPECT_FALSE(cancel->isVisible());
-    EXPECT_EQ(onDisk(), QStringList({"05 - x5.mp3", "06 - x6.mp3", "07 - x7.mp3", "08 - x8.mp3", "09 - x9.mp3",
-                                     "10 - x10.mp3", "11 - x11.mp3", "12 - x12.mp3", "x1.mp3", "x2.mp3", "x3.mp3",
-                                     "x4.mp3"}));
+    EXPECT_EQ(onDisk(),
+              QStringList({"05 - x5.mp3", "06 - x6.mp3", "07 - x7.mp3", "08 - x8.mp3", "09 - x9.mp3", "10 - x10.mp3",
+                           "11 - x11.mp3", "12 - x12.mp3", "x1.mp3", "x2.mp3", "x3.mp3", "x4.mp3"}));
     EXPECT_EQ(names().size(), 12);
-    EXPECT_EQ(shownTexts().mid(1),
-              QStringList({"Stopped: 4 of 12 files were renamed; the other 8 were not touched."}));
+    EXPECT_EQ(shownTexts().mid(1), QStringList({"Stopped: 4 of 12 files were renamed; the other 8 were not touched."}));
 
     w->UndoRenames();
     EXPECT_EQ(onDisk(), before);
@@ -724,7 +723,8 @@ TEST_F(ListToolsTest, DeleteTagsFinishesItsFileWhenCancelled)
     open(dir.path());
     showWindow();
     const QByteArray other = bytes("other.mp3");
-    const qint64 audio = bytes("big.mp3").size() - static_cast<qint64>(Mp3Bytes({.title = "Big", .artist = "Band", .mpegFrames = 0}).size());
+    const qint64 audio = bytes("big.mp3").size() -
+                         static_cast<qint64>(Mp3Bytes({.title = "Big", .artist = "Band", .mpegFrames = 0}).size());
     select({0});
     fakes->messages->answerYes = true;
     auto* cancel = find<QPushButton>("cmdCancel");

@@ -570,7 +570,8 @@ TEST_F(SavingTest, AnApplyWritesEverySelectedFileAndNamesFailuresInListOrder)
     w->SortByColumnClick(0); // descending: list order is not the order of the names
     ASSERT_EQ(w->ListModel()->cell(0, 0), "39.mp3");
     list()->selectAll();
-    list()->selectionModel()->select(w->ListModel()->index(5, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    list()->selectionModel()->select(w->ListModel()->index(5, 0),
+                                     QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     for (const char* gone : {"03.mp3", "30.mp3", "17.mp3"})
         QFile::remove(file(gone));
     tick("chkAlbum");
