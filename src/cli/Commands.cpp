@@ -1,7 +1,7 @@
 #include "Commands.h"
 
 #include "ExtrasModule.h"
-#include "Parallel.h"
+#include "tag/Parallel.h"
 #include "Printable.h"
 
 #include "tag/FileReader.h"

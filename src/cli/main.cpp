@@ -1,7 +1,7 @@
 // brindle-cli: the tag engine from the command line.
 #include "Commands.h"
 #include "ExtrasModule.h"
-#include "Parallel.h"
+#include "tag/Parallel.h"
 #include "PatternCommands.h"
 #include "RecursiveList.h"
 #include "Printable.h"
@@ -49,7 +49,7 @@ struct WriteCommand {
     CLI::App* command = nullptr;
     std::vector<std::string> files;
     bool force = false;
-    unsigned jobs = brindle::cli::DefaultJobs();
+    unsigned jobs = brindle::DefaultJobs();
 };
 
 void addJobsOption(WriteCommand& c)

@@ -6,7 +6,12 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace brindle {
 
@@ -53,6 +58,17 @@ void restoreNormalCursor()
 }
 
 void letPendingEventsRun() { QCoreApplication::processEvents(); }
+
+void yieldToWindow()
+{
+    // On Linux the nice value belongs to the thread and is passed on to the threads it
+    // creates. Where it cannot be changed, the work simply runs at the window's priority.
+    const auto self = static_cast<id_t>(::gettid());
+    errno = 0;
+    const int now = ::getpriority(PRIO_PROCESS, self);
+    if (errno == 0)
+        ::setpriority(PRIO_PROCESS, self, std::min(now + 5, 19));
+}
 
 void freezeRedraw(QWidget* w)
 {

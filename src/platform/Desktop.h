@@ -22,6 +22,10 @@ void restoreNormalCursor();
 // Lets pending window events run once, so the window repaints during a long loop.
 void letPendingEventsRun();
 
+// Gives the calling thread (and the threads it starts) a lower scheduling priority
+// than the window's, so work running beside the window never keeps it from answering.
+void yieldToWindow();
+
 void freezeRedraw(QWidget* w);
 void unfreezeRedraw(QWidget* w);
 

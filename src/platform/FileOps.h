@@ -2,6 +2,8 @@
 // File-system questions the window asks: existence, whether a folder has files,
 // length and writability. Linux has no hidden or read-only attribute bits: a name
 // beginning with "." is hidden, and "read-only" means the owner may not write the file.
+// The window's batches call it from several threads at once: implementations keep no
+// state between calls.
 
 #include <QByteArray>
 #include <QString>

@@ -3,6 +3,10 @@
 #include "tag/clsID3.h"
 
 #include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <optional>
 
 #include <cerrno>
 #include <cstring>
@@ -226,14 +230,24 @@ QList<PlannedRename> PlanAutoNumberFilenames(const QStringList& namesInListOrder
     return plan;
 }
 
-QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRename>& plan, RenameSystem& sys)
+int RenamesIn(const QList<PlannedRename>& plan)
+{
+    return static_cast<int>(std::count_if(plan.cbegin(), plan.cend(), [](const PlannedRename& p) {
+        return !p.newName.isEmpty() && p.newName != p.oldName;
+    }));
+}
+
+QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRename>& plan, RenameSystem& sys,
+                                   const BatchControl& control)
 {
     Folder f(folder);
     QList<RenameResult> results(plan.size());
     QList<qsizetype> pending;
     QStringList current; // each entry's name on disk now
-    QList<bool> parked(plan.size(), false);
+    QList<bool> parked(plan.size(), false); // under a hidden name now
     QHash<QString, qsizetype> claimed; // case-folded new name -> entry that asked first
+    int done = 0;
+    auto dealtWith = [&] { control.finished(++done); };
 
     for (qsizetype i = 0; i < plan.size(); ++i) {
         const PlannedRename& p = plan[i];
@@ -247,6 +261,7 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
             results[i] = failed(results[i], EEXIST,
                                 QStringLiteral("\"%1\" is also the new name of \"%2\"")
                                     .arg(p.newName, plan[claimed.value(key)].oldName));
+            dealtWith();
             continue;
         }
         claimed.insert(key, i);
@@ -263,6 +278,7 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
     auto unpark = [&](qsizetype i) {
         if (!parked[i])
             return;
+        parked[i] = false;
         if (RenameNoReplace(f.fd(), native(current[i]), native(plan[i].oldName), sys) == 0) {
             f.remove(current[i]);
             f.add(plan[i].oldName);
@@ -272,12 +288,32 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
             results[i].reason += QStringLiteral("; the file is now named \"%1\"").arg(current[i]);
         }
     };
+    // Once stopped, only the files that bring a parked file to its new name are still
+    // renamed: the parked file, the holder of its new name, the holder of that one's, ...
+    auto stillNeeded = [&] {
+        QSet<qsizetype> needed;
+        for (qsizetype p = 0; p < plan.size(); ++p)
+            if (parked[p])
+                for (qsizetype j = p; j >= 0 && !needed.contains(j); j = holderOf(plan[j].newName, j))
+                    needed.insert(j);
+        return needed;
+    };
+    auto stop = [&](qsizetype i) { results[i].outcome = RenameOutcome::Stopped; };
 
     while (!pending.isEmpty()) {
         bool progress = false;
         QList<qsizetype> waiting;
         QList<RenameResult> lastTry(plan.size());
+        std::optional<QSet<qsizetype>> needed; // worked out once a round: it only shrinks
         for (qsizetype i : pending) {
+            if (control.stopped()) {
+                if (!needed)
+                    needed = stillNeeded();
+                if (!needed->contains(i)) {
+                    stop(i);
+                    continue;
+                }
+            }
             QString clash;
             RenameResult r = attempt(f, current[i], plan[i], sys, &clash);
             r.oldName = plan[i].oldName;
@@ -288,25 +324,43 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
             }
             progress = true;
             results[i] = r;
-            if (r.outcome == RenameOutcome::Renamed)
+            if (r.outcome == RenameOutcome::Renamed) {
                 current[i] = plan[i].newName;
-            else if (r.failed())
+                parked[i] = false;
+            } else if (r.failed()) {
                 unpark(i);
+            }
+            dealtWith();
         }
         pending = waiting;
+        if (control.stopped()) {
+            const QSet<qsizetype> stillThere = stillNeeded();
+            pending.removeIf([&](qsizetype i) {
+                if (stillThere.contains(i))
+                    return false;
+                stop(i);
+                return true;
+            });
+        }
         if (progress || pending.isEmpty())
             continue;
         // Every waiting file waits for another: move one aside under a hidden name.
+        // Once stopped, none is: the ones moved aside already get their old names back.
         qsizetype pick = -1;
         for (qsizetype i : pending)
-            if (!parked[i]) {
+            if (!parked[i] && !control.stopped()) {
                 pick = i;
                 break;
             }
         if (pick < 0) {
             for (qsizetype i : pending) {
+                if (control.stopped() && !parked[i]) {
+                    stop(i);
+                    continue;
+                }
                 results[i] = lastTry[i];
                 unpark(i);
+                dealtWith();
             }
             break;
         }
@@ -319,6 +373,7 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
         if (rc != 0) {
             results[pick] = failed(results[pick], rc, errorText(rc));
             pending.removeAll(pick);
+            dealtWith();
             continue;
         }
         f.remove(current[pick]);
@@ -372,10 +427,17 @@ QList<RenameResult> renameByFolder(const QList<PlannedRename>& plan, RunOne runO
 }
 } // namespace
 
-QList<RenameResult> RenameInFolders(const QString& root, const QList<PlannedRename>& plan, RenameSystem& sys)
+QList<RenameResult> RenameInFolders(const QString& root, const QList<PlannedRename>& plan, RenameSystem& sys,
+                                    const BatchControl& control)
 {
-    return renameByFolder(plan, [&](const QString& folder, const QList<PlannedRename>& part) {
-        return RenameInFolder(folderPath(root, folder), part, sys);
+    int before = 0; // renames of the folders done so far
+    BatchControl part = control;
+    if (control.progress)
+        part.progress = [&](int done) { control.finished(before + done); };
+    return renameByFolder(plan, [&](const QString& folder, const QList<PlannedRename>& entries) {
+        QList<RenameResult> results = RenameInFolder(folderPath(root, folder), entries, sys, part);
+        before += RenamesIn(entries);
+        return results;
     });
 }
 

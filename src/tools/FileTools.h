@@ -9,6 +9,8 @@
 #include "FileNameRules.h"
 #include "SafeRename.h"
 
+#include "tag/Parallel.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,6 +24,7 @@ enum class RenameOutcome {
     Renamed,   // the file now has newName
     Unchanged, // nothing to do: the tool leaves this name alone, or it is already right
     Failed,    // the file keeps oldName (or, rarely, hiddenName); see error and reason
+    Stopped,   // the batch was stopped before this file: it keeps oldName
 };
 
 struct PlannedRename {
@@ -61,8 +64,15 @@ QList<PlannedRename> PlanAutoNumberFilenames(const QStringList& namesInListOrder
 // itself. Of two files given the same name only the first is renamed; a file whose new name is held by another file of the batch that
 // is itself being renamed waits for it (a ring of such files goes through hidden
 // names). Results come in the order of the plan.
+// With control.stop set the batch stops between two renames, at a point where every
+// file has either its old or its new name: a file moved aside for a ring is first
+// given its new name, with the renames its ring needs and no other. Files not
+// reached are Stopped. control.progress counts the files with a new name that are
+// dealt with (renamed or failed).
 QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRename>& plan,
-                                   RenameSystem& sys = RenameSystem::posix());
+                                   RenameSystem& sys = RenameSystem::posix(), const BatchControl& control = {});
+// The number of files of a plan that are to get a new name.
+int RenamesIn(const QList<PlannedRename>& plan);
 
 // What RenameInFolder(folder, plan) would do, worked out by the same code on a picture
 // of the folder in memory: no file is touched.
@@ -71,8 +81,10 @@ QList<RenameResult> PreviewRenameInFolder(const QString& folder, const QList<Pla
 // RenameInFolder for files of a folder tree: the entries are grouped by their folder
 // (PlannedRename::folder, below root) and each folder's batch is planned whole, so a
 // file is only ever renamed within its own folder. Results come in the order of the plan.
+// Stopped, it ends between two renames as RenameInFolder does; the folders not
+// reached come back Stopped. Progress counts across the folders.
 QList<RenameResult> RenameInFolders(const QString& root, const QList<PlannedRename>& plan,
-                                    RenameSystem& sys = RenameSystem::posix());
+                                    RenameSystem& sys = RenameSystem::posix(), const BatchControl& control = {});
 QList<RenameResult> PreviewRenameInFolders(const QString& root, const QList<PlannedRename>& plan);
 
 // --- one file

@@ -1,15 +1,17 @@
 #pragma once
-// The apply pass: the editor's ticked values written into a list of files, in the
-// order given. It works on file paths alone, never on the list's rows or widgets, so
-// a refresh or re-sort of the list cannot send a value to another file.
+// The apply pass: the editor's ticked values written into a list of files. It works
+// on file paths alone, never on the list's rows or widgets, so a refresh or re-sort of
+// the list cannot send a value to another file. Files are written several at once;
+// track numbers and failure lines still follow the order given.
 
 #include "EditorFields.h"
+
+#include "tag/Parallel.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,7 +37,7 @@ struct BatchValues {
     bool autoNumber = false;        // the track number counts the files in order, from 1
     bool titleFromFileName = false; // each file's title made from its own name
     // The album-art page's pictures in the form of a tag revision. Unset: each file
-    // keeps its own pictures.
+    // keeps its own pictures. Called from the batch's threads at once: it only reads.
     std::function<std::shared_ptr<MultiFrameData>(int revision)> pictures;
     // Values of each file's own (tags from its name), set after the others. Called on
     // the batch's thread.
@@ -50,17 +52,19 @@ struct BatchValues {
 class ApplyBatch {
 public:
     ApplyBatch(FileOps& files, BatchValues values);
-    // Run around each file's write; afterWrite gets the number of files done so far.
-    std::function<void()> beforeWrite;
-    std::function<void(int)> afterWrite;
-    // Checked before each file: once set, the file in progress is finished and the rest
-    // are left untouched.
-    const std::atomic<bool>* stop = nullptr;
+    // Files written at once; 0 for one per processor.
+    unsigned jobs = 0;
+    // Writes every file; one line per file that could not be written, with the reason,
+    // in the order of files. Once control's stop is set the files in progress are
+    // finished and the rest are left untouched; the files written are always the first
+    // filesDone() of the list.
+    QStringList run(const std::vector<BatchFile>& files, const BatchControl& control = {});
     int filesDone() const { return done_; }
-    // Writes every file; one line per file that could not be written, with the reason.
-    QStringList run(const std::vector<BatchFile>& files);
 
 private:
+    // One file, with its track number when the files are numbered.
+    QStringList writeOne(clsID3& tag, const BatchFile& file, int number) const;
+
     FileOps& files_;
     BatchValues values_;
     int done_ = 0;

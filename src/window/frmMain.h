@@ -15,6 +15,7 @@
 
 #include <QByteArray>
 #include <QPersistentModelIndex>
+#include <QPointer>
 
 #include <array>
 #include <atomic>
@@ -40,7 +41,11 @@ class QTreeView;
 namespace brindle {
 
 class XP_ProgressBar;
+struct BatchControl;
 struct BatchValues;
+struct PlannedRename;
+struct RenameResult;
+class RenameSystem;
 class clsID3;
 
 class frmMain : public QWidget {
@@ -125,6 +130,8 @@ public:
     // Takes the last rename batch back ("Undo Rename", Ctrl+Z in the list).
     void UndoRenames();
     bool CanUndoRenames() const { return !undoRenames_.isEmpty(); }
+    // The system calls of the rename batches: tests put in one that fails or waits.
+    void setRenameSystem(RenameSystem& sys) { renameSystem_ = &sys; }
 
     // The folder whose files are listed (the folder line may hold other text).
     QString CurrentFolder() const { return listedFolder_; }
@@ -246,6 +253,14 @@ private:
     BatchValues batchValues() const;
     // Writes values into the selected files, with the progress bar and busy cursor.
     void runBatch(BatchValues values, const QList<int>& rows, bool progressOverAll);
+    // Long work on count files beside the window: work(control) runs on a thread of its
+    // own and returns how many files it dealt with, while the controls wait, showProgress
+    // gets the files done on the window's thread and "Cancel" sets control's stop. A
+    // stopped run ends with a notice of how many files were doneWord and how many not.
+    int runBeside(int count, const char* doneWord, const std::function<void(int)>& showProgress,
+                  const std::function<int(const BatchControl&)>& work);
+    std::function<void(int)> batchProgress(int count); // the bar shows done of count
+    void endProgress();                                // the track count back in its place
     void BrowseForImage();
     // An image file for the album art, chosen in the dialog or dropped on the page.
     void takeImageFile(const QString& path);
@@ -262,8 +277,10 @@ private:
     void moveCurrentRow(int step);
     void afterRowsRemoved();
     void finishRenames(const QStringList& failures);
+    // Every rename batch of the window goes through here: it runs beside the window
+    // and stops at "Cancel" (results of the files not reached are Stopped).
     // recordUndo: the batch becomes the one "Undo Rename" takes back.
-    void renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo = true);
+    QList<RenameResult> renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo = true);
     // Asks before a tool renames files the user did not select; false when refused.
     bool confirmFolderRenames(const QList<PlannedRename>& plan);
     void recordRenames(const QList<RenameResult>& results);
@@ -378,6 +395,7 @@ private:
     std::atomic<bool> stopBatch_{false};
     bool batchRunning_ = false;
     bool closeAfterBatch_ = false;
+    QPointer<QWidget> focusBeforeBusy_;
     void setBusy(bool busy);
     // The last batch's renames backwards (name now as oldName, name before as newName),
     // each in its folder below the listed one.
@@ -391,6 +409,7 @@ private:
     bool subfolders_ = false;
     double folderTwips_ = 0;
     int folderPos_ = 0;
+    RenameSystem* renameSystem_ = nullptr; // the real one when null
 };
 
 // The fixed entries of the genre and key drop-down lists.

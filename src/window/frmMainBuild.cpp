@@ -31,6 +31,7 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <utility>
 
 namespace brindle {
 
@@ -212,7 +213,9 @@ void frmMain::buildWidgets()
     nameForScreenReaders(Text1, QStringLiteral("Music folder"), QStringLiteral("Press Enter to list this folder"));
     nameForScreenReaders(Command1, QStringLiteral("Choose folder"));
     nameForScreenReaders(ListView1, QStringLiteral("Files"));
-    nameForScreenReaders(picArt, QStringLiteral("Album art"), QStringLiteral("Click to choose a picture file"));
+    nameForScreenReaders(picArt, QStringLiteral("Album art"),
+                         QStringLiteral("Click or press Space to choose a picture file"));
+    picArt->setFocusPolicy(Qt::StrongFocus); // the way to the picture files by keyboard
     nameForScreenReaders(cmbImageType, QStringLiteral("Image type"));
     nameForScreenReaders(cmbPictureType, QStringLiteral("Picture type"));
     title_ = fieldOf(&clsID3::Title);
@@ -234,7 +237,8 @@ void frmMain::buildWidgets()
     XP_ProgressBarOlive->hide();
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), Frame1);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setToolTip(QStringLiteral("Stop after the file being written"));
+    cmdCancel->setToolTip(QStringLiteral("Stop after the file in progress (Esc)"));
+    cmdCancel->setShortcut(Qt::Key_Escape);
     cmdCancel->hide();
     connect(cmdCancel, &QPushButton::clicked, this, [this] { stopBatch_ = true; });
     optName = new QRadioButton(QStringLiteral("File Name"), Frame1);
@@ -335,6 +339,17 @@ void frmMain::connectSignals()
     f1->setContext(Qt::WindowShortcut);
     connect(f1, &QShortcut::activated, this, &frmMain::OpenHelp);
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+    // After a page's fields comes "Apply Tags", then the options left to right, and
+    // "Exit" last, rather than the order in which the buttons were made.
+    for (auto [first, second] : {std::pair<QWidget*, QWidget*>{Command2, chkSelAll},
+                                 {chkSelAll, chkAllTags},
+                                 {chkAllTags, optName},
+                                 {optName, optTrack},
+                                 {optTrack, cmdHelp},
+                                 {cmdHelp, cmdLyrics},
+                                 {cmdLyrics, cmdFreedb},
+                                 {cmdFreedb, cmdExit}})
+        QWidget::setTabOrder(first, second);
     connect(chkSelAll, &QCheckBox::toggled, this, &frmMain::chkSelAll_Click);
     connect(ListView1, &QTreeView::clicked, this, &frmMain::ListView1_Click);
     connect(ListView1, &QTreeView::doubleClicked, this, &frmMain::ListView1_DblClick);

@@ -46,6 +46,9 @@ void frmMain::buildFilterControls()
     nameForScreenReaders(txtFilter, QStringLiteral("Filter"),
                          QStringLiteral("Shows only the files whose name or any cell holds the text"));
     folderTwips_ = kFolderListColumn.widthTwips;
+    // Read where they stand: beside the folder line, then above the list.
+    QWidget::setTabOrder(Command1, chkSubfolders);
+    QWidget::setTabOrder(chkSubfolders, txtFilter);
     connect(chkSubfolders, &QCheckBox::toggled, this, &frmMain::SetIncludeSubfolders);
     connect(txtFilter, &QLineEdit::textChanged, this, &frmMain::filterChanged);
 }

@@ -7,6 +7,7 @@
 #include "controls/XP_ProgressBar.h"
 #include "platform/Desktop.h"
 #include "platform/FileOps.h"
+#include "tag/Parallel.h"
 #include "tag/clsID3.h"
 #include "tools/FileTools.h"
 
@@ -388,17 +389,43 @@ void frmMain::mnuDelete_Click()
     if (!platform_.messages->askYesNo(this, question, MessageBoxes::Default::No))
         return;
 
-    const int current = currentRow();
+    // The files are deleted beside the window; the rows follow once it is over, found
+    // by their files' names.
+    const int count = static_cast<int>(rows.size());
+    // Relative paths: with subfolders listed, two rows may share a name.
+    std::vector<QByteArray> names;
+    QStringList shown;
+    for (int r : rows) {
+        names.push_back(model_->relativePath(r));
+        shown << rowName(r);
+    }
+    const QByteArray folder = listedFolderBytes_;
+    const QByteArray currentName = currentRow() >= 0 ? model_->relativePath(currentRow()) : QByteArray();
+    std::vector<int> errors(names.size(), -1); // -1: not reached
+    FileOps& files = *platform_.files;
+    runBeside(count, "deleted", batchProgress(count), [&](const BatchControl& control) {
+        // One at a time: deleting is quick, and a folder takes its changes in turn anyway.
+        return static_cast<int>(RunInOrder<int>(
+            names.size(), 1, [&] { return [&](std::size_t i) { return files.removeAt(folder + names[i]); }; },
+            [&](std::size_t i, int err) {
+                errors[i] = err;
+                control.finished(static_cast<int>(i) + 1);
+            },
+            control.stop));
+    });
+    endProgress();
+
     bool currentGone = false;
     QStringList failures;
     loadingSelection_ = true;
-    for (auto r = rows.crbegin(); r != rows.crend(); ++r) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
         // A file already gone from the disk is where the user wanted it.
-        if (const int err = platform_.files->removeAt(rowPath(*r)); err == 0) {
-            model_->removeRowAt(*r);
-            currentGone = currentGone || *r == current;
-        } else {
-            failures.prepend(failureLine(rowName(*r), errnoText(err)));
+        if (errors[i] == 0) {
+            if (const int row = model_->rowOfName(names[i]); row >= 0)
+                model_->removeRowAt(row);
+            currentGone = currentGone || names[i] == currentName;
+        } else if (errors[i] > 0) {
+            failures << failureLine(shown[static_cast<qsizetype>(i)], errnoText(errors[i]));
         }
     }
     loadingSelection_ = false;
@@ -427,13 +454,19 @@ void frmMain::cmdDelTags_Click()
         loadingSelection_ = false;
     }
     const QString name = rowName(row);
-    clsID3 tag;
-    tag.SetFileName(rowPath(row).toStdString());
+    const std::string path = rowPath(row).toStdString();
+    // A large file takes a while to rewrite: the window keeps answering meanwhile.
     QString problem;
-    if (!tag.ReadStatus())
-        problem = QString::fromStdString(tag.ReadStatus().reason());
-    else if (!tag.DeleteID3Tags())
-        problem = QString::fromStdString(tag.LastError());
+    runBeside(1, "written", batchProgress(1), [&](const BatchControl& control) {
+        clsID3 tag;
+        tag.SetFileName(path);
+        if (!tag.ReadStatus())
+            problem = QString::fromStdString(tag.ReadStatus().reason());
+        else if (!tag.DeleteID3Tags())
+            problem = QString::fromStdString(tag.LastError());
+        control.finished(1);
+        return 1;
+    });
     LoadSelectedFile();
     if (!problem.isEmpty())
         platform_.messages->exclamation(this, QStringLiteral("The tags of this file could not be deleted:\n\n") +

@@ -130,6 +130,7 @@ void frmMain::buildEditorPages()
     advancedScroll->setObjectName(QStringLiteral("VScroll1"));
     advancedScroll->setWidgetResizable(true);
     advancedScroll->setFrameShape(QFrame::NoFrame);
+    advancedScroll->setFocusPolicy(Qt::NoFocus); // Tab goes straight to the fields
     auto* advanced = new QWidget;
     auto* advancedLayout = new QVBoxLayout(advanced);
     advancedLayout->setContentsMargins(0, 0, 0, 0);
@@ -144,6 +145,7 @@ void frmMain::buildEditorPages()
     auto* urlScroll = new QScrollArea;
     urlScroll->setWidgetResizable(true);
     urlScroll->setFrameShape(QFrame::NoFrame);
+    urlScroll->setFocusPolicy(Qt::NoFocus);
     urlScroll->setWidget(buildFieldPage(EditorPage::Urls));
     TabStrip1->addTab(urlScroll, QStringLiteral("Additional Tag Info"));
 
@@ -375,6 +377,7 @@ QWidget* frmMain::buildFilenamePage()
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidget(content);
     return scroll;
 }

@@ -62,7 +62,11 @@ void frmMain::UndoRenames()
     // The same no-clobber batch: a name taken since is reported, never replaced.
     const QList<PlannedRename> plan = std::exchange(undoRenames_, {});
     popup_.undoRename->setEnabled(false);
-    renameAndRescan(plan, false, false);
+    // An undo stopped half way can be taken up again where it stopped.
+    for (const RenameResult& r : renameAndRescan(plan, false, false))
+        if (r.outcome == RenameOutcome::Stopped)
+            undoRenames_.append({r.oldName, r.newName, r.folder});
+    popup_.undoRename->setEnabled(!undoRenames_.isEmpty());
 }
 
 bool frmMain::confirmFolderRenames(const QList<PlannedRename>& plan)
@@ -79,15 +83,30 @@ bool frmMain::confirmFolderRenames(const QList<PlannedRename>& plan)
         MessageBoxes::Default::No);
 }
 
-void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo)
+QList<RenameResult> frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelectAll, bool recordUndo)
 {
     QStringList skipped = std::exchange(writeFailures_, {});
     freezeRedraw(ListView1);
     if (clearSelectAll)
         setCheck(chkSelAll, false);
     ListPlace place = listPlace();
+    // The batch is planned whole; stopped, it ends between two renames with every file
+    // under its old or its new name (RenameInFolder), so undo and the list stay right.
     // Each file is renamed within its own folder.
-    const QList<RenameResult> results = brindle::RenameInFolders(CurrentFolder(), plan);
+    const QString folder = CurrentFolder();
+    const int count = RenamesIn(plan);
+    RenameSystem& sys = renameSystem_ ? *renameSystem_ : RenameSystem::posix();
+    QList<RenameResult> results;
+    if (count == 0) {
+        results = brindle::RenameInFolders(folder, plan, sys);
+    } else {
+        runBeside(count, "renamed", batchProgress(count), [&](const BatchControl& control) {
+            results = brindle::RenameInFolders(folder, plan, sys, control);
+            return count - static_cast<int>(std::count_if(results.cbegin(), results.cend(), [](const RenameResult& r) {
+                       return r.outcome == RenameOutcome::Stopped;
+                   }));
+        });
+    }
     if (recordUndo)
         recordRenames(results);
     for (const RenameResult& r : results) {
@@ -103,10 +122,12 @@ void frmMain::renameAndRescan(const QList<PlannedRename>& plan, bool clearSelect
     }
     ScanFolder(CurrentFolder());
     restoreListPlace(place);
+    endProgress();
     if (isBusyCursor())
         restoreNormalCursor();
     unfreezeRedraw(ListView1);
     finishRenames(skipped + DescribeFailures(results));
+    return results;
 }
 
 void frmMain::cmdRenFile_Click()
@@ -151,9 +172,7 @@ void frmMain::cmdRenTitle_Click()
     values.autoNumber = false;
     values.titleFromFileName = true;
     runBatch(std::move(values), rows, everyRow);
-    XP_ProgressBarOlive->hide();
-    XP_ProgressBarOlive->setValue(0);
-    lblTotal->show();
+    endProgress();
     ScanFolder(CurrentFolder());
     setCheck(title_->box, false);
     reportWriteFailures();
@@ -185,8 +204,9 @@ void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
     // afterwards, whether or not the rename went through.
     const QString oldName = toolName(row);
     const QString folder = toolFolder(row);
-    RenameResult result = brindle::EditFilename(
-        folder.isEmpty() ? CurrentFolder() : withTrailingSlash(CurrentFolder()) + folder, oldName, text);
+    RenameResult result =
+        brindle::EditFilename(folder.isEmpty() ? CurrentFolder() : withTrailingSlash(CurrentFolder()) + folder, oldName,
+                              text, renameSystem_ ? *renameSystem_ : RenameSystem::posix());
     result.folder = folder;
     recordRenames({result});
     const QString now = result.currentName();

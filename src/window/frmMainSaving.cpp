@@ -11,6 +11,7 @@
 #include "pictures/modImageType.h"
 #include "platform/Desktop.h"
 #include "platform/FileOps.h"
+#include "tag/MultiFrameData.h"
 #include "tag/clsID3.h"
 
 #include <QAction>
@@ -32,11 +33,13 @@
 #include <QRadioButton>
 #include <QTreeView>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
 #include <cmath>
+#include <exception>
 #include <thread>
 #include <cstring>
 #include <utility>
@@ -121,10 +124,31 @@ bool frmMain::savingEvent(QObject* watched, QEvent* e)
             ApplyTags();
             return true; // nothing is inserted into the box
         }
+        if (watched == picArt) {
+            // By keyboard: Space or Enter browses, the menu key or Shift+F10 opens the menu.
+            if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+                BrowseForImage();
+                return true;
+            }
+            if (key == Qt::Key_Menu || (key == Qt::Key_F10 && ke->modifiers() == Qt::ShiftModifier)) {
+                showArtMenu(picArt->mapToGlobal(picArt->rect().center()));
+                return true;
+            }
+        }
         return false;
     }
     if (!artControls_.contains(watched))
         return false;
+    if (watched == picArt && (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)) {
+        // The focus shows as a frame in the highlight colour.
+        const bool in = e->type() == QEvent::FocusIn;
+        QPalette pal = picArt->palette();
+        pal.setColor(QPalette::WindowText, in ? pal.color(QPalette::Highlight) : palette().color(QPalette::WindowText));
+        picArt->setPalette(pal);
+        picArt->setFrameShadow(in ? QFrame::Plain : QFrame::Sunken);
+        picArt->setLineWidth(in ? 2 : 1);
+        return false;
+    }
     if (e->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(e);
         // Released outside the control: the press is abandoned, as for a button.
@@ -190,8 +214,12 @@ BatchValues frmMain::batchValues() const
     // keeps its own pictures.
     if (artChanged_) {
         artEditor_->RebuildPictureList();
-        MultiValueEditor* art = artEditor_.get();
-        v.pictures = [art](int revision) { return art->PictureListFor(revision); };
+        // Made here, once for each form a tag takes; the batch's threads only copy them.
+        std::shared_ptr<const MultiFrameData> rev2 = artEditor_->PictureListFor(2),
+                                              rev3 = artEditor_->PictureListFor(3);
+        v.pictures = [rev2, rev3](int revision) {
+            return std::make_shared<MultiFrameData>(*(modImageType::IsRevision2(revision) ? rev2 : rev3));
+        };
     }
     return v;
 }
@@ -203,43 +231,93 @@ void frmMain::runBatch(BatchValues values, const QList<int>& rows, bool progress
     for (int row : rows)
         files.push_back({rowPath(row), rowName(row)});
     const int count = static_cast<int>(files.size());
+    ApplyBatch batch(*platform_.files, std::move(values));
+    QStringList failures;
+    const auto showProgress = [this, progressOverAll, count](int done) {
+        lblTotal->hide();
+        if (progressOverAll || count > 1)
+            advanceProgress(done);
+    };
+    runBeside(count, "written", showProgress, [&](const BatchControl& control) {
+        failures = batch.run(files, control);
+        return batch.filesDone();
+    });
+    writeFailures_ << failures;
+}
+
+std::function<void(int)> frmMain::batchProgress(int count)
+{
+    return [this, count](int done) {
+        if (count < 2)
+            return;
+        lblTotal->hide();
+        XP_ProgressBarOlive->setVisible(true);
+        XP_ProgressBarOlive->setValue(static_cast<int>(std::lround(done * 100.0 / count)));
+    };
+}
+
+void frmMain::endProgress()
+{
+    XP_ProgressBarOlive->hide();
+    XP_ProgressBarOlive->setValue(0);
+    lblTotal->show();
+}
+
+int frmMain::runBeside(int count, const char* doneWord, const std::function<void(int)>& showProgress,
+                       const std::function<int(const BatchControl&)>& work)
+{
+    runPendingRefresh(); // no change to the list may land while the work runs
     XP_ProgressBarOlive->setValue(0);
     XP_ProgressBarOlive->setMin(0);
     XP_ProgressBarOlive->setMax(count);
 
-    // The files are written on a thread of their own (the engine is Qt-free and each
-    // file has its own tag object), so the window keeps answering and can stop it.
-    ApplyBatch batch(*platform_.files, std::move(values));
+    // The work runs on a thread of its own (the engine and the tools are Qt-free and
+    // keep no state between files), so the window keeps answering and can stop it.
+    // Progress comes back through the window's event queue.
     stopBatch_ = false;
-    batch.stop = &stopBatch_;
-    batch.afterWrite = [this, progressOverAll, count](int done) {
-        QMetaObject::invokeMethod(this, [this, progressOverAll, count, done] {
-            lblTotal->hide();
-            if (progressOverAll || count > 1)
-                advanceProgress(done);
-        }, Qt::QueuedConnection);
+    BatchControl control;
+    control.stop = &stopBatch_;
+    control.progress = [this, showProgress](int done) {
+        QMetaObject::invokeMethod(
+            this, [showProgress, done] { showProgress(done); }, Qt::QueuedConnection);
     };
     setBusy(true);
-    QStringList failures;
+    int done = 0;
+    std::exception_ptr error;
     QEventLoop wait;
     std::thread worker([&] {
-        failures = batch.run(files);
+        yieldToWindow();
+        try {
+            done = work(control);
+        } catch (...) {
+            error = std::current_exception();
+        }
         QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
     });
     wait.exec();
     worker.join();
     QCoreApplication::sendPostedEvents(this); // the last progress step
     setBusy(false);
-    writeFailures_ << failures;
-    if (stopBatch_ && batch.filesDone() < count)
-        platform_.messages->information(this, QStringLiteral("Stopped: %1 of %2 files were written; the other %3 were not touched.")
-                                                  .arg(batch.filesDone()).arg(count).arg(count - batch.filesDone()));
+    const bool stopped = stopBatch_ && done < count;
     stopBatch_ = false;
+    if (error)
+        std::rethrow_exception(error);
+    if (stopped)
+        platform_.messages->information(
+            this, QStringLiteral("Stopped: %1 of %2 files were %3; the other %4 were not touched.")
+                      .arg(done)
+                      .arg(count)
+                      .arg(QLatin1String(doneWord))
+                      .arg(count - done));
+    return done;
 }
 
 void frmMain::setBusy(bool busy)
 {
     batchRunning_ = busy;
+    // The control with the focus gets it back afterwards: disabling it moves the focus.
+    if (busy)
+        focusBeforeBusy_ = QApplication::focusWidget();
     // Everything but the progress and "Cancel" waits for the batch.
     for (QWidget* w : std::initializer_list<QWidget*>{Text1, Command1, Command5, ListView1, cmdUp, cmdDown, cmdCopy,
                                                       cmdDelTags, TabStrip1, Command2, cmdExit, chkSelAll, chkAllTags,
@@ -253,6 +331,8 @@ void frmMain::setBusy(bool busy)
         showBusyCursor();
     else if (isBusyCursor())
         restoreNormalCursor();
+    if (!busy && focusBeforeBusy_ && focusBeforeBusy_->isEnabled() && focusBeforeBusy_->isVisible())
+        focusBeforeBusy_->setFocus();
     if (!busy && closeAfterBatch_)
         QTimer::singleShot(0, this, &QWidget::close);
 }
@@ -283,9 +363,7 @@ void frmMain::ApplyTags()
         optTrack->click();
     chkSelAll_Click();
     restoreListPlace(place);
-    XP_ProgressBarOlive->hide();
-    lblTotal->show();
-    XP_ProgressBarOlive->setValue(0);
+    endProgress();
     setCheck(chkSelAll, false);
     ListView1->viewport()->update();
     reportWriteFailures();

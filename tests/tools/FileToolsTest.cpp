@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <atomic>
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -255,6 +256,79 @@ TEST(Batch, AFileParkedInARingGetsItsNameBackWhenTheRingCannotClose)
     EXPECT_EQ(f.read("01 - Song.mp3"), "first");
     EXPECT_EQ(f.read("02 - Song.mp3"), "second");
     EXPECT_EQ(f.names().size(), 2u);
+}
+
+// A stopped batch leaves every file under its old or its new name: the renames not
+// reached are Stopped, and progress counts the ones dealt with.
+TEST(Batch, StopsBetweenRenamesAndCountsWhatWasDone)
+{
+    Folder f;
+    QStringList names;
+    for (int i = 1; i <= 6; ++i) {
+        const std::string name = std::to_string(i) + " - x" + std::to_string(i) + ".mp3";
+        f.put(name, std::to_string(i));
+        names << q(name.c_str());
+    }
+    QList<PlannedRename> plan;
+    for (const QString& n : names)
+        plan << PlanRemoveLeadingNumbers(n);
+    plan.insert(1, PlannedRename{q("keep.mp3"), QString()}); // nothing to do: not counted
+    std::atomic<bool> stop{false};
+    QList<int> seen;
+    BatchControl control;
+    control.stop = &stop;
+    control.progress = [&](int done) {
+        seen << done;
+        if (done == 2)
+            stop = true;
+    };
+    const QList<RenameResult> r = RenameInFolder(f.path(), plan, RenameSystem::posix(), control);
+    EXPECT_EQ(seen, (QList<int>{1, 2}));
+    ASSERT_EQ(r.size(), 7);
+    EXPECT_EQ(r[0].outcome, RenameOutcome::Renamed);
+    EXPECT_EQ(r[1].outcome, RenameOutcome::Unchanged);
+    EXPECT_EQ(r[2].outcome, RenameOutcome::Renamed);
+    for (int i = 3; i < 7; ++i) {
+        EXPECT_EQ(r[i].outcome, RenameOutcome::Stopped) << i;
+        EXPECT_EQ(r[i].currentName(), plan[i].oldName);
+    }
+    EXPECT_TRUE(DescribeFailures(r).isEmpty());
+    EXPECT_EQ(f.names(), (Names{"3 - x3.mp3", "4 - x4.mp3", "5 - x5.mp3", "6 - x6.mp3", "x1.mp3", "x2.mp3"}));
+}
+
+// A stop that comes while a file of a ring waits under a hidden name: the ring is
+// closed first (and nothing else is renamed), so no file is left hidden.
+TEST(Batch, AStopClosesTheRingInProgressFirst)
+{
+    Folder f;
+    for (const char* n : {"01 - a.mp3", "02 - a.mp3", "01 - b.mp3", "02 - b.mp3"})
+        f.put(n, n);
+    std::atomic<bool> stop{false};
+    struct : RenameSystem {
+        std::atomic<bool>* stop = nullptr;
+        int renameNoReplace(int dirFd, const char* from, const char* to) override
+        {
+            if (to[0] == '.')
+                *stop = true; // the first file moved aside
+            return RenameSystem::renameNoReplace(dirFd, from, to);
+        }
+    } sys;
+    sys.stop = &stop;
+    BatchControl control;
+    control.stop = &stop;
+    QList<PlannedRename> plan = {{q("01 - a.mp3"), q("02 - a.mp3")},
+                                 {q("02 - a.mp3"), q("01 - a.mp3")},
+                                 {q("01 - b.mp3"), q("02 - b.mp3")},
+                                 {q("02 - b.mp3"), q("01 - b.mp3")}};
+    const QList<RenameResult> r = RenameInFolder(f.path(), plan, sys, control);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(r[0].outcome, RenameOutcome::Renamed);
+    EXPECT_EQ(r[1].outcome, RenameOutcome::Renamed);
+    EXPECT_EQ(r[2].outcome, RenameOutcome::Stopped);
+    EXPECT_EQ(r[3].outcome, RenameOutcome::Stopped);
+    EXPECT_EQ(f.names(), (Names{"01 - a.mp3", "01 - b.mp3", "02 - a.mp3", "02 - b.mp3"}));
+    EXPECT_EQ(f.read("01 - a.mp3"), "02 - a.mp3");
+    EXPECT_EQ(f.read("01 - b.mp3"), "01 - b.mp3");
 }
 
 TEST(EditFilename, NeedsTheExtensionAndNeverReplaces)

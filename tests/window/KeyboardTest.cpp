@@ -6,6 +6,8 @@
 
 #include <QAccessible>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QTabWidget>
 
 using namespace brindle;
 using namespace brindle::test;
@@ -148,4 +150,40 @@ TEST_F(KeyboardTest, LayoutHoldsFromTheMinimumSizeUp)
             }
         }
     }
+}
+
+// Tab through every page: each stop is a control that does something (no bare scroll
+// area), the album art can be chosen by keyboard, and after the page's fields come
+// "Apply Tags", the options left to right and "Exit" last.
+TEST_F(KeyboardTest, TabVisitsEveryPageInAReadingOrder)
+{
+    WriteMp3(dir.filePath("a.mp3"), {.title = "A"});
+    openShown();
+    auto* tabs = find<QTabWidget>("TabStrip1");
+    const QStringList bottom = {"Command2", "chkSelAll", "chkAllTags", "optName",
+                                "cmdHelp",  "cmdLyrics", "cmdFreedb",  "cmdExit"};
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        QWidget* start = find<QWidget>("Text1");
+        start->setFocus();
+        QStringList stops;
+        for (int i = 0; i < 100; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* f = QApplication::focusWidget();
+            if (f == start)
+                break;
+            EXPECT_EQ(qobject_cast<QScrollArea*>(f), nullptr) << "a bare scroll area on page " << page;
+            stops << f->objectName();
+        }
+        ASSERT_GE(stops.size(), bottom.size());
+        EXPECT_EQ(stops.mid(stops.size() - bottom.size()), bottom) << "page " << page;
+        if (page == 2) {
+            EXPECT_TRUE(stops.contains("picArt"));
+        }
+    }
+    tabs->setCurrentIndex(2);
+    auto* art = find<QWidget>("picArt");
+    art->setFocus();
+    QTest::keyClick(art, Qt::Key_Space);
+    EXPECT_EQ(fakes->dialogs->imageRequests, 1);
 }

@@ -2,6 +2,7 @@
 #include "WindowTestSupport.h"
 
 #include "platform/Desktop.h"
+#include "tools/FileTools.h"
 #include "tag/clsID3.h"
 
 #include <QAction>
@@ -10,6 +11,10 @@
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QScrollBar>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace brindle;
 using namespace brindle::test;
@@ -651,4 +656,94 @@ TEST_F(ListToolsTest, RenameBatchesCanBeUndone)
     ASSERT_EQ(fakes->messages->shown.size(), 1);
     EXPECT_TRUE(fakes->messages->shown[0].text.startsWith("This file could not be renamed:\n\nB X.mp3: "))
         << fakes->messages->shown[0].text.toStdString();
+}
+
+// A rename batch runs beside the window and stops at Cancel: the rename in progress
+// finishes, the rest are not touched, the notice counts both, and undo takes back
+// only what was done.
+TEST_F(ListToolsTest, CancelStopsARenameBatchBetweenFiles)
+{
+    QStringList before;
+    for (int i = 1; i <= 12; ++i) {
+        before << QStringLiteral("%1 - x%2.mp3").arg(i, 2, 10, QLatin1Char('0')).arg(i);
+        WriteMp3(dir.filePath(before.last()));
+    }
+    open(dir.path());
+    showWindow();
+    // The fourth rename waits until Cancel has been clicked.
+    struct : RenameSystem {
+        std::atomic<int> calls{0};
+        std::atomic<bool> waiting{false}, released{false};
+        int renameNoReplace(int dirFd, const char* from, const char* to) override
+        {
+            if (++calls == 4) {
+                waiting = true;
+                for (int i = 0; i < 1000 && !released; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            return RenameSystem::renameNoReplace(dirFd, from, to);
+        }
+    } slow;
+    w->setRenameSystem(slow);
+    auto* cancel = find<QPushButton>("cmdCancel");
+    bool listWaited = false;
+    QTimer watcher;
+    watcher.setInterval(1);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (slow.waiting && !slow.released) {
+            listWaited = !list()->isEnabled() && cancel->isVisible();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+            slow.released = true;
+        }
+    });
+    watcher.start();
+    fakes->messages->answerYes = true;
+    click("Command4"); // "Remove Leading Numbers"
+    watcher.stop();
+    ASSERT_TRUE(slow.released);
+    EXPECT_TRUE(listWaited);
+    EXPECT_FALSE(cancel->isVisible());
+    EXPECT_EQ(onDisk(),
+              QStringList({"05 - x5.mp3", "06 - x6.mp3", "07 - x7.mp3", "08 - x8.mp3", "09 - x9.mp3", "10 - x10.mp3",
+                           "11 - x11.mp3", "12 - x12.mp3", "x1.mp3", "x2.mp3", "x3.mp3", "x4.mp3"}));
+    EXPECT_EQ(names().size(), 12);
+    EXPECT_EQ(shownTexts().mid(1), QStringList({"Stopped: 4 of 12 files were renamed; the other 8 were not touched."}));
+
+    w->UndoRenames();
+    EXPECT_EQ(onDisk(), before);
+    EXPECT_FALSE(w->CanUndoRenames());
+    EXPECT_EQ(shownTexts().size(), 2); // nothing failed
+}
+
+// Delete Tags rewrites its file beside the window; Cancel cannot cut that file short.
+TEST_F(ListToolsTest, DeleteTagsFinishesItsFileWhenCancelled)
+{
+    WriteMp3(dir.filePath("big.mp3"), {.title = "Big", .artist = "Band", .mpegFrames = 40000});
+    WriteMp3(dir.filePath("other.mp3"), {.title = "Other"});
+    open(dir.path());
+    showWindow();
+    const QByteArray other = bytes("other.mp3");
+    const qint64 audio = bytes("big.mp3").size() -
+                         static_cast<qint64>(Mp3Bytes({.title = "Big", .artist = "Band", .mpegFrames = 0}).size());
+    select({0});
+    fakes->messages->answerYes = true;
+    auto* cancel = find<QPushButton>("cmdCancel");
+    bool cancelled = false;
+    QTimer watcher;
+    watcher.setInterval(1);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (cancel->isVisible() && !cancelled) {
+            QTest::mouseClick(cancel, Qt::LeftButton);
+            cancelled = true;
+        }
+    });
+    watcher.start();
+    click("cmdDelTags");
+    watcher.stop();
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(titleOf("big.mp3"), "");
+    EXPECT_EQ(bytes("big.mp3").size(), audio); // the audio alone, whole
+    EXPECT_EQ(bytes("other.mp3"), other);
+    EXPECT_EQ(shownTexts().size(), 1); // the question; no notice of a stop
+    EXPECT_FALSE(cancel->isVisible());
 }

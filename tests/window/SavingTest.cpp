@@ -558,3 +558,37 @@ TEST_F(SavingTest, CancelStopsTheApplyBetweenFiles)
     EXPECT_EQ(fakes->messages->shown[0].text,
               QStringLiteral("Stopped: %1 of 200 files were written; the other %2 were not touched.").arg(written).arg(200 - written));
 }
+
+// Files are written several at once; still every selected file gets the value, no
+// other file does, and the files that could not be written are named in list order.
+TEST_F(SavingTest, AnApplyWritesEverySelectedFileAndNamesFailuresInListOrder)
+{
+    const int n = 40;
+    for (int i = 0; i < n; ++i)
+        WriteFile(path(QStringLiteral("%1.mp3").arg(i, 2, 10, QLatin1Char('0')).toStdString()),
+                  Tag(3, Frame(3, "TALB", Latin1("Old")), 16) + MpegFrames(20));
+    open(dir.path());
+    w->SortByColumnClick(0); // descending: list order is not the order of the names
+    ASSERT_EQ(w->ListModel()->cell(0, 0), "39.mp3");
+    list()->selectAll();
+    list()->selectionModel()->select(w->ListModel()->index(5, 0),
+                                     QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    for (const char* gone : {"03.mp3", "30.mp3", "17.mp3"})
+        QFile::remove(file(gone));
+    tick("chkAlbum");
+    type("txtAlbum", "New");
+    apply();
+    for (int i = 0; i < n; ++i) {
+        const QString name = QStringLiteral("%1.mp3").arg(i, 2, 10, QLatin1Char('0'));
+        if (name == "03.mp3" || name == "30.mp3" || name == "17.mp3")
+            continue;
+        EXPECT_EQ(Read(file(name))(&clsID3::Album), name == "34.mp3" ? "Old" : "New") << name.toStdString();
+    }
+    ASSERT_EQ(fakes->messages->shown.size(), 1);
+    const QStringList lines = fakes->messages->shown[0].text.split('\n');
+    ASSERT_EQ(lines.size(), 5) << fakes->messages->shown[0].text.toStdString();
+    EXPECT_EQ(lines[0], "These 3 files could not be written:");
+    EXPECT_TRUE(lines[2].startsWith("30.mp3: cannot be read"));
+    EXPECT_TRUE(lines[3].startsWith("17.mp3: cannot be read"));
+    EXPECT_TRUE(lines[4].startsWith("03.mp3: cannot be read"));
+}
