@@ -245,12 +245,21 @@ int makeFolders(FileSystem& fs, const std::string& folder)
     }
 }
 
+// Repeats a call that a signal interrupted; otherwise returns what it returned
+// (-1 with errno set on failure).
+template <typename Call>
+auto retryInterrupted(Call call) -> decltype(call())
+{
+    for (;;) {
+        const auto r = call();
+        if (r >= 0 || errno != EINTR)
+            return r;
+    }
+}
+
 int lockRetrying(FileSystem& fs, int fd, int operation)
 {
-    int r;
-    while ((r = fs.lock(fd, operation)) != 0 && errno == EINTR) {
-    }
-    return r;
+    return retryInterrupted([&] { return fs.lock(fd, operation); });
 }
 
 // Positioned copies and writes, shared by the save and the recovery.
@@ -262,13 +271,9 @@ public:
     int writeAll(int fd, const char* data, std::size_t size, std::uint64_t offset)
     {
         while (size > 0) {
-            const ssize_t n = fs.pwrite(fd, data, size, static_cast<off_t>(offset));
-            if (n < 0) {
-                const int e = lastError();
-                if (e == EINTR)
-                    continue;
-                return e;
-            }
+            const ssize_t n = retryInterrupted([&] { return fs.pwrite(fd, data, size, static_cast<off_t>(offset)); });
+            if (n < 0)
+                return lastError();
             if (n == 0)
                 return EIO;
             data += n;
@@ -285,13 +290,9 @@ public:
     {
         while (length > 0) {
             const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyChunk));
-            const ssize_t n = fs.pread(fd, buffer(), want, static_cast<off_t>(offset));
-            if (n < 0) {
-                const int e = lastError();
-                if (e == EINTR)
-                    continue;
-                return e;
-            }
+            const ssize_t n = retryInterrupted([&] { return fs.pread(fd, buffer(), want, static_cast<off_t>(offset)); });
+            if (n < 0)
+                return lastError();
             if (n == 0)
                 return kSourceEnded;
             if (int e = sink(buffer(), static_cast<std::size_t>(n), offset))
@@ -307,8 +308,10 @@ public:
         while (length > 0 && kernelCopy_) {
             off_t from = static_cast<off_t>(inOffset);
             off_t to = static_cast<off_t>(outOffset);
-            const ssize_t n = fs.copyFileRange(in, &from, out, &to,
-                                               static_cast<std::size_t>(std::min<std::uint64_t>(length, kKernelChunk)));
+            const ssize_t n = retryInterrupted([&] {
+                return fs.copyFileRange(in, &from, out, &to,
+                                        static_cast<std::size_t>(std::min<std::uint64_t>(length, kKernelChunk)));
+            });
             if (n > 0) {
                 inOffset += static_cast<std::uint64_t>(n);
                 outOffset += static_cast<std::uint64_t>(n);
@@ -317,8 +320,6 @@ public:
             }
             if (n < 0) {
                 const int e = lastError();
-                if (e == EINTR)
-                    continue;
                 if (e != EXDEV && e != ENOSYS && e != EINVAL && e != EOPNOTSUPP)
                     return e;
             }
@@ -461,9 +462,7 @@ private:
 std::optional<Record> readRecord(FileSystem& fs, int cfd)
 {
     char bytes[2 * kBlock + 8192 * 2];
-    ssize_t n;
-    while ((n = fs.pread(cfd, bytes, sizeof bytes, 0)) < 0 && errno == EINTR) {
-    }
+    const ssize_t n = retryInterrupted([&] { return fs.pread(cfd, bytes, sizeof bytes, 0); });
     if (n <= 0)
         return std::nullopt;
     return decodeRecord(std::string_view(bytes, static_cast<std::size_t>(n)));
