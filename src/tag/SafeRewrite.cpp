@@ -5,10 +5,13 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -261,6 +264,86 @@ int lockRetrying(FileSystem& fs, int fd, int operation)
 {
     return retryInterrupted([&] { return fs.lock(fd, operation); });
 }
+
+// The flushes of one journal folder, shared by the saves of this process. A copy's
+// name must be on disk before its file is touched, and one flush of the folder that
+// starts after a name was made covers that name and every one made before: saves
+// running at once wait on one flush instead of each on its own.
+class FolderFlushes {
+public:
+    static FolderFlushes& of(const std::string& folder)
+    {
+        static std::mutex mutex;
+        static std::map<std::string, std::unique_ptr<FolderFlushes>> all;
+        std::lock_guard<std::mutex> lock(mutex);
+        std::unique_ptr<FolderFlushes>& it = all[folder];
+        if (!it)
+            it = std::make_unique<FolderFlushes>();
+        return *it;
+    }
+
+    // Call right after a name was made in the folder: what flushed() waits for.
+    std::uint64_t named()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return ++named_;
+    }
+
+    // Returns once a flush of the folder that started after ticket was handed out
+    // succeeded, running one where none is under way; empty, or why this call's
+    // own flush failed (a failed flush covers nobody).
+    std::string flushed(FileSystem& fs, const std::string& folder, std::uint64_t ticket)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            if (flushed_ >= ticket)
+                return {};
+            if (!running_) {
+                running_ = true;
+                const std::uint64_t covers = named_;
+                lock.unlock();
+                std::string error;
+                try {
+                    error = flush(fs, folder);
+                } catch (...) {
+                    lock.lock();
+                    running_ = false;
+                    done_.notify_all();
+                    throw;
+                }
+                lock.lock();
+                running_ = false;
+                if (error.empty())
+                    flushed_ = std::max(flushed_, covers);
+                done_.notify_all();
+                if (!error.empty())
+                    return error;
+                continue;
+            }
+            done_.wait(lock);
+        }
+    }
+
+private:
+    static std::string flush(FileSystem& fs, const std::string& folder)
+    {
+        const int dfd = fs.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dfd < 0)
+            return "cannot open the folder " + folder + ": " + errorText(lastError());
+        const int synced = fs.fsync(dfd);
+        const int err = lastError();
+        fs.close(dfd);
+        if (synced != 0)
+            return "cannot flush the folder " + folder + ": " + errorText(err);
+        return {};
+    }
+
+    std::mutex mutex_;
+    std::condition_variable done_;
+    std::uint64_t named_ = 0;    // tickets handed out
+    std::uint64_t flushed_ = 0;  // every ticket up to this one is on disk
+    bool running_ = false;
+};
 
 // Positioned copies and writes, shared by the save and the recovery.
 class Io {
@@ -620,6 +703,7 @@ struct RewriteSession::Impl {
     std::uint64_t oldLength = 0;
     std::uint64_t newLength = 0;
     std::uint64_t offset = 0;
+    std::uint64_t nameTicket = 0;  // of the copy's name, for the flush of its folder
     Record record;
     timespec times[2]{};
 };
@@ -772,8 +856,10 @@ std::string RewriteSession::Impl::createCopy()
         struct stat st{};
         if (fs.fstat(cfd, &st) != 0)
             return "cannot read the attributes of the copy " + candidate + ": " + errorText(lastError());
-        if (st.st_nlink > 0)
+        if (st.st_nlink > 0) {
+            nameTicket = FolderFlushes::of(folder).named();
             return {};
+        }
         io.closeFd(cfd);
         copyPath.clear();
     }
@@ -829,15 +915,7 @@ std::string RewriteSession::Impl::fillCopy(const RewritePlan& plan)
         return "cannot flush the copy " + copyPath + ": " + errorText(lastError());
     // Its name must last as well as its content.
     const std::string folder = copyPath.substr(0, copyPath.rfind('/'));
-    const int dfd = fs.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0)
-        return "cannot open the folder " + folder + ": " + errorText(lastError());
-    const int synced = fs.fsync(dfd);
-    const int err = lastError();
-    fs.close(dfd);
-    if (synced != 0)
-        return "cannot flush the folder " + folder + ": " + errorText(err);
-    return {};
+    return FolderFlushes::of(folder).flushed(fs, folder, nameTicket);
 }
 
 RewriteSession::RewriteSession(FileSystem& fs, const std::string& path) : impl_(std::make_unique<Impl>(fs, path))

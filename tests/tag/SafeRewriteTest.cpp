@@ -16,6 +16,8 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <thread>
 #include <optional>
 #include <random>
@@ -762,6 +764,144 @@ TEST_F(SafeRewriteTest, SecondWriterWaitsForTheFirstAndReadsItsResult)
     EXPECT_TRUE(sameBytes(secondSaw, afterFirst));
     EXPECT_TRUE(second.ok) << second.reason;
     EXPECT_TRUE(sameBytes(readAll(path), randomBytes(7, 11) + afterFirst));
+}
+
+// Records, across threads, when each copy was made, when each flush of a folder
+// began and ended, and when each original was first written to. The second flush of
+// a folder fails, and every flush of a folder takes a while, so that saves pile up
+// behind one.
+class Timeline : public FileSystem {
+public:
+    struct Flush {
+        long begin, end;
+        bool ok;
+    };
+    std::mutex mutex;
+    long clock = 0;
+    std::map<std::string, long> made;        // copy path -> when
+    std::map<ino_t, long> firstWrite;        // original's inode -> when
+    std::vector<Flush> flushes;
+
+    int open(const std::string& path, int flags, mode_t mode = 0) override
+    {
+        const int fd = inner().open(path, flags, mode);
+        std::lock_guard<std::mutex> lock(mutex);
+        const long now = ++clock;
+        if (fd >= 0 && (flags & O_CREAT))
+            made[path] = now;
+        if (fd >= 0)
+            folders_[fd] = (flags & O_DIRECTORY) != 0;
+        if (fd >= 0 && !(flags & (O_CREAT | O_DIRECTORY)) && path.size() > 4 && path.substr(path.size() - 4) == ".mp3")
+            originals_[fd] = statOf(path).st_ino;
+        return fd;
+    }
+    int close(int fd) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            folders_.erase(fd);
+            originals_.erase(fd);
+        }
+        return inner().close(fd);
+    }
+    int fsync(int fd) override
+    {
+        long begin;
+        bool fail = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!folders_[fd])
+                return inner().fsync(fd);
+            begin = ++clock;
+            fail = ++folderFlushes_ == 2;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const int r = fail ? (errno = EIO, -1) : inner().fsync(fd);
+        std::lock_guard<std::mutex> lock(mutex);
+        flushes.push_back({begin, ++clock, r == 0});
+        errno = fail ? EIO : errno;
+        return r;
+    }
+    ssize_t pwrite(int fd, const void* buf, std::size_t count, off_t offset) override
+    {
+        wrote(fd);
+        return inner().pwrite(fd, buf, count, offset);
+    }
+    ssize_t copyFileRange(int fdIn, off_t* offIn, int fdOut, off_t* offOut, std::size_t count) override
+    {
+        wrote(fdOut);
+        return inner().copyFileRange(fdIn, offIn, fdOut, offOut, count);
+    }
+    int ftruncate(int fd, off_t length) override
+    {
+        wrote(fd);
+        return inner().ftruncate(fd, length);
+    }
+    ssize_t pread(int fd, void* buf, std::size_t count, off_t offset) override { return inner().pread(fd, buf, count, offset); }
+    int fstat(int fd, struct stat* st) override { return inner().fstat(fd, st); }
+    int fstatvfs(int fd, struct statvfs* st) override { return inner().fstatvfs(fd, st); }
+    int fallocate(int fd, off_t offset, off_t length) override { return inner().fallocate(fd, offset, length); }
+    int futimens(int fd, const struct timespec times[2]) override { return inner().futimens(fd, times); }
+    int unlink(const std::string& path) override { return inner().unlink(path); }
+
+private:
+    static FileSystem& inner() { return FileSystem::posix(); }
+    void wrote(int fd)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto it = originals_.find(fd);
+        if (it != originals_.end())
+            firstWrite.emplace(it->second, ++clock);
+    }
+    std::map<int, bool> folders_;
+    std::map<int, ino_t> originals_;
+    int folderFlushes_ = 0;
+};
+
+TEST_F(SafeRewriteTest, SavesAtOnceShareFlushesOfTheFolderButNoneTouchesItsFileBeforeItsCopyIsNamedOnDisk)
+{
+    Timeline fs;
+    constexpr int kSaves = 12;
+    std::vector<std::string> paths, olds;
+    for (int i = 0; i < kSaves; ++i) {
+        olds.push_back(randomBytes(200000, 40 + i));
+        paths.push_back(makeFile("s" + std::to_string(i) + ".mp3", olds.back()));
+    }
+    const RewritePlan plan = replaceEnds(olds[0].size(), 100, 0, 300, 0);
+    std::vector<RewriteResult> results(kSaves);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = t; i < kSaves; i += 4)
+                results[i] = RewriteFile(fs, paths[i], plan);
+        });
+    for (auto& thread : threads)
+        thread.join();
+    int failed = 0;
+    for (int i = 0; i < kSaves; ++i) {
+        SCOPED_TRACE(paths[i]);
+        const struct stat st = statOf(paths[i]);
+        char name[64];
+        std::snprintf(name, sizeof name, "/%llx-%llx.save", static_cast<unsigned long long>(st.st_dev),
+                      static_cast<unsigned long long>(st.st_ino));
+        if (!results[i].ok) {
+            // Only the failed flush may stop a save, and then its file is as it was.
+            EXPECT_NE(results[i].reason.find("cannot flush the folder"), std::string::npos) << results[i].reason;
+            EXPECT_TRUE(sameBytes(readAll(paths[i]), olds[i]));
+            EXPECT_EQ(fs.firstWrite.count(st.st_ino), 0u);
+            ++failed;
+            continue;
+        }
+        EXPECT_TRUE(sameBytes(readAll(paths[i]), expectedContent(olds[i], plan)));
+        ASSERT_EQ(fs.made.count(journal_ + name), 1u);
+        ASSERT_EQ(fs.firstWrite.count(st.st_ino), 1u);
+        const long made = fs.made[journal_ + name], touched = fs.firstWrite[st.st_ino];
+        EXPECT_TRUE(std::any_of(fs.flushes.begin(), fs.flushes.end(),
+                                [&](const Timeline::Flush& f) { return f.ok && f.begin > made && f.end < touched; }))
+            << "its file was written before a flush of the folder that began after its copy was made had ended";
+    }
+    EXPECT_GE(failed, 1);
+    EXPECT_TRUE(tempFiles().empty());
 }
 
 TEST_F(SafeRewriteTest, ChangeByAnotherProgramBeforeTheRefillIsRefusedAndKept)
