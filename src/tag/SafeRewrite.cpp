@@ -29,6 +29,8 @@ constexpr int kSourceEnded = -1;
 constexpr std::uint64_t kBlock = 4096;
 constexpr char kMagic[] = "BRINDLE-SAVE 1\n";
 constexpr char kSuffix[] = ".save";
+// What a finished save's copy starts with once spoilt: of no more use, removed without a word.
+constexpr char kSpent[] = "\0RINDLE-SAVE 1\n";
 
 std::string errorText(int err)
 {
@@ -345,6 +347,66 @@ private:
     bool running_ = false;
 };
 
+// The copies kept for reuse (see CopyReuse). A kept copy is unlocked, its record
+// spoilt, under the name of the file it last held: any run that meets that file may
+// remove it, so this process locks it and checks it is still there before reuse.
+class SpareCopies {
+public:
+    struct Spare {
+        std::string path;
+        int fd = -1;
+    };
+
+    static SpareCopies& get()
+    {
+        static SpareCopies pool;
+        return pool;
+    }
+
+    void use()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++users_;
+    }
+    std::vector<Spare> stopUsing()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (--users_ > 0)
+            return {};
+        return std::move(spares_);
+    }
+    bool inUse()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return users_ > 0;
+    }
+    std::optional<Spare> take(const std::string& folder)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto it = spares_.begin(); it != spares_.end(); ++it)
+            if (it->path.size() > folder.size() && it->path.compare(0, folder.size(), folder) == 0 &&
+                it->path[folder.size()] == '/' && it->path.find('/', folder.size() + 1) == std::string::npos) {
+                Spare spare = std::move(*it);
+                spares_.erase(it);
+                return spare;
+            }
+        return std::nullopt;
+    }
+    bool give(Spare spare)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (users_ == 0 || spares_.size() >= kMaxSpares)
+            return false;
+        spares_.push_back(std::move(spare));
+        return true;
+    }
+private:
+    static constexpr std::size_t kMaxSpares = 64;
+    std::mutex mutex_;
+    int users_ = 0;
+    std::vector<Spare> spares_;
+};
+
 // Positioned copies and writes, shared by the save and the recovery.
 class Io {
 public:
@@ -519,7 +581,7 @@ public:
                 return {};
         }
         std::string reason = "the temporary copy " + copyPath + " could not be removed: " + errorText(error);
-        if (cfd >= 0 && writeAll(cfd, "\0", 1, 0) == 0 && fs.fsync(cfd) == 0)
+        if (cfd >= 0 && writeAll(cfd, kSpent, 1, 0) == 0 && fs.fsync(cfd) == 0)
             return reason + " (it is of no more use and may be deleted)";
         return reason;
     }
@@ -542,6 +604,17 @@ private:
     std::unique_ptr<char[]> buffer_;
 };
 
+// Removes a kept copy unless another run is dealing with it (or already removed it).
+std::string dropSpare(FileSystem& fs, Io& io, SpareCopies::Spare& spare)
+{
+    std::string leftover;
+    struct stat st{};
+    if (lockRetrying(fs, spare.fd, LOCK_EX | LOCK_NB) == 0 && fs.fstat(spare.fd, &st) == 0 && st.st_nlink > 0)
+        leftover = io.removeCopy(spare.path, spare.fd);
+    io.closeFd(spare.fd);
+    return leftover;
+}
+
 std::optional<Record> readRecord(FileSystem& fs, int cfd)
 {
     char bytes[2 * kBlock + 8192 * 2];
@@ -561,6 +634,21 @@ bool isUnder(const std::string& path, const std::string& folder)
     if (prefix == "/")
         return true;
     return path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 && path[prefix.size()] == '/';
+}
+
+bool isSpent(FileSystem& fs, int cfd)
+{
+    char start[sizeof kSpent - 1];
+    return retryInterrupted([&] { return fs.pread(cfd, start, sizeof start, 0); }) == static_cast<ssize_t>(sizeof start) &&
+           std::memcmp(start, kSpent, sizeof start) == 0;
+}
+
+// Whether a copy's name is the one its record's file gives (see copyName).
+bool namedAfter(const std::string& copyPath, const Record& record)
+{
+    const std::size_t slash = copyPath.rfind('/');
+    const std::string name = copyPath.substr(slash == std::string::npos ? 0 : slash + 1);
+    return name == copyName(record.device, record.inode);
 }
 
 // The recovery of one copy. ownFd is the original, opened and locked by the
@@ -590,10 +678,28 @@ Recovery recover(FileSystem& fs, const std::string& copyPath, int ownFd, const s
     if (fs.fstat(cfd, &cst) != 0 || cst.st_nlink == 0 || !S_ISREG(cst.st_mode))
         return Recovery::None;
     const std::optional<Record> record = readRecord(fs, cfd);
+    if (!record && isSpent(fs, cfd)) {
+        // The copy of a finished save, kept for reuse or not removable then.
+        if (fs.unlink(copyPath) != 0 && errno != ENOENT) {
+            note = "the spent copy " + copyPath + " could not be removed: " + errorText(lastError());
+            return Recovery::Kept;
+        }
+        return Recovery::Undone;
+    }
+    if (record && !namedAfter(copyPath, *record)) {
+        // A copy kept for reuse whose spoilt record never reached the disk: its save
+        // had finished before it was renamed, so it is of no more use.
+        if (fs.unlink(copyPath) != 0 && errno != ENOENT) {
+            note = "the spent copy " + copyPath + " could not be removed: " + errorText(lastError());
+            return Recovery::Kept;
+        }
+        note = "removed " + copyPath + ", the spent copy of a save that had finished";
+        return Recovery::Undone;
+    }
     if (record && !isUnder(record->path, folder))
         return Recovery::None;
     const bool complete = record && record->contentHash &&
-                          static_cast<std::uint64_t>(cst.st_size) == record->offset + record->newLength &&
+                          static_cast<std::uint64_t>(cst.st_size) >= record->offset + record->newLength &&
                           io.hashRange(cfd, record->offset, record->newLength) == record->contentHash;
     if (!complete) {
         // The file is touched only once its copy is complete and on disk: this save
@@ -672,6 +778,7 @@ struct RewriteSession::Impl {
 
     std::string createCopy();
     std::string fillCopy(const RewritePlan& plan);
+    std::string retireCopy();
     RewriteResult failed(std::string reason)
     {
         RewriteResult result;
@@ -704,6 +811,7 @@ struct RewriteSession::Impl {
     std::uint64_t newLength = 0;
     std::uint64_t offset = 0;
     std::uint64_t nameTicket = 0;  // of the copy's name, for the flush of its folder
+    bool reused = false;           // the copy was kept by an earlier save (CopyReuse)
     Record record;
     timespec times[2]{};
 };
@@ -787,6 +895,9 @@ RewriteResult RewriteSession::Impl::run(const RewritePlan& plan)
     int timesError = 0;
     if (std::string e = io.refill(fd, path, cfd, offset, newLength, oldLength, times, timesError); !e.empty()) {
         if (e = io.refill(fd, path, cfd, offset, newLength, oldLength, times, timesError); !e.empty()) {
+            // A reused copy ends where its content does, for whoever reads it by hand.
+            if (reused && fs.ftruncate(cfd, static_cast<off_t>(offset + newLength)) == 0)
+                fs.fdatasync(cfd);
             io.closeFd(cfd);
             RewriteResult result = failed(e + "; " + path + " may be incomplete until the save is finished: its new "
                                           "content is kept in " + copyPath + ", and the next run that meets the "
@@ -802,8 +913,7 @@ RewriteResult RewriteSession::Impl::run(const RewritePlan& plan)
         else
             timesError = lastError();
     }
-    std::string leftover = io.removeCopy(copyPath, cfd);
-    io.closeFd(cfd);
+    std::string leftover = retireCopy();
     if (timesError != 0) {
         std::string reason = path + " was written but its times could not be restored: " + errorText(timesError);
         if (!leftover.empty())
@@ -835,12 +945,44 @@ RewriteResult RewriteSession::Impl::abandon() noexcept
     return result;
 }
 
+// Removes the copy of a finished save, or keeps it for the next one (CopyReuse),
+// its record spoilt first so that it never again counts as a save to finish.
+std::string RewriteSession::Impl::retireCopy()
+{
+    SpareCopies& spares = SpareCopies::get();
+    if (spares.inUse() && io.writeAll(cfd, kSpent, 1, 0) == 0 && fs.lock(cfd, LOCK_UN) == 0) {
+        SpareCopies::Spare spare{copyPath, cfd};
+        copyPath.clear();
+        cfd = -1;
+        if (spares.give(spare))
+            return {};
+        return dropSpare(fs, io, spare);
+    }
+    std::string leftover = io.removeCopy(copyPath, cfd);
+    io.closeFd(cfd);
+    return leftover;
+}
+
 std::string RewriteSession::Impl::createCopy()
 {
     const std::string folder = JournalFolder();
     if (int e = makeFolders(fs, folder))
         return "cannot create the folder " + folder + " for the copy of " + path + ": " + errorText(e);
     const std::string candidate = folder + "/" + copyName(read.st_dev, read.st_ino);
+    while (std::optional<SpareCopies::Spare> spare = SpareCopies::get().take(folder)) {
+        // Locked and still linked, the kept copy is where this process left it: only
+        // a run holding its lock removes a copy. Never replaces a file of the new name.
+        struct stat st{};
+        if (lockRetrying(fs, spare->fd, LOCK_EX | LOCK_NB) == 0 && fs.fstat(spare->fd, &st) == 0 && st.st_nlink > 0 &&
+            fs.renameNoReplace(spare->path, candidate) == 0) {
+            cfd = spare->fd;
+            copyPath = candidate;
+            reused = true;
+            nameTicket = FolderFlushes::of(folder).named();
+            return {};
+        }
+        dropSpare(fs, io, *spare);
+    }
     for (int attempt = 0; attempt < 3; ++attempt) {
         // O_EXCL: never reuses a file (nor follows a planted link); one left by an
         // interrupted save of this file was dealt with when the session opened.
@@ -903,15 +1045,23 @@ std::string RewriteSession::Impl::fillCopy(const RewritePlan& plan)
     if (const std::optional<Record> written = readRecord(fs, cfd); !written || written->contentHash != record.contentHash)
         return "the record of the copy " + copyPath + " did not read back as written";
     // Nothing after the record reaches its end when the new file is empty.
-    if (newLength == 0 && fs.ftruncate(cfd, static_cast<off_t>(offset)) != 0)
+    if (newLength == 0 && !reused && fs.ftruncate(cfd, static_cast<off_t>(offset)) != 0)
         return "cannot write the copy " + copyPath + ": " + errorText(lastError());
+    // Under a reused copy lie the bytes of earlier saves (it is never cut, so that
+    // its blocks stay), so its length cannot show a write that went missing:
+    // reading it back does.
+    if (reused && io.hashRange(cfd, offset, newLength) != record.contentHash)
+        return "the copy " + copyPath + " did not read back as written";
     struct stat st{};
     if (fs.fstat(cfd, &st) != 0)
         return "cannot read the attributes of the copy " + copyPath + ": " + errorText(lastError());
-    if (static_cast<std::uint64_t>(st.st_size) != offset + newLength)
+    if (reused ? static_cast<std::uint64_t>(st.st_size) < offset + newLength
+               : static_cast<std::uint64_t>(st.st_size) != offset + newLength)
         return "the copy " + copyPath + " holds " + std::to_string(st.st_size - static_cast<off_t>(offset)) +
                " bytes instead of " + std::to_string(newLength);
-    if (fs.fsync(cfd) != 0)
+    // The times of a copy do not matter; a reused one whose length and blocks stay
+    // as they were is then flushed without a commit of the file system's journal.
+    if ((reused ? fs.fdatasync(cfd) : fs.fsync(cfd)) != 0)
         return "cannot flush the copy " + copyPath + ": " + errorText(lastError());
     // Its name must last as well as its content.
     const std::string folder = copyPath.substr(0, copyPath.rfind('/'));
@@ -944,6 +1094,34 @@ RewriteResult RewriteSession::rewrite(const RewritePlan& plan)
     } catch (...) {
         return impl_->abandon();
     }
+}
+
+CopyReuse::CopyReuse(FileSystem& fs) : fs_(fs)
+{
+    SpareCopies::get().use();
+}
+
+CopyReuse::~CopyReuse()
+{
+    try {
+        release();
+    } catch (...) {
+    }
+}
+
+std::string CopyReuse::release()
+{
+    if (released_)
+        return {};
+    released_ = true;
+    std::string reasons;
+    Io io(fs_);
+    for (SpareCopies::Spare& spare : SpareCopies::get().stopUsing()) {
+        std::string leftover = dropSpare(fs_, io, spare);
+        if (!leftover.empty())
+            reasons += (reasons.empty() ? "" : "; ") + leftover;
+    }
+    return reasons;
 }
 
 RewriteResult RewriteFile(FileSystem& fs, const std::string& path, const RewritePlan& plan)
