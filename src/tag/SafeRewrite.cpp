@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <limits>
 #include <map>
 #include <memory>
@@ -363,16 +364,24 @@ public:
         return pool;
     }
 
-    void use()
+    void use(FileSystem& fs)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ++users_;
+        threaded_ = &fs;
+    }
+    // Whether saves through fs may flush the journal folder on a thread of their own.
+    bool threaded(const FileSystem& fs)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return users_ > 0 && threaded_ == &fs;
     }
     std::vector<Spare> stopUsing()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (--users_ > 0)
             return {};
+        threaded_ = nullptr;
         return std::move(spares_);
     }
     bool inUse()
@@ -404,6 +413,7 @@ private:
     static constexpr std::size_t kMaxSpares = 64;
     std::mutex mutex_;
     int users_ = 0;
+    const FileSystem* threaded_ = nullptr;
     std::vector<Spare> spares_;
 };
 
@@ -768,6 +778,8 @@ struct RewriteSession::Impl {
     Impl(FileSystem& fs, const std::string& path) : io(fs), fs(fs), path(path) {}
     ~Impl()
     {
+        if (earlyFlush.valid())
+            earlyFlush.wait();
         io.closeFd(cfd);
         io.closeFd(fd);
     }
@@ -812,6 +824,7 @@ struct RewriteSession::Impl {
     std::uint64_t offset = 0;
     std::uint64_t nameTicket = 0;  // of the copy's name, for the flush of its folder
     bool reused = false;           // the copy was kept by an earlier save (CopyReuse)
+    std::future<void> earlyFlush;  // of the folder, started when a reused copy was renamed
     Record record;
     timespec times[2]{};
 };
@@ -979,6 +992,15 @@ std::string RewriteSession::Impl::createCopy()
             copyPath = candidate;
             reused = true;
             nameTicket = FolderFlushes::of(folder).named();
+            // The new name goes to disk while the copy is written, not after.
+            try {
+                if (SpareCopies::get().threaded(fs))
+                    earlyFlush = std::async(std::launch::async, [this, folder, ticket = nameTicket] {
+                        FolderFlushes::of(folder).flushed(fs, folder, ticket);
+                    });
+            } catch (...) {
+                // No thread to spare: the flush after the copy does it all.
+            }
             return {};
         }
         dropSpare(fs, io, *spare);
@@ -1065,6 +1087,9 @@ std::string RewriteSession::Impl::fillCopy(const RewritePlan& plan)
         return "cannot flush the copy " + copyPath + ": " + errorText(lastError());
     // Its name must last as well as its content.
     const std::string folder = copyPath.substr(0, copyPath.rfind('/'));
+    if (earlyFlush.valid())
+        earlyFlush.wait();
+    // Covered already when the early flush succeeded; else this one tells why not.
     return FolderFlushes::of(folder).flushed(fs, folder, nameTicket);
 }
 
@@ -1098,7 +1123,7 @@ RewriteResult RewriteSession::rewrite(const RewritePlan& plan)
 
 CopyReuse::CopyReuse(FileSystem& fs) : fs_(fs)
 {
-    SpareCopies::get().use();
+    SpareCopies::get().use(fs);
 }
 
 CopyReuse::~CopyReuse()

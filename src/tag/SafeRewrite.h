@@ -73,7 +73,9 @@ private:
 // While one lives, a finished save keeps its copy, its record spoilt and under a name
 // of no file, for the next save in this process to write over: reusing the disk
 // blocks of a copy costs far less than freeing them and finding new ones, save after
-// save. release() (or the destructor) deletes the kept copies.
+// save. Saves through fs also flush the journal folder on a thread of their own
+// while they write their copy, so fs must bear calls from two threads at once.
+// release() (or the destructor) deletes the kept copies.
 class CopyReuse {
 public:
     explicit CopyReuse(FileSystem& fs);
