@@ -9,6 +9,7 @@
 #include "tag/Genres.h"
 #include "tag/Properties.h"
 #include "tag/RowCompare.h"
+#include "tag/SafeRewrite.h"
 #include "tag/TextCodec.h"
 #include "tag/clsID3.h"
 
@@ -483,6 +484,8 @@ int rewriteEach(const std::vector<std::string>& files, unsigned jobs, bool readF
         std::string message;
     };
     int status = 0;
+    // Each save's copy is written over by the next instead of being freed and made anew.
+    CopyReuse reuse(FileSystem::posix());
     RunInOrder<Outcome>(
         files.size(), jobs == 0 ? DefaultJobs() : jobs,
         [&] {
@@ -514,6 +517,8 @@ int rewriteEach(const std::vector<std::string>& files, unsigned jobs, bool readF
             if (o.failed)
                 status = 1;
         });
+    if (const std::string leftover = reuse.release(); !leftover.empty())
+        err << "brindle-cli: " << Printable(leftover) << "\n";
     return status;
 }
 

@@ -33,7 +33,7 @@ int Show(const std::vector<std::string>& files, bool json, std::ostream& out, st
 int List(const std::string& folder, bool json, int sortColumn, bool descending, std::ostream& out, std::ostream& err);
 // A column number 1..11 or a column title (letter case ignored); 0 when it is neither.
 int ParseListColumn(const std::string& text);
-// jobs: files written at once (0: one per processor); messages keep the order of files.
+// jobs: files written at once (0: two per processor); messages keep the order of files.
 int Set(const std::vector<std::string>& files, const std::vector<Edit>& edits, std::ostream& out, std::ostream& err,
         unsigned jobs = 1);
 int Strip(const std::vector<std::string>& files, std::ostream& out, std::ostream& err, unsigned jobs = 1);

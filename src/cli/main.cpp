@@ -56,7 +56,7 @@ void addJobsOption(WriteCommand& c)
 {
     c.command
         ->add_option("--jobs,-j", c.jobs,
-                     "N: files written at once (default: one per processor, here " + std::to_string(c.jobs) + ")")
+                     "N: files written at once (default: two per processor, here " + std::to_string(c.jobs) + ")")
         ->check(CLI::Range(1u, 4096u));
 }
 

@@ -62,6 +62,10 @@ public:
     virtual int mkdir(const std::string& path, mode_t mode);
     // The names in a folder, without "." and ".."; an errno value, 0 on success.
     virtual int listFolder(const std::string& path, std::vector<std::string>& names);
+    // fdatasync(2): the content and what reading it back needs, not the times.
+    virtual int fdatasync(int fd);
+    // rename(2) that never replaces: fails with EEXIST where `to` exists.
+    virtual int renameNoReplace(const std::string& from, const std::string& to);
 
     // The process-wide POSIX implementation.
     static FileSystem& posix();

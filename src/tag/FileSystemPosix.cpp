@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <string_view>
+#include <cstdio>
 #include <fcntl.h>
 #include <dirent.h>
 #include <sys/file.h>
@@ -69,6 +70,13 @@ int FileSystem::listFolder(const std::string& path, std::vector<std::string>& na
     const int error = errno;
     ::closedir(dir);
     return error;
+}
+
+int FileSystem::fdatasync(int fd) { return ::fdatasync(fd); }
+
+int FileSystem::renameNoReplace(const std::string& from, const std::string& to)
+{
+    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
 }
 
 FileSystem& FileSystem::posix()

@@ -14,8 +14,10 @@
 
 namespace brindle {
 
-// The number of jobs when none is asked for: one per processor.
-inline unsigned DefaultJobs() { return std::max(1u, std::thread::hardware_concurrency()); }
+// The number of jobs when none is asked for: two per processor. A save mostly waits
+// for the disk to take its flushes, so twice as many saves as processors keep the
+// disk busy while the processors still have work.
+inline unsigned DefaultJobs() { return 2 * std::max(1u, std::thread::hardware_concurrency()); }
 
 // How a batch is followed and stopped from outside. Both are optional.
 struct BatchControl {

@@ -5,10 +5,14 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <limits>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -26,6 +30,8 @@ constexpr int kSourceEnded = -1;
 constexpr std::uint64_t kBlock = 4096;
 constexpr char kMagic[] = "BRINDLE-SAVE 1\n";
 constexpr char kSuffix[] = ".save";
+// What a finished save's copy starts with once spoilt: of no more use, removed without a word.
+constexpr char kSpent[] = "\0RINDLE-SAVE 1\n";
 
 std::string errorText(int err)
 {
@@ -245,13 +251,171 @@ int makeFolders(FileSystem& fs, const std::string& folder)
     }
 }
 
+// Repeats a call that a signal interrupted; otherwise returns what it returned
+// (-1 with errno set on failure).
+template <typename Call>
+auto retryInterrupted(Call call) -> decltype(call())
+{
+    for (;;) {
+        const auto r = call();
+        if (r >= 0 || errno != EINTR)
+            return r;
+    }
+}
+
 int lockRetrying(FileSystem& fs, int fd, int operation)
 {
-    int r;
-    while ((r = fs.lock(fd, operation)) != 0 && errno == EINTR) {
-    }
-    return r;
+    return retryInterrupted([&] { return fs.lock(fd, operation); });
 }
+
+// The flushes of one journal folder, shared by the saves of this process. A copy's
+// name must be on disk before its file is touched, and one flush of the folder that
+// starts after a name was made covers that name and every one made before: saves
+// running at once wait on one flush instead of each on its own.
+class FolderFlushes {
+public:
+    static FolderFlushes& of(const std::string& folder)
+    {
+        static std::mutex mutex;
+        static std::map<std::string, std::unique_ptr<FolderFlushes>> all;
+        std::lock_guard<std::mutex> lock(mutex);
+        std::unique_ptr<FolderFlushes>& it = all[folder];
+        if (!it)
+            it = std::make_unique<FolderFlushes>();
+        return *it;
+    }
+
+    // Call right after a name was made in the folder: what flushed() waits for.
+    std::uint64_t named()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return ++named_;
+    }
+
+    // Returns once a flush of the folder that started after ticket was handed out
+    // succeeded, running one where none is under way; empty, or why this call's
+    // own flush failed (a failed flush covers nobody).
+    std::string flushed(FileSystem& fs, const std::string& folder, std::uint64_t ticket)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            if (flushed_ >= ticket)
+                return {};
+            if (!running_) {
+                running_ = true;
+                const std::uint64_t covers = named_;
+                lock.unlock();
+                std::string error;
+                try {
+                    error = flush(fs, folder);
+                } catch (...) {
+                    lock.lock();
+                    running_ = false;
+                    done_.notify_all();
+                    throw;
+                }
+                lock.lock();
+                running_ = false;
+                if (error.empty())
+                    flushed_ = std::max(flushed_, covers);
+                done_.notify_all();
+                if (!error.empty())
+                    return error;
+                continue;
+            }
+            done_.wait(lock);
+        }
+    }
+
+private:
+    static std::string flush(FileSystem& fs, const std::string& folder)
+    {
+        const int dfd = fs.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dfd < 0)
+            return "cannot open the folder " + folder + ": " + errorText(lastError());
+        const int synced = fs.fsync(dfd);
+        const int err = lastError();
+        fs.close(dfd);
+        if (synced != 0)
+            return "cannot flush the folder " + folder + ": " + errorText(err);
+        return {};
+    }
+
+    std::mutex mutex_;
+    std::condition_variable done_;
+    std::uint64_t named_ = 0;    // tickets handed out
+    std::uint64_t flushed_ = 0;  // every ticket up to this one is on disk
+    bool running_ = false;
+};
+
+// The copies kept for reuse (see CopyReuse). A kept copy is unlocked, its record
+// spoilt, under the name of the file it last held: any run that meets that file may
+// remove it, so this process locks it and checks it is still there before reuse.
+class SpareCopies {
+public:
+    struct Spare {
+        std::string path;
+        int fd = -1;
+    };
+
+    static SpareCopies& get()
+    {
+        static SpareCopies pool;
+        return pool;
+    }
+
+    void use(FileSystem& fs)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++users_;
+        threaded_ = &fs;
+    }
+    // Whether saves through fs may flush the journal folder on a thread of their own.
+    bool threaded(const FileSystem& fs)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return users_ > 0 && threaded_ == &fs;
+    }
+    std::vector<Spare> stopUsing()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (--users_ > 0)
+            return {};
+        threaded_ = nullptr;
+        return std::move(spares_);
+    }
+    bool inUse()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return users_ > 0;
+    }
+    std::optional<Spare> take(const std::string& folder)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto it = spares_.begin(); it != spares_.end(); ++it)
+            if (it->path.size() > folder.size() && it->path.compare(0, folder.size(), folder) == 0 &&
+                it->path[folder.size()] == '/' && it->path.find('/', folder.size() + 1) == std::string::npos) {
+                Spare spare = std::move(*it);
+                spares_.erase(it);
+                return spare;
+            }
+        return std::nullopt;
+    }
+    bool give(Spare spare)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (users_ == 0 || spares_.size() >= kMaxSpares)
+            return false;
+        spares_.push_back(std::move(spare));
+        return true;
+    }
+private:
+    static constexpr std::size_t kMaxSpares = 64;
+    std::mutex mutex_;
+    int users_ = 0;
+    const FileSystem* threaded_ = nullptr;
+    std::vector<Spare> spares_;
+};
 
 // Positioned copies and writes, shared by the save and the recovery.
 class Io {
@@ -262,13 +426,9 @@ public:
     int writeAll(int fd, const char* data, std::size_t size, std::uint64_t offset)
     {
         while (size > 0) {
-            const ssize_t n = fs.pwrite(fd, data, size, static_cast<off_t>(offset));
-            if (n < 0) {
-                const int e = lastError();
-                if (e == EINTR)
-                    continue;
-                return e;
-            }
+            const ssize_t n = retryInterrupted([&] { return fs.pwrite(fd, data, size, static_cast<off_t>(offset)); });
+            if (n < 0)
+                return lastError();
             if (n == 0)
                 return EIO;
             data += n;
@@ -285,13 +445,9 @@ public:
     {
         while (length > 0) {
             const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyChunk));
-            const ssize_t n = fs.pread(fd, buffer(), want, static_cast<off_t>(offset));
-            if (n < 0) {
-                const int e = lastError();
-                if (e == EINTR)
-                    continue;
-                return e;
-            }
+            const ssize_t n = retryInterrupted([&] { return fs.pread(fd, buffer(), want, static_cast<off_t>(offset)); });
+            if (n < 0)
+                return lastError();
             if (n == 0)
                 return kSourceEnded;
             if (int e = sink(buffer(), static_cast<std::size_t>(n), offset))
@@ -307,8 +463,10 @@ public:
         while (length > 0 && kernelCopy_) {
             off_t from = static_cast<off_t>(inOffset);
             off_t to = static_cast<off_t>(outOffset);
-            const ssize_t n = fs.copyFileRange(in, &from, out, &to,
-                                               static_cast<std::size_t>(std::min<std::uint64_t>(length, kKernelChunk)));
+            const ssize_t n = retryInterrupted([&] {
+                return fs.copyFileRange(in, &from, out, &to,
+                                        static_cast<std::size_t>(std::min<std::uint64_t>(length, kKernelChunk)));
+            });
             if (n > 0) {
                 inOffset += static_cast<std::uint64_t>(n);
                 outOffset += static_cast<std::uint64_t>(n);
@@ -317,8 +475,6 @@ public:
             }
             if (n < 0) {
                 const int e = lastError();
-                if (e == EINTR)
-                    continue;
                 if (e != EXDEV && e != ENOSYS && e != EINVAL && e != EOPNOTSUPP)
                     return e;
             }
@@ -435,7 +591,7 @@ public:
                 return {};
         }
         std::string reason = "the temporary copy " + copyPath + " could not be removed: " + errorText(error);
-        if (cfd >= 0 && writeAll(cfd, "\0", 1, 0) == 0 && fs.fsync(cfd) == 0)
+        if (cfd >= 0 && writeAll(cfd, kSpent, 1, 0) == 0 && fs.fsync(cfd) == 0)
             return reason + " (it is of no more use and may be deleted)";
         return reason;
     }
@@ -458,12 +614,21 @@ private:
     std::unique_ptr<char[]> buffer_;
 };
 
+// Removes a kept copy unless another run is dealing with it (or already removed it).
+std::string dropSpare(FileSystem& fs, Io& io, SpareCopies::Spare& spare)
+{
+    std::string leftover;
+    struct stat st{};
+    if (lockRetrying(fs, spare.fd, LOCK_EX | LOCK_NB) == 0 && fs.fstat(spare.fd, &st) == 0 && st.st_nlink > 0)
+        leftover = io.removeCopy(spare.path, spare.fd);
+    io.closeFd(spare.fd);
+    return leftover;
+}
+
 std::optional<Record> readRecord(FileSystem& fs, int cfd)
 {
     char bytes[2 * kBlock + 8192 * 2];
-    ssize_t n;
-    while ((n = fs.pread(cfd, bytes, sizeof bytes, 0)) < 0 && errno == EINTR) {
-    }
+    const ssize_t n = retryInterrupted([&] { return fs.pread(cfd, bytes, sizeof bytes, 0); });
     if (n <= 0)
         return std::nullopt;
     return decodeRecord(std::string_view(bytes, static_cast<std::size_t>(n)));
@@ -479,6 +644,21 @@ bool isUnder(const std::string& path, const std::string& folder)
     if (prefix == "/")
         return true;
     return path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 && path[prefix.size()] == '/';
+}
+
+bool isSpent(FileSystem& fs, int cfd)
+{
+    char start[sizeof kSpent - 1];
+    return retryInterrupted([&] { return fs.pread(cfd, start, sizeof start, 0); }) == static_cast<ssize_t>(sizeof start) &&
+           std::memcmp(start, kSpent, sizeof start) == 0;
+}
+
+// Whether a copy's name is the one its record's file gives (see copyName).
+bool namedAfter(const std::string& copyPath, const Record& record)
+{
+    const std::size_t slash = copyPath.rfind('/');
+    const std::string name = copyPath.substr(slash == std::string::npos ? 0 : slash + 1);
+    return name == copyName(record.device, record.inode);
 }
 
 // The recovery of one copy. ownFd is the original, opened and locked by the
@@ -508,10 +688,28 @@ Recovery recover(FileSystem& fs, const std::string& copyPath, int ownFd, const s
     if (fs.fstat(cfd, &cst) != 0 || cst.st_nlink == 0 || !S_ISREG(cst.st_mode))
         return Recovery::None;
     const std::optional<Record> record = readRecord(fs, cfd);
+    if (!record && isSpent(fs, cfd)) {
+        // The copy of a finished save, kept for reuse or not removable then.
+        if (fs.unlink(copyPath) != 0 && errno != ENOENT) {
+            note = "the spent copy " + copyPath + " could not be removed: " + errorText(lastError());
+            return Recovery::Kept;
+        }
+        return Recovery::Undone;
+    }
+    if (record && !namedAfter(copyPath, *record)) {
+        // A copy kept for reuse whose spoilt record never reached the disk: its save
+        // had finished before it was renamed, so it is of no more use.
+        if (fs.unlink(copyPath) != 0 && errno != ENOENT) {
+            note = "the spent copy " + copyPath + " could not be removed: " + errorText(lastError());
+            return Recovery::Kept;
+        }
+        note = "removed " + copyPath + ", the spent copy of a save that had finished";
+        return Recovery::Undone;
+    }
     if (record && !isUnder(record->path, folder))
         return Recovery::None;
     const bool complete = record && record->contentHash &&
-                          static_cast<std::uint64_t>(cst.st_size) == record->offset + record->newLength &&
+                          static_cast<std::uint64_t>(cst.st_size) >= record->offset + record->newLength &&
                           io.hashRange(cfd, record->offset, record->newLength) == record->contentHash;
     if (!complete) {
         // The file is touched only once its copy is complete and on disk: this save
@@ -580,6 +778,8 @@ struct RewriteSession::Impl {
     Impl(FileSystem& fs, const std::string& path) : io(fs), fs(fs), path(path) {}
     ~Impl()
     {
+        if (earlyFlush.valid())
+            earlyFlush.wait();
         io.closeFd(cfd);
         io.closeFd(fd);
     }
@@ -590,6 +790,7 @@ struct RewriteSession::Impl {
 
     std::string createCopy();
     std::string fillCopy(const RewritePlan& plan);
+    std::string retireCopy();
     RewriteResult failed(std::string reason)
     {
         RewriteResult result;
@@ -621,6 +822,9 @@ struct RewriteSession::Impl {
     std::uint64_t oldLength = 0;
     std::uint64_t newLength = 0;
     std::uint64_t offset = 0;
+    std::uint64_t nameTicket = 0;  // of the copy's name, for the flush of its folder
+    bool reused = false;           // the copy was kept by an earlier save (CopyReuse)
+    std::future<void> earlyFlush;  // of the folder, started when a reused copy was renamed
     Record record;
     timespec times[2]{};
 };
@@ -704,6 +908,9 @@ RewriteResult RewriteSession::Impl::run(const RewritePlan& plan)
     int timesError = 0;
     if (std::string e = io.refill(fd, path, cfd, offset, newLength, oldLength, times, timesError); !e.empty()) {
         if (e = io.refill(fd, path, cfd, offset, newLength, oldLength, times, timesError); !e.empty()) {
+            // A reused copy ends where its content does, for whoever reads it by hand.
+            if (reused && fs.ftruncate(cfd, static_cast<off_t>(offset + newLength)) == 0)
+                fs.fdatasync(cfd);
             io.closeFd(cfd);
             RewriteResult result = failed(e + "; " + path + " may be incomplete until the save is finished: its new "
                                           "content is kept in " + copyPath + ", and the next run that meets the "
@@ -719,8 +926,7 @@ RewriteResult RewriteSession::Impl::run(const RewritePlan& plan)
         else
             timesError = lastError();
     }
-    std::string leftover = io.removeCopy(copyPath, cfd);
-    io.closeFd(cfd);
+    std::string leftover = retireCopy();
     if (timesError != 0) {
         std::string reason = path + " was written but its times could not be restored: " + errorText(timesError);
         if (!leftover.empty())
@@ -752,12 +958,53 @@ RewriteResult RewriteSession::Impl::abandon() noexcept
     return result;
 }
 
+// Removes the copy of a finished save, or keeps it for the next one (CopyReuse),
+// its record spoilt first so that it never again counts as a save to finish.
+std::string RewriteSession::Impl::retireCopy()
+{
+    SpareCopies& spares = SpareCopies::get();
+    if (spares.inUse() && io.writeAll(cfd, kSpent, 1, 0) == 0 && fs.lock(cfd, LOCK_UN) == 0) {
+        SpareCopies::Spare spare{copyPath, cfd};
+        copyPath.clear();
+        cfd = -1;
+        if (spares.give(spare))
+            return {};
+        return dropSpare(fs, io, spare);
+    }
+    std::string leftover = io.removeCopy(copyPath, cfd);
+    io.closeFd(cfd);
+    return leftover;
+}
+
 std::string RewriteSession::Impl::createCopy()
 {
     const std::string folder = JournalFolder();
     if (int e = makeFolders(fs, folder))
         return "cannot create the folder " + folder + " for the copy of " + path + ": " + errorText(e);
     const std::string candidate = folder + "/" + copyName(read.st_dev, read.st_ino);
+    while (std::optional<SpareCopies::Spare> spare = SpareCopies::get().take(folder)) {
+        // Locked and still linked, the kept copy is where this process left it: only
+        // a run holding its lock removes a copy. Never replaces a file of the new name.
+        struct stat st{};
+        if (lockRetrying(fs, spare->fd, LOCK_EX | LOCK_NB) == 0 && fs.fstat(spare->fd, &st) == 0 && st.st_nlink > 0 &&
+            fs.renameNoReplace(spare->path, candidate) == 0) {
+            cfd = spare->fd;
+            copyPath = candidate;
+            reused = true;
+            nameTicket = FolderFlushes::of(folder).named();
+            // The new name goes to disk while the copy is written, not after.
+            try {
+                if (SpareCopies::get().threaded(fs))
+                    earlyFlush = std::async(std::launch::async, [this, folder, ticket = nameTicket] {
+                        FolderFlushes::of(folder).flushed(fs, folder, ticket);
+                    });
+            } catch (...) {
+                // No thread to spare: the flush after the copy does it all.
+            }
+            return {};
+        }
+        dropSpare(fs, io, *spare);
+    }
     for (int attempt = 0; attempt < 3; ++attempt) {
         // O_EXCL: never reuses a file (nor follows a planted link); one left by an
         // interrupted save of this file was dealt with when the session opened.
@@ -773,8 +1020,10 @@ std::string RewriteSession::Impl::createCopy()
         struct stat st{};
         if (fs.fstat(cfd, &st) != 0)
             return "cannot read the attributes of the copy " + candidate + ": " + errorText(lastError());
-        if (st.st_nlink > 0)
+        if (st.st_nlink > 0) {
+            nameTicket = FolderFlushes::of(folder).named();
             return {};
+        }
         io.closeFd(cfd);
         copyPath.clear();
     }
@@ -818,27 +1067,30 @@ std::string RewriteSession::Impl::fillCopy(const RewritePlan& plan)
     if (const std::optional<Record> written = readRecord(fs, cfd); !written || written->contentHash != record.contentHash)
         return "the record of the copy " + copyPath + " did not read back as written";
     // Nothing after the record reaches its end when the new file is empty.
-    if (newLength == 0 && fs.ftruncate(cfd, static_cast<off_t>(offset)) != 0)
+    if (newLength == 0 && !reused && fs.ftruncate(cfd, static_cast<off_t>(offset)) != 0)
         return "cannot write the copy " + copyPath + ": " + errorText(lastError());
+    // Under a reused copy lie the bytes of earlier saves (it is never cut, so that
+    // its blocks stay), so its length cannot show a write that went missing:
+    // reading it back does.
+    if (reused && io.hashRange(cfd, offset, newLength) != record.contentHash)
+        return "the copy " + copyPath + " did not read back as written";
     struct stat st{};
     if (fs.fstat(cfd, &st) != 0)
         return "cannot read the attributes of the copy " + copyPath + ": " + errorText(lastError());
-    if (static_cast<std::uint64_t>(st.st_size) != offset + newLength)
+    if (reused ? static_cast<std::uint64_t>(st.st_size) < offset + newLength
+               : static_cast<std::uint64_t>(st.st_size) != offset + newLength)
         return "the copy " + copyPath + " holds " + std::to_string(st.st_size - static_cast<off_t>(offset)) +
                " bytes instead of " + std::to_string(newLength);
-    if (fs.fsync(cfd) != 0)
+    // The times of a copy do not matter; a reused one whose length and blocks stay
+    // as they were is then flushed without a commit of the file system's journal.
+    if ((reused ? fs.fdatasync(cfd) : fs.fsync(cfd)) != 0)
         return "cannot flush the copy " + copyPath + ": " + errorText(lastError());
     // Its name must last as well as its content.
     const std::string folder = copyPath.substr(0, copyPath.rfind('/'));
-    const int dfd = fs.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0)
-        return "cannot open the folder " + folder + ": " + errorText(lastError());
-    const int synced = fs.fsync(dfd);
-    const int err = lastError();
-    fs.close(dfd);
-    if (synced != 0)
-        return "cannot flush the folder " + folder + ": " + errorText(err);
-    return {};
+    if (earlyFlush.valid())
+        earlyFlush.wait();
+    // Covered already when the early flush succeeded; else this one tells why not.
+    return FolderFlushes::of(folder).flushed(fs, folder, nameTicket);
 }
 
 RewriteSession::RewriteSession(FileSystem& fs, const std::string& path) : impl_(std::make_unique<Impl>(fs, path))
@@ -867,6 +1119,34 @@ RewriteResult RewriteSession::rewrite(const RewritePlan& plan)
     } catch (...) {
         return impl_->abandon();
     }
+}
+
+CopyReuse::CopyReuse(FileSystem& fs) : fs_(fs)
+{
+    SpareCopies::get().use(fs);
+}
+
+CopyReuse::~CopyReuse()
+{
+    try {
+        release();
+    } catch (...) {
+    }
+}
+
+std::string CopyReuse::release()
+{
+    if (released_)
+        return {};
+    released_ = true;
+    std::string reasons;
+    Io io(fs_);
+    for (SpareCopies::Spare& spare : SpareCopies::get().stopUsing()) {
+        std::string leftover = dropSpare(fs_, io, spare);
+        if (!leftover.empty())
+            reasons += (reasons.empty() ? "" : "; ") + leftover;
+    }
+    return reasons;
 }
 
 RewriteResult RewriteFile(FileSystem& fs, const std::string& path, const RewritePlan& plan)

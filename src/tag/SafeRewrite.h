@@ -70,6 +70,26 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// While one lives, a finished save keeps its copy, its record spoilt and under a name
+// of no file, for the next save in this process to write over: reusing the disk
+// blocks of a copy costs far less than freeing them and finding new ones, save after
+// save. Saves through fs also flush the journal folder on a thread of their own
+// while they write their copy, so fs must bear calls from two threads at once.
+// release() (or the destructor) deletes the kept copies.
+class CopyReuse {
+public:
+    explicit CopyReuse(FileSystem& fs);
+    ~CopyReuse();
+    CopyReuse(const CopyReuse&) = delete;
+    CopyReuse& operator=(const CopyReuse&) = delete;
+    // Why kept copies could not be deleted; empty when all went.
+    std::string release();
+
+private:
+    FileSystem& fs_;
+    bool released_ = false;
+};
+
 // A session and its rewrite, for a plan that needs no read. Never throws.
 RewriteResult RewriteFile(FileSystem& fs, const std::string& path, const RewritePlan& plan);
 

@@ -16,6 +16,8 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <thread>
 #include <optional>
 #include <random>
@@ -764,6 +766,144 @@ TEST_F(SafeRewriteTest, SecondWriterWaitsForTheFirstAndReadsItsResult)
     EXPECT_TRUE(sameBytes(readAll(path), randomBytes(7, 11) + afterFirst));
 }
 
+// Records, across threads, when each copy was made, when each flush of a folder
+// began and ended, and when each original was first written to. The second flush of
+// a folder fails, and every flush of a folder takes a while, so that saves pile up
+// behind one.
+class Timeline : public FileSystem {
+public:
+    struct Flush {
+        long begin, end;
+        bool ok;
+    };
+    std::mutex mutex;
+    long clock = 0;
+    std::map<std::string, long> made;        // copy path -> when
+    std::map<ino_t, long> firstWrite;        // original's inode -> when
+    std::vector<Flush> flushes;
+
+    int open(const std::string& path, int flags, mode_t mode = 0) override
+    {
+        const int fd = inner().open(path, flags, mode);
+        std::lock_guard<std::mutex> lock(mutex);
+        const long now = ++clock;
+        if (fd >= 0 && (flags & O_CREAT))
+            made[path] = now;
+        if (fd >= 0)
+            folders_[fd] = (flags & O_DIRECTORY) != 0;
+        if (fd >= 0 && !(flags & (O_CREAT | O_DIRECTORY)) && path.size() > 4 && path.substr(path.size() - 4) == ".mp3")
+            originals_[fd] = statOf(path).st_ino;
+        return fd;
+    }
+    int close(int fd) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            folders_.erase(fd);
+            originals_.erase(fd);
+        }
+        return inner().close(fd);
+    }
+    int fsync(int fd) override
+    {
+        long begin;
+        bool fail = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!folders_[fd])
+                return inner().fsync(fd);
+            begin = ++clock;
+            fail = ++folderFlushes_ == 2;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const int r = fail ? (errno = EIO, -1) : inner().fsync(fd);
+        std::lock_guard<std::mutex> lock(mutex);
+        flushes.push_back({begin, ++clock, r == 0});
+        errno = fail ? EIO : errno;
+        return r;
+    }
+    ssize_t pwrite(int fd, const void* buf, std::size_t count, off_t offset) override
+    {
+        wrote(fd);
+        return inner().pwrite(fd, buf, count, offset);
+    }
+    ssize_t copyFileRange(int fdIn, off_t* offIn, int fdOut, off_t* offOut, std::size_t count) override
+    {
+        wrote(fdOut);
+        return inner().copyFileRange(fdIn, offIn, fdOut, offOut, count);
+    }
+    int ftruncate(int fd, off_t length) override
+    {
+        wrote(fd);
+        return inner().ftruncate(fd, length);
+    }
+    ssize_t pread(int fd, void* buf, std::size_t count, off_t offset) override { return inner().pread(fd, buf, count, offset); }
+    int fstat(int fd, struct stat* st) override { return inner().fstat(fd, st); }
+    int fstatvfs(int fd, struct statvfs* st) override { return inner().fstatvfs(fd, st); }
+    int fallocate(int fd, off_t offset, off_t length) override { return inner().fallocate(fd, offset, length); }
+    int futimens(int fd, const struct timespec times[2]) override { return inner().futimens(fd, times); }
+    int unlink(const std::string& path) override { return inner().unlink(path); }
+
+private:
+    static FileSystem& inner() { return FileSystem::posix(); }
+    void wrote(int fd)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto it = originals_.find(fd);
+        if (it != originals_.end())
+            firstWrite.emplace(it->second, ++clock);
+    }
+    std::map<int, bool> folders_;
+    std::map<int, ino_t> originals_;
+    int folderFlushes_ = 0;
+};
+
+TEST_F(SafeRewriteTest, SavesAtOnceShareFlushesOfTheFolderButNoneTouchesItsFileBeforeItsCopyIsNamedOnDisk)
+{
+    Timeline fs;
+    constexpr int kSaves = 12;
+    std::vector<std::string> paths, olds;
+    for (int i = 0; i < kSaves; ++i) {
+        olds.push_back(randomBytes(200000, 40 + i));
+        paths.push_back(makeFile("s" + std::to_string(i) + ".mp3", olds.back()));
+    }
+    const RewritePlan plan = replaceEnds(olds[0].size(), 100, 0, 300, 0);
+    std::vector<RewriteResult> results(kSaves);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = t; i < kSaves; i += 4)
+                results[i] = RewriteFile(fs, paths[i], plan);
+        });
+    for (auto& thread : threads)
+        thread.join();
+    int failed = 0;
+    for (int i = 0; i < kSaves; ++i) {
+        SCOPED_TRACE(paths[i]);
+        const struct stat st = statOf(paths[i]);
+        char name[64];
+        std::snprintf(name, sizeof name, "/%llx-%llx.save", static_cast<unsigned long long>(st.st_dev),
+                      static_cast<unsigned long long>(st.st_ino));
+        if (!results[i].ok) {
+            // Only the failed flush may stop a save, and then its file is as it was.
+            EXPECT_NE(results[i].reason.find("cannot flush the folder"), std::string::npos) << results[i].reason;
+            EXPECT_TRUE(sameBytes(readAll(paths[i]), olds[i]));
+            EXPECT_EQ(fs.firstWrite.count(st.st_ino), 0u);
+            ++failed;
+            continue;
+        }
+        EXPECT_TRUE(sameBytes(readAll(paths[i]), expectedContent(olds[i], plan)));
+        ASSERT_EQ(fs.made.count(journal_ + name), 1u);
+        ASSERT_EQ(fs.firstWrite.count(st.st_ino), 1u);
+        const long made = fs.made[journal_ + name], touched = fs.firstWrite[st.st_ino];
+        EXPECT_TRUE(std::any_of(fs.flushes.begin(), fs.flushes.end(),
+                                [&](const Timeline::Flush& f) { return f.ok && f.begin > made && f.end < touched; }))
+            << "its file was written before a flush of the folder that began after its copy was made had ended";
+    }
+    EXPECT_GE(failed, 1);
+    EXPECT_TRUE(tempFiles().empty());
+}
+
 TEST_F(SafeRewriteTest, ChangeByAnotherProgramBeforeTheRefillIsRefusedAndKept)
 {
     const std::string old = randomBytes(30000, 31);
@@ -986,6 +1126,118 @@ TEST_F(SafeRewriteTest, KilledAtAnyStepTheNextRunFinishesOrUndoesTheSave)
             EXPECT_GT(undone, 3);
         }
     }
+}
+
+TEST_F(SafeRewriteTest, ReusedCopiesWriteEveryFileAndLeaveNothing)
+{
+    const std::vector<std::size_t> sizes = {90000, 20000, 60000};
+    std::vector<std::string> paths, olds;
+    std::vector<struct stat> befores;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        olds.push_back(randomBytes(sizes[i], 50 + static_cast<unsigned>(i)));
+        paths.push_back(makeFile("r" + std::to_string(i) + ".mp3", olds.back()));
+        befores.push_back(statOf(paths.back()));
+    }
+    CopyReuse reuse(FileSystem::posix());
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const RewritePlan plan = replaceEnds(sizes[i], 100, 10, 700, 128);
+        const RewriteResult result = RewriteFile(FileSystem::posix(), paths[i], plan);
+        ASSERT_TRUE(result.ok) << result.reason;
+        expectWritten(Snapshot(paths[i]), befores[i], expectedContent(olds[i], plan));
+        // Kept for the next save, but never as a save to finish.
+        const std::vector<PendingSave> kept = ListPendingSaves(FileSystem::posix());
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_FALSE(ReadPendingSave(FileSystem::posix(), kept[0].copyPath).has_value());
+    }
+    // Another run that meets the file removes the kept copy without a word; the
+    // next save then makes a copy of its own.
+    {
+        RewriteSession other(FileSystem::posix(), paths.back());
+        ASSERT_TRUE(other.isOpen()) << other.error();
+        EXPECT_TRUE(other.notes().empty());
+        EXPECT_TRUE(tempFiles().empty());
+    }
+    const RewritePlan plan = replaceEnds(olds[0].size(), 100, 10, 50, 0);
+    const std::string written = readAll(paths[0]);
+    ASSERT_TRUE(RewriteFile(FileSystem::posix(), paths[0], replaceEnds(written.size(), 700, 128, 50, 0)).ok);
+    EXPECT_EQ(reuse.release(), "");
+    EXPECT_TRUE(tempFiles().empty());
+}
+
+// A save on a reused copy (longer than it needs) killed before call k.
+bool crashOnReusedCopyAt(const std::string& warm, const std::string& path, const RewritePlan& plan, int k, int* calls = nullptr)
+{
+    int pipeFd[2];
+    if (::pipe(pipeFd) != 0)
+        return false;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        CopyReuse reuse(FileSystem::posix());
+        const std::string w = readAll(warm);
+        if (!RewriteFile(FileSystem::posix(), warm, replaceEnds(w.size(), 0, 0, 10, 0)).ok)
+            ::_exit(1);
+        FaultyFileSystem fs;
+        fs.maxTransfer = 8192;
+        fs.beforeCall = [&](const std::string&) {
+            if (fs.calls() + 1 == k)
+                ::_exit(9);
+        };
+        const bool ok = RewriteFile(fs, path, plan).ok;
+        const int n = fs.calls();
+        (void)!::write(pipeFd[1], &n, sizeof n);
+        ::_exit(ok ? 0 : 1);
+    }
+    ::close(pipeFd[1]);
+    int n = 0;
+    if (::read(pipeFd[0], &n, sizeof n) == sizeof n && calls)
+        *calls = n;
+    ::close(pipeFd[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == (k > 0 ? 9 : 0);
+}
+
+TEST_F(SafeRewriteTest, KilledOnAReusedCopyTheNextRunFinishesOrUndoesTheSave)
+{
+    const std::string old = randomBytes(60000, 34);
+    const RewritePlan plan = replaceEnds(old.size(), 500, 128, 900, 300);
+    const std::string expected = expectedContent(old, plan);
+    const std::string warm = makeFile("warm.mp3", randomBytes(150000, 35));
+    int n = 0;
+    ASSERT_TRUE(crashOnReusedCopyAt(warm, makeFile("a.mp3", old), plan, 0, &n));
+    ASSERT_TRUE(sameBytes(readAll(root_ + "/a.mp3"), expected));
+    ASSERT_GT(n, 10);
+    clearTemp(); // the copy kept when that run ended, named after a file now replaced
+    int completed = 0, untouched = 0;
+    for (int k = 1; k <= n; ++k) {
+        SCOPED_TRACE("killed before call " + std::to_string(k) + " of " + std::to_string(n));
+        const std::string path = makeFile("a.mp3", old);
+        const struct stat before = statOf(path);
+        ASSERT_TRUE(crashOnReusedCopyAt(warm, path, plan, k));
+        std::vector<std::string> notes;
+        if (k % 2) {
+            ListFolderMp3s(root_, nullptr, &notes);
+        } else {
+            RewriteSession session(FileSystem::posix(), path);
+            ASSERT_TRUE(session.isOpen()) << session.error();
+            notes = session.notes();
+        }
+        const Snapshot snap(path);
+        ASSERT_TRUE(snap.content == old || snap.content == expected);
+        EXPECT_EQ(snap.st.st_ino, before.st_ino);
+        EXPECT_TRUE(sameTime(snap.st.st_mtim, before.st_mtim));
+        (snap.content == old ? untouched : completed) += 1;
+        // What is left is a spent copy named after one of the two files: the next
+        // run that meets that file removes it.
+        for (const PendingSave& save : ListPendingSaves(FileSystem::posix()))
+            EXPECT_TRUE(save.inode == statOf(warm).st_ino || save.inode == before.st_ino);
+        EXPECT_TRUE(RewriteSession(FileSystem::posix(), warm).isOpen());
+        EXPECT_TRUE(RewriteSession(FileSystem::posix(), path).isOpen());
+        EXPECT_TRUE(tempFiles().empty());
+        clearTemp();
+    }
+    EXPECT_GT(completed, 3);
+    EXPECT_GT(untouched, 3);
 }
 
 TEST_F(SafeRewriteTest, RecoveryLeavesAChangedOrMissingFileAloneAndSaysWhy)
