@@ -503,7 +503,7 @@ public:
     // overwritten, so that running out of space shows while it is intact: the
     // blocks are reserved, or, where the file system cannot reserve, the file is
     // extended with zeros (and cut back to its length and times if that fails).
-    std::string reserve(int fd, const std::string& path, std::uint64_t length, std::uint64_t newLength,
+    std::string reserve(int fd, std::uint64_t length, std::uint64_t newLength,
                         const timespec times[2])
     {
         if (newLength == 0)
@@ -512,13 +512,13 @@ public:
         if (e == 0)
             return {};
         if (e != EOPNOTSUPP && e != ENOSYS && e != EINVAL)
-            return "cannot reserve " + std::to_string(newLength) + " bytes for " + path + ": " + errorText(e);
+            return "cannot reserve " + std::to_string(newLength) + " bytes for it: " + errorText(e);
         if (newLength <= length)
             return {};
         // Counting the free blocks first refuses most hopeless cases without a write.
         struct statvfs vfs{};
         if (fs.fstatvfs(fd, &vfs) != 0)
-            return "cannot read the free space for " + path + ": " + errorText(lastError());
+            return "cannot read the free space for it: " + errorText(lastError());
         const std::uint64_t blockSize = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
         const std::uint64_t blocks = vfs.f_bavail;
         const std::uint64_t available = blockSize != 0 && blocks > std::numeric_limits<std::uint64_t>::max() / blockSize
@@ -526,7 +526,7 @@ public:
                                             : blocks * blockSize;
         const std::uint64_t growth = newLength - length;
         if (growth > available)
-            return "cannot write " + path + ": " + errorText(ENOSPC) + " (" + std::to_string(growth) +
+            return "cannot be written: " + errorText(ENOSPC) + " (" + std::to_string(growth) +
                    " more bytes needed, " + std::to_string(available) + " free)";
         static const char zeros[64 * 1024] = {};
         int err = 0;
@@ -537,7 +537,7 @@ public:
         }
         if (err == 0)
             return {};
-        std::string reason = "cannot write " + path + ": " + errorText(err) + " while making room for " +
+        std::string reason = "cannot be written: " + errorText(err) + " while making room for " +
                              std::to_string(newLength) + " bytes";
         if (fs.ftruncate(fd, static_cast<off_t>(length)) != 0)
             return reason + "; cutting it back to " + std::to_string(length) + " bytes failed too: " +
@@ -549,31 +549,31 @@ public:
     // Copies the new content from the copy into the original, cuts what is left of
     // a longer old file, restores the times and flushes. Overwriting keeps the
     // blocks the file already has: it is never empty on disk.
-    std::string refill(int fd, const std::string& path, int cfd, std::uint64_t offset, std::uint64_t newLength,
+    std::string refill(int fd, int cfd, std::uint64_t offset, std::uint64_t newLength,
                        std::uint64_t oldLength, const timespec times[2], int& timesError)
     {
         timesError = 0;
         if (int e = copyRange(cfd, offset, fd, 0, newLength))
-            return "cannot write " + path + ": " + errorText(e);
+            return "cannot be written: " + errorText(e);
         struct stat st{};
         if (fs.fstat(fd, &st) != 0)
-            return "cannot read the attributes of " + path + " after writing: " + errorText(lastError());
+            return "cannot read its attributes after writing: " + errorText(lastError());
         // Longer than either content: another program appended meanwhile, and
         // cutting the file would lose what it wrote.
         if (static_cast<std::uint64_t>(st.st_size) > std::max(oldLength, newLength))
-            return path + " grew to " + std::to_string(st.st_size) + " bytes while it was being saved: another "
+            return "it grew to " + std::to_string(st.st_size) + " bytes while it was being saved: another "
                    "program wrote to it";
         if (static_cast<std::uint64_t>(st.st_size) > newLength && fs.ftruncate(fd, static_cast<off_t>(newLength)) != 0)
-            return "cannot truncate " + path + ": " + errorText(lastError());
+            return "cannot be truncated: " + errorText(lastError());
         // Before the flush, so that one flush covers the times too.
         if (fs.futimens(fd, times) != 0)
             timesError = lastError();
         if (fs.fsync(fd) != 0)
-            return "cannot flush " + path + ": " + errorText(lastError());
+            return "cannot be flushed: " + errorText(lastError());
         if (fs.fstat(fd, &st) != 0)
-            return "cannot read the attributes of " + path + " after writing: " + errorText(lastError());
+            return "cannot read its attributes after writing: " + errorText(lastError());
         if (static_cast<std::uint64_t>(st.st_size) != newLength)
-            return path + " holds " + std::to_string(st.st_size) + " bytes after writing instead of " +
+            return "it holds " + std::to_string(st.st_size) + " bytes after writing instead of " +
                    std::to_string(newLength);
         return {};
     }
@@ -757,10 +757,10 @@ Recovery recover(FileSystem& fs, const std::string& copyPath, int ownFd, const s
         note = path + ": an interrupted save had finished; its leftover copy was removed";
         return Recovery::Completed;
     }
-    if (std::string error = io.reserve(fd, path, size, record->newLength, record->times); !error.empty())
+    if (std::string error = io.reserve(fd, size, record->newLength, record->times); !error.empty())
         return kept(error);
     int timesError = 0;
-    if (std::string error = io.refill(fd, path, cfd, record->offset, record->newLength, record->oldLength, record->times, timesError);
+    if (std::string error = io.refill(fd, cfd, record->offset, record->newLength, record->oldLength, record->times, timesError);
         !error.empty())
         return kept(error);
     std::string left = io.removeCopy(copyPath, cfd);
@@ -838,17 +838,17 @@ void RewriteSession::Impl::open()
     if (fd < 0 && errno == EPERM)
         fd = fs.open(path, O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        error = "cannot open " + path + " for writing: " + errorText(lastError());
+        error = "cannot be opened for writing: " + errorText(lastError());
         return;
     }
     if (fs.fstat(fd, &read) != 0) {
-        error = "cannot read the attributes of " + path + ": " + errorText(lastError());
+        error = "cannot read its attributes: " + errorText(lastError());
     } else if (!S_ISREG(read.st_mode)) {
-        error = "cannot write " + path + ": not a regular file";
+        error = "cannot be written: not a regular file";
     } else if (fs.clearNonBlocking(fd) != 0) {
-        error = "cannot open " + path + " for writing: " + errorText(lastError());
+        error = "cannot be opened for writing: " + errorText(lastError());
     } else if (lockRetrying(fs, fd, LOCK_EX) != 0) {
-        error = "cannot lock " + path + ": " + errorText(lastError());
+        error = "cannot be locked: " + errorText(lastError());
     } else {
         // An interrupted save of this very file is finished before anything reads it.
         copyPath = JournalFolder() + "/" + copyName(read.st_dev, read.st_ino);
@@ -858,9 +858,9 @@ void RewriteSession::Impl::open()
         if (!note.empty())
             notes.push_back(note);
         if (r == Recovery::Kept)
-            error = "cannot write " + path + ": " + note;
+            error = "cannot be written: " + note;
         else if (fs.fstat(fd, &read) != 0)
-            error = "cannot read the attributes of " + path + ": " + errorText(lastError());
+            error = "cannot read its attributes: " + errorText(lastError());
     }
     if (!error.empty())
         io.closeFd(fd);
@@ -871,16 +871,16 @@ RewriteResult RewriteSession::Impl::run(const RewritePlan& plan)
     if (fd < 0)
         return failed(error);
     if (used)
-        return failed("cannot write " + path + " twice in one session");
+        return failed("cannot be written twice in one session");
     used = true;
     oldLength = static_cast<std::uint64_t>(read.st_size);
     if (plan.audioBegin > plan.audioEnd || plan.audioEnd > oldLength)
-        return failed("cannot write " + path + ": the audio range " + std::to_string(plan.audioBegin) + "-" +
+        return failed("cannot be written: the audio range " + std::to_string(plan.audioBegin) + "-" +
                       std::to_string(plan.audioEnd) + " lies outside its " + std::to_string(oldLength) + " bytes");
     const std::uint64_t limit = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) / 2;
     const std::uint64_t audioLength = plan.audioEnd - plan.audioBegin;
     if (plan.head.size() > limit - audioLength || plan.tail.size() > limit - audioLength - plan.head.size())
-        return failed("cannot write " + path + ": the new content is too large");
+        return failed("cannot be written: the new content is too large");
     newLength = plan.head.size() + audioLength + plan.tail.size();
     times[0] = read.st_atim;
     times[1] = read.st_mtim;
@@ -892,11 +892,11 @@ RewriteResult RewriteSession::Impl::run(const RewritePlan& plan)
     // The last moment to notice another program's change without losing it.
     struct stat now{};
     if (fs.fstat(fd, &now) != 0)
-        return failedBeforeRefill("cannot read the attributes of " + path + ": " + errorText(lastError()));
+        return failedBeforeRefill("cannot read its attributes: " + errorText(lastError()));
     if (!(FileIdentity::of(now) == FileIdentity::of(read)))
-        return failedBeforeRefill(path + " was changed by another program while it was being saved; it was left as "
+        return failedBeforeRefill("it was changed by another program while it was being saved; it was left as "
                                          "that program left it");
-    if (std::string e = io.reserve(fd, path, oldLength, newLength, times); !e.empty()) {
+    if (std::string e = io.reserve(fd, oldLength, newLength, times); !e.empty()) {
         if (e.find("failed too") == std::string::npos)
             return failedBeforeRefill(e + "; the file is unchanged");
         refillStarted = true; // cut back failed: only the copy holds a sound file now
@@ -906,13 +906,13 @@ RewriteResult RewriteSession::Impl::run(const RewritePlan& plan)
     // the copy is complete and on disk with its record, so it is the way back.
     refillStarted = true;
     int timesError = 0;
-    if (std::string e = io.refill(fd, path, cfd, offset, newLength, oldLength, times, timesError); !e.empty()) {
-        if (e = io.refill(fd, path, cfd, offset, newLength, oldLength, times, timesError); !e.empty()) {
+    if (std::string e = io.refill(fd, cfd, offset, newLength, oldLength, times, timesError); !e.empty()) {
+        if (e = io.refill(fd, cfd, offset, newLength, oldLength, times, timesError); !e.empty()) {
             // A reused copy ends where its content does, for whoever reads it by hand.
             if (reused && fs.ftruncate(cfd, static_cast<off_t>(offset + newLength)) == 0)
                 fs.fdatasync(cfd);
             io.closeFd(cfd);
-            RewriteResult result = failed(e + "; " + path + " may be incomplete until the save is finished: its new "
+            RewriteResult result = failed(e + "; it may be incomplete until the save is finished: its new "
                                           "content is kept in " + copyPath + ", and the next run that meets the "
                                           "file (or brindle-cli recover) finishes the save from it");
             result.keptTempPath = copyPath;
@@ -928,7 +928,7 @@ RewriteResult RewriteSession::Impl::run(const RewritePlan& plan)
     }
     std::string leftover = retireCopy();
     if (timesError != 0) {
-        std::string reason = path + " was written but its times could not be restored: " + errorText(timesError);
+        std::string reason = "it was written but its times could not be restored: " + errorText(timesError);
         if (!leftover.empty())
             reason += "; " + leftover;
         return failed(std::move(reason));
@@ -946,11 +946,11 @@ RewriteResult RewriteSession::Impl::abandon() noexcept
         io.closeFd(cfd);
         if (refillStarted && !copyPath.empty()) {
             result.keptTempPath = copyPath;
-            result.reason = "cannot write " + path + ": out of memory; the new content is kept in " + copyPath;
+            result.reason = "cannot be written: out of memory; the new content is kept in " + copyPath;
         } else {
             if (!copyPath.empty())
                 fs.unlink(copyPath);
-            result.reason = "cannot write " + path + ": out of memory";
+            result.reason = "cannot be written: out of memory";
         }
     } catch (...) {
         result.reason.clear();
@@ -980,7 +980,7 @@ std::string RewriteSession::Impl::createCopy()
 {
     const std::string folder = JournalFolder();
     if (int e = makeFolders(fs, folder))
-        return "cannot create the folder " + folder + " for the copy of " + path + ": " + errorText(e);
+        return "cannot create the folder " + folder + " for its copy: " + errorText(e);
     const std::string candidate = folder + "/" + copyName(read.st_dev, read.st_ino);
     while (std::optional<SpareCopies::Spare> spare = SpareCopies::get().take(folder)) {
         // Locked and still linked, the kept copy is where this process left it: only
@@ -1054,7 +1054,7 @@ std::string RewriteSession::Impl::fillCopy(const RewritePlan& plan)
             hash.update(data, n);
             return io.writeAll(cfd, data, n, static_cast<std::uint64_t>(static_cast<std::int64_t>(at) + shift));
         }))
-        return "cannot copy the audio of " + path + " into " + copyPath + ": " + errorText(e);
+        return "cannot copy its audio into " + copyPath + ": " + errorText(e);
     hash.update(plan.tail);
     if (int e = io.writeAll(cfd, plan.tail.data(), plan.tail.size(), offset + plan.head.size() + audioLength))
         return "cannot write the copy " + copyPath + ": " + errorText(e);
@@ -1099,7 +1099,7 @@ RewriteSession::RewriteSession(FileSystem& fs, const std::string& path) : impl_(
         impl_->open();
     } catch (...) {
         impl_->io.closeFd(impl_->fd);
-        impl_->error = "cannot write " + path + ": out of memory";
+        impl_->error = "cannot be written: out of memory";
     }
 }
 
@@ -1156,7 +1156,7 @@ RewriteResult RewriteFile(FileSystem& fs, const std::string& path, const Rewrite
         return session.rewrite(plan);
     } catch (...) {
         RewriteResult result;
-        result.reason = "cannot write " + path + ": out of memory";
+        result.reason = "cannot be written: out of memory";
         return result;
     }
 }
