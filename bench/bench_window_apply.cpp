@@ -156,13 +156,13 @@ int main(int argc, char** argv)
             gapEnd = end;
         }
         if (std::getenv("BRINDLE_BENCH_VERBOSE"))
-            std::printf("  longest gap ends at %.1f ms; writing from %.1f to %.1f ms\n", gapEnd / 1e6, busyFrom / 1e6,
-                        busyTo / 1e6);
+            std::printf("  longest gap ends at %.1f ms; writing from %.1f to %.1f ms\n", static_cast<double>(gapEnd) / 1e6, static_cast<double>(busyFrom) / 1e6,
+                        static_cast<double>(busyTo) / 1e6);
         probe.stop();
         cancel->removeEventFilter(&watch);
-        windowWall.push_back(end / 1e6);
-        writeWall.push_back((busyTo - busyFrom) / 1e6);
-        gaps.push_back(longestGap / 1e6);
+        windowWall.push_back(static_cast<double>(end) / 1e6);
+        writeWall.push_back(static_cast<double>(busyTo - busyFrom) / 1e6);
+        gaps.push_back(static_cast<double>(longestGap) / 1e6);
 
         QStringList cliArgs{QStringLiteral("set"), QStringLiteral("--set"),
                             QStringLiteral("Album=Cli %1").arg(round, 3, 10, QLatin1Char('0')),
@@ -182,8 +182,8 @@ int main(int argc, char** argv)
             wait.exec();
         const qint64 cliEnd = clock.nsecsElapsed();
         probe.stop();
-        cliWall.push_back(cliEnd / 1e6);
-        idleGaps.push_back(std::max(longestGap, cliEnd - last) / 1e6);
+        cliWall.push_back(static_cast<double>(cliEnd) / 1e6);
+        idleGaps.push_back(static_cast<double>(std::max(longestGap, cliEnd - last)) / 1e6);
         if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
             std::fprintf(stderr, "brindle-cli failed: %s\n", process.readAllStandardError().constData());
         std::printf("%5d  %9.1f  (%10.1f)  %14.1f  %14.1f  %14.1f\n", round, windowWall.back(), writeWall.back(),

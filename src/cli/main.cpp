@@ -142,9 +142,26 @@ std::vector<std::string> inputs(const std::vector<std::string>& files, bool forc
 
 int withSkipped(int status, bool skipped) { return status != 0 ? status : (skipped ? 1 : 0); }
 
+int run(int argc, char** argv);
+
 } // namespace
 
 int main(int argc, char** argv)
+{
+    // Out of memory or a failure of the standard library: said, not an abort.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        brindle::cli::Report(std::cerr, e.what());
+    } catch (...) {
+        brindle::cli::Report(std::cerr, "an unexpected error stopped the command");
+    }
+    return 1;
+}
+
+namespace {
+
+int run(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
 
@@ -350,3 +367,5 @@ int main(int argc, char** argv)
     const auto files = inputs(setOptions.files, setOptions.force, skipped);
     return withSkipped(brindle::cli::Set(files, edits, std::cout, std::cerr, setOptions.jobs), skipped);
 }
+
+} // namespace

@@ -6,6 +6,7 @@
 #include "TextCodec.h"
 #include "clsID3.h"
 
+#include <ranges>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -143,8 +144,8 @@ FolderTreeListing ListFolderTreeMp3s(const std::string& root, const SortLocale& 
         std::stable_sort(order.begin(), order.end(),
                          [&](std::size_t a, std::size_t b) { return CompareSortValues(keys[a], keys[b]) < 0; });
         // The stack hands out the first name first.
-        for (auto i = order.rbegin(); i != order.rend(); ++i)
-            stack.push_back(relative.empty() ? children[*i] : relative + "/" + children[*i]);
+        for (std::size_t i : std::views::reverse(order))
+            stack.push_back(relative.empty() ? children[i] : relative + "/" + children[i]);
     }
     return listing;
 }

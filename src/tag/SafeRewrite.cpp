@@ -108,7 +108,7 @@ private:
     void stripe(const char* p)
     {
         for (int i = 0; i < 4; ++i)
-            v_[i] = round(v_[i], read64(p + 8 * i));
+            v_[i] = round(v_[i], read64(p + std::ptrdiff_t{8} * i));
     }
 
     std::uint64_t v_[4] = {kP1 + kP2, kP2, 0, 0 - kP1};
@@ -627,7 +627,7 @@ std::string dropSpare(FileSystem& fs, Io& io, SpareCopies::Spare& spare)
 
 std::optional<Record> readRecord(FileSystem& fs, int cfd)
 {
-    char bytes[2 * kBlock + 8192 * 2];
+    char bytes[std::size_t{2} * kBlock + std::size_t{8192} * 2];
     const ssize_t n = retryInterrupted([&] { return fs.pread(cfd, bytes, sizeof bytes, 0); });
     if (n <= 0)
         return std::nullopt;
@@ -1209,7 +1209,9 @@ std::vector<PendingSave> ListPendingSaves(FileSystem& fs)
         int used = 0;
         if (std::sscanf(name.c_str(), "%llx-%llx%n", &device, &inode, &used) != 2 || name.substr(static_cast<std::size_t>(used)) != kSuffix)
             continue;
-        save.copyPath = folder + "/" + name;
+        save.copyPath = folder;
+        save.copyPath += '/';
+        save.copyPath += name;
         save.device = device;
         save.inode = inode;
         saves.push_back(std::move(save));

@@ -11,6 +11,7 @@
 #include "tag/clsID3.h"
 #include "tools/FileTools.h"
 
+#include <ranges>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -358,8 +359,8 @@ void frmMain::mnuRemove_Click()
         return;
     const bool currentGone = rows.contains(currentRow());
     loadingSelection_ = true;
-    for (auto r = rows.crbegin(); r != rows.crend(); ++r)
-        model_->removeRowAt(*r);
+    for (int r : std::views::reverse(rows))
+        model_->removeRowAt(r);
     loadingSelection_ = false;
     if (currentGone || model_->rowCount() == 0)
         afterRowsRemoved();

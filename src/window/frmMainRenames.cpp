@@ -10,6 +10,7 @@
 #include "platform/FileOps.h"
 #include "tools/FileTools.h"
 
+#include <ranges>
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
@@ -49,9 +50,9 @@ QString frmMain::toolName(int row) const { return NameText(model_->name(row).toS
 void frmMain::recordRenames(const QList<RenameResult>& results)
 {
     undoRenames_.clear();
-    for (auto r = results.crbegin(); r != results.crend(); ++r)
-        if (r->outcome == RenameOutcome::Renamed)
-            undoRenames_.append({r->newName, r->oldName, r->folder});
+    for (const RenameResult& r : std::views::reverse(results))
+        if (r.outcome == RenameOutcome::Renamed)
+            undoRenames_.append({r.newName, r.oldName, r.folder});
     popup_.undoRename->setEnabled(!undoRenames_.isEmpty());
 }
 

@@ -143,7 +143,7 @@ protected:
     // Writes a file with fixed, nanosecond-precise times and returns its path.
     std::string makeFile(const std::string& name, const std::string& content, mode_t mode = 0640)
     {
-        const std::string path = root_ + "/" + name;
+        std::string path = root_ + "/" + name;
         ::unlink(path.c_str()); // a fresh file: truncating one makes ext4 start writing it back
         std::ofstream(path, std::ios::binary) << content;
         ::chmod(path.c_str(), mode);
@@ -870,6 +870,7 @@ TEST_F(SafeRewriteTest, SavesAtOnceShareFlushesOfTheFolderButNoneTouchesItsFileB
     const RewritePlan plan = replaceEnds(olds[0].size(), 100, 0, 300, 0);
     std::vector<RewriteResult> results(kSaves);
     std::vector<std::thread> threads;
+    threads.reserve(4);
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&, t] {
             for (int i = t; i < kSaves; i += 4)
