@@ -38,6 +38,12 @@ else
   echo "lint: $base is not in this clone; checking every source"
   files=("${all[@]}")
 fi
+# A file whose change is layout alone (a reformat) has nothing new for clang-tidy.
+changed=()
+for f in "${files[@]}"; do
+  git diff --quiet -w --ignore-blank-lines "${fork:-$(git hash-object -t tree /dev/null)}" -- "$f" || changed+=("$f")
+done
+files=("${changed[@]}")
 if [ ${#files[@]} -eq 0 ]; then
   echo "lint: no C++ file changed since $base"
   exit $status
