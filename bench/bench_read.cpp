@@ -48,20 +48,41 @@ const std::string& audio()
     return a;
 }
 
-void BM_ReadV22(benchmark::State& s) { static auto p = makeFile("v22.mp3", Tag(2, textFrames(2), 512) + audio()); readFile(s, p); }
-void BM_ReadV23(benchmark::State& s) { static auto p = makeFile("v23.mp3", Tag(3, textFrames(3), 1024) + audio() + Id3v1("t", "a", "b", "2000", "c", 3, 17)); readFile(s, p); }
-void BM_ReadV24(benchmark::State& s) { static auto p = makeFile("v24.mp3", Tag(4, textFrames(4), 256) + XingFrame("Xing", 0x0F, 2500, 1000000) + audio()); readFile(s, p); }
+void BM_ReadV22(benchmark::State& s)
+{
+    static auto p = makeFile("v22.mp3", Tag(2, textFrames(2), 512) + audio());
+    readFile(s, p);
+}
+void BM_ReadV23(benchmark::State& s)
+{
+    static auto p = makeFile("v23.mp3",
+                             Tag(3, textFrames(3), 1024) + audio() + Id3v1("t", "a", "b", "2000", "c", 3, 17));
+    readFile(s, p);
+}
+void BM_ReadV24(benchmark::State& s)
+{
+    static auto p = makeFile("v24.mp3", Tag(4, textFrames(4), 256) + XingFrame("Xing", 0x0F, 2500, 1000000) + audio());
+    readFile(s, p);
+}
 void BM_ReadV23Cover(benchmark::State& s)
 {
-    static auto p = makeFile("cover.mp3", Tag(3, textFrames(3) + Frame(3, "APIC", std::string("\0image/jpeg\0\3\0", 14) + std::string(150000, 'j'))) + audio());
+    static auto p = makeFile(
+        "cover.mp3",
+        Tag(3, textFrames(3) + Frame(3, "APIC", std::string("\0image/jpeg\0\3\0", 14) + std::string(150000, 'j'))) +
+            audio());
     readFile(s, p);
 }
 void BM_ReadId3v1Lyrics3(benchmark::State& s)
 {
-    static auto p = makeFile("v1.mp3", audio() + Lyrics3v2({{"IND", "00"}, {"ETT", std::string(60, 't')}}) + Id3v1("t", "a", "b", "2000", "c", 3, 17));
+    static auto p = makeFile("v1.mp3", audio() + Lyrics3v2({{"IND", "00"}, {"ETT", std::string(60, 't')}}) +
+                                           Id3v1("t", "a", "b", "2000", "c", 3, 17));
     readFile(s, p);
 }
-void BM_ReadNoTag(benchmark::State& s) { static auto p = makeFile("none.mp3", audio()); readFile(s, p); }
+void BM_ReadNoTag(benchmark::State& s)
+{
+    static auto p = makeFile("none.mp3", audio());
+    readFile(s, p);
+}
 
 } // namespace
 

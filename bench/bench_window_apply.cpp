@@ -156,7 +156,8 @@ int main(int argc, char** argv)
             gapEnd = end;
         }
         if (std::getenv("BRINDLE_BENCH_VERBOSE"))
-            std::printf("  longest gap ends at %.1f ms; writing from %.1f to %.1f ms\n", static_cast<double>(gapEnd) / 1e6, static_cast<double>(busyFrom) / 1e6,
+            std::printf("  longest gap ends at %.1f ms; writing from %.1f to %.1f ms\n",
+                        static_cast<double>(gapEnd) / 1e6, static_cast<double>(busyFrom) / 1e6,
                         static_cast<double>(busyTo) / 1e6);
         probe.stop();
         cancel->removeEventFilter(&watch);

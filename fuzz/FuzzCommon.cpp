@@ -105,13 +105,43 @@ std::string KeepScratch(const char* label)
 std::uint64_t TouchAll(const clsID3& t)
 {
     std::uint64_t h = 0xcbf29ce484222325ULL;
-    for (const std::u16string* s :
-         {&t.Comments, &t.Album, &t.BeatsPerMinute, &t.Composer, &t.Genre, &t.Copyright, &t.EncodedBy, &t.Lyricist,
-          &t.Title, &t.InitialKey, &t.Languages, &t.OriginalAlbum, &t.OriginalFileName, &t.OriginalLyricist,
-          &t.OriginalArtist, &t.OriginalReleaseYear, &t.FileOwner, &t.Artist, &t.Band, &t.Conductor,
-          &t.InterpretedBy, &t.DiscNumber, &t.DiscsTotal, &t.Publisher, &t.TrackNumber, &t.TracksTotal,
-          &t.InternetRadioStationName, &t.InternetRadioStationOwner, &t.ISRC, &t.Year, &t.Lyrics, &t.CopyrightInfo,
-          &t.AudioURL, &t.AudioSourceURL, &t.InternetRadioURL, &t.PaymentURL, &t.PublisherURL})
+    for (const std::u16string* s : {&t.Comments,
+                                    &t.Album,
+                                    &t.BeatsPerMinute,
+                                    &t.Composer,
+                                    &t.Genre,
+                                    &t.Copyright,
+                                    &t.EncodedBy,
+                                    &t.Lyricist,
+                                    &t.Title,
+                                    &t.InitialKey,
+                                    &t.Languages,
+                                    &t.OriginalAlbum,
+                                    &t.OriginalFileName,
+                                    &t.OriginalLyricist,
+                                    &t.OriginalArtist,
+                                    &t.OriginalReleaseYear,
+                                    &t.FileOwner,
+                                    &t.Artist,
+                                    &t.Band,
+                                    &t.Conductor,
+                                    &t.InterpretedBy,
+                                    &t.DiscNumber,
+                                    &t.DiscsTotal,
+                                    &t.Publisher,
+                                    &t.TrackNumber,
+                                    &t.TracksTotal,
+                                    &t.InternetRadioStationName,
+                                    &t.InternetRadioStationOwner,
+                                    &t.ISRC,
+                                    &t.Year,
+                                    &t.Lyrics,
+                                    &t.CopyrightInfo,
+                                    &t.AudioURL,
+                                    &t.AudioSourceURL,
+                                    &t.InternetRadioURL,
+                                    &t.PaymentURL,
+                                    &t.PublisherURL})
         h = mixText(h, *s);
     h = mix(h, static_cast<std::uint32_t>(t.GenreID));
     h = mixText(h, clsID3::GenreName(t.GenreID));

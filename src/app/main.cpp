@@ -40,7 +40,8 @@ void describe(QCommandLineParser& parser)
     parser.setApplicationDescription(QStringLiteral("Edit the tags of the MP3 files in a folder."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Folder to list instead of the last one used."),
+    parser.addPositionalArgument(QStringLiteral("folder"),
+                                 QStringLiteral("Folder to list instead of the last one used."),
                                  QStringLiteral("[FOLDER]"));
 }
 

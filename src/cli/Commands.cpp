@@ -136,8 +136,7 @@ void printPlain(const clsID3& tag, std::ostream& out)
     }
     out << "Audio: " << versions[tag.MPEGVersion() & 3] << " " << layers[tag.Layer() & 3] << ", "
         << tag.SamplingRateFrequency() << " Hz, " << modes[tag.ChannelMode() & 3] << ", "
-        << utf8(FormatBitRate(tag.BitRate(), tag.Encoding())) << ", " << utf8(FormatPlayingTime(tag.Length()))
-        << "\n";
+        << utf8(FormatBitRate(tag.BitRate(), tag.Encoding())) << ", " << utf8(FormatPlayingTime(tag.Length())) << "\n";
 }
 
 bool readable(const clsID3& tag, const std::string& file, std::ostream& err)
@@ -176,11 +175,11 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
 {
     // Without blocking, and only a regular file: a FIFO must not hang the command.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat st{};
+    struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         error = fd < 0 || st.st_mode == 0 ? std::strerror(errno)
-                : S_ISDIR(st.st_mode)       ? std::strerror(EISDIR)
-                                            : "not a regular file";
+                : S_ISDIR(st.st_mode)     ? std::strerror(EISDIR)
+                                          : "not a regular file";
         if (fd >= 0)
             ::close(fd);
         return false;
@@ -544,8 +543,7 @@ std::string applyEdit(clsID3& tag, const Edit& e)
             std::lock_guard<std::mutex> lock(pictureMutex);
             std::string entry, error;
             ExtrasModule* extras = ExtrasModule::get(error);
-            if (!extras ||
-                !extras->buildEntry(e.imagePath, e.image, e.pictureType, tag.ID3RevisionV2(), entry, error))
+            if (!extras || !extras->buildEntry(e.imagePath, e.image, e.pictureType, tag.ID3RevisionV2(), entry, error))
                 return shown(e.imagePath) + ": " + error + "; the file is left as it was";
             tag.AttachedPictures->Add(std::move(entry), std::nullopt, std::nullopt, true);
         } else {

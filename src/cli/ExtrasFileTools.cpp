@@ -19,8 +19,8 @@
 namespace {
 
 using namespace brindle;
-using brindle::cli::Printable;
 using brindle::cli::DryRunCanWrite;
+using brindle::cli::Printable;
 using brindle::cli::ReportFile;
 using brindle::cli::RunRenameBatch;
 
@@ -113,8 +113,8 @@ int RunRenameBatch(const std::vector<std::string>& files, bool dryRun, std::ostr
 
     for (const FolderPlan& f : folders) {
         const QString folder = text(f.folder);
-        const QList<RenameResult> results =
-            dryRun ? PreviewRenameInFolder(folder, f.plan) : RenameInFolder(folder, f.plan);
+        const QList<RenameResult> results = dryRun ? PreviewRenameInFolder(folder, f.plan)
+                                                   : RenameInFolder(folder, f.plan);
         const std::string prefix = f.folder == "." ? std::string() : f.folder + "/";
         for (const RenameResult& r : results) {
             if (r.outcome == RenameOutcome::Renamed)
@@ -130,9 +130,10 @@ int RunRenameBatch(const std::vector<std::string>& files, bool dryRun, std::ostr
 
 } // namespace brindle::cli
 
-extern "C" __attribute__((visibility("default"))) int
-brindle_cli_file_tool(const std::string* tool, const std::vector<std::string>* files, bool dryRun, std::ostream* out,
-                      std::ostream* err)
+extern "C" __attribute__((visibility("default"))) int brindle_cli_file_tool(const std::string* tool,
+                                                                            const std::vector<std::string>* files,
+                                                                            bool dryRun, std::ostream* out,
+                                                                            std::ostream* err)
 {
     if (*tool == "title-from-filename")
         return titleFromFileName(*files, dryRun, *out, *err);

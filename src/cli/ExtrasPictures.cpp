@@ -28,9 +28,10 @@ brindle_cli_build_picture_entry(const std::string* imagePath, const std::string*
     return 0;
 }
 
-extern "C" __attribute__((visibility("default"))) int
-brindle_cli_describe_picture_entry(const std::string* entry, int revision, int index, std::string* fileName,
-                                   std::string* image)
+extern "C" __attribute__((visibility("default"))) int brindle_cli_describe_picture_entry(const std::string* entry,
+                                                                                         int revision, int index,
+                                                                                         std::string* fileName,
+                                                                                         std::string* image)
 {
     using namespace brindle;
     auto parsed = APicDecoder::ParsePictureEntry(*entry, revision);

@@ -21,7 +21,7 @@ void RecoverBeforeUse(const std::vector<std::string>& files, std::ostream& err)
         return;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> met;
     for (const std::string& file : files) {
-        struct stat st{};
+        struct stat st {};
         if (::stat(file.c_str(), &st) == 0)
             met.emplace_back(st.st_dev, st.st_ino);
     }

@@ -127,8 +127,8 @@ bool badCommand(const CLI::App& app, int argc, char** argv)
             return false;
         names += (names.empty() ? "" : ", ") + sub->get_name();
     }
-    const std::string what =
-        first.empty() ? "a command is needed" : "unknown command \"" + brindle::cli::Printable(first) + "\"";
+    const std::string what = first.empty() ? "a command is needed"
+                                           : "unknown command \"" + brindle::cli::Printable(first) + "\"";
     std::cerr << "brindle-cli: " << what << "\nThe commands are: " << names
               << "\nRun \"brindle-cli --help\" or \"brindle-cli COMMAND --help\" for more.\n";
     return true;
@@ -201,7 +201,8 @@ int run(int argc, char** argv)
     std::string artFile, artFolder;
     auto* art = app.add_subcommand("art", "Write the pictures of FILE into a folder.");
     art->add_option("FILE", artFile, "MP3 file to read")->required();
-    art->add_option("--extract", artFolder, "DIR: write each picture as NN-<picture type>.<ext>, never replacing a file")
+    art->add_option("--extract", artFolder,
+                    "DIR: write each picture as NN-<picture type>.<ext>, never replacing a file")
         ->required();
 
     // File-name tools: the same code as the window's, with --dry-run to look first.
@@ -213,11 +214,12 @@ int run(int argc, char** argv)
         bool dryRun = false;
     };
     std::vector<FileTool> fileTools;
-    for (auto [name, help] : {std::pair{"rename", "Rename each FILE after its title or by a pattern."},
-                              {"title-from-filename", "Write each FILE's name, without its extension, into its title."},
-                              {"clean-names", "Clean the names of the FILEs: blanks, underscores, %20 and letter case."},
-                              {"number-files", "Number the FILEs in the order given: \"01 - \", \"02 - \", ..."},
-                              {"remove-leading-numbers", "Remove leading track numbers from the names of the FILEs."}})
+    for (auto [name, help] :
+         {std::pair{"rename", "Rename each FILE after its title or by a pattern."},
+          {"title-from-filename", "Write each FILE's name, without its extension, into its title."},
+          {"clean-names", "Clean the names of the FILEs: blanks, underscores, %20 and letter case."},
+          {"number-files", "Number the FILEs in the order given: \"01 - \", \"02 - \", ..."},
+          {"remove-leading-numbers", "Remove leading track numbers from the names of the FILEs."}})
         fileTools.push_back(FileTool{name, help, nullptr, {}, false});
     bool fromTitle = false;
     std::string renamePattern, replacement = "-";
@@ -282,10 +284,10 @@ int run(int argc, char** argv)
     if (*recover)
         return brindle::cli::Recover(recoverFolder, std::cout, std::cerr);
     // Interrupted saves of the files a command meets are dealt with before it reads them.
-    std::vector<std::string> met = *show              ? showFiles
+    std::vector<std::string> met = *show                 ? showFiles
                                    : *setOptions.command ? setOptions.files
-                                   : *strip.command     ? strip.files
-                                                        : std::vector<std::string>{};
+                                   : *strip.command      ? strip.files
+                                                         : std::vector<std::string>{};
     if (*art)
         met.push_back(artFile);
     for (const auto& tool : fileTools)

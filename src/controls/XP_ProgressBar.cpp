@@ -10,7 +10,7 @@ namespace brindle {
 
 namespace {
 
-constexpr int kBarStart = 3; // the fill grid starts this far in from the frame side
+constexpr int kBarStart = 3;   // the fill grid starts this far in from the frame side
 constexpr int kBlockPitch = 8; // 6 pixels of block, 2 of gap
 const QColor kFrameColor(0x68, 0x68, 0x68);
 const QColor kInnerEdgeColor(0xEF, 0xEF, 0xEF);
@@ -19,8 +19,7 @@ int lerp(int from, int to, int i, int n) { return n == 0 ? from : from + (to - f
 
 QColor lerpColor(const QColor& a, const QColor& b, int i, int n)
 {
-    return QColor(lerp(a.red(), b.red(), i, n), lerp(a.green(), b.green(), i, n),
-                  lerp(a.blue(), b.blue(), i, n));
+    return QColor(lerp(a.red(), b.red(), i, n), lerp(a.green(), b.green(), i, n), lerp(a.blue(), b.blue(), i, n));
 }
 
 // One-pixel lines from `from` to `to`, n + 1 of them for an extent of n pixels.
@@ -42,29 +41,29 @@ void gradientColumns(QPainter& p, int x0, int x1, int y0, int y1, const QColor& 
 QColor paletteColor(int index, const QPalette& pal)
 {
     switch (index) {
-    case 0: return pal.color(QPalette::Button); // scroll bar
-    case 1: return pal.color(QPalette::Dark); // desktop
-    case 2: return pal.color(QPalette::Highlight); // active caption
-    case 3: return pal.color(QPalette::Mid); // inactive caption
-    case 4: return pal.color(QPalette::Window); // menu
-    case 5: return pal.color(QPalette::Base); // window background
-    case 6: return pal.color(QPalette::Shadow); // window frame
-    case 7: return pal.color(QPalette::WindowText); // menu text
-    case 8: return pal.color(QPalette::Text); // window text
+    case 0: return pal.color(QPalette::Button);          // scroll bar
+    case 1: return pal.color(QPalette::Dark);            // desktop
+    case 2: return pal.color(QPalette::Highlight);       // active caption
+    case 3: return pal.color(QPalette::Mid);             // inactive caption
+    case 4: return pal.color(QPalette::Window);          // menu
+    case 5: return pal.color(QPalette::Base);            // window background
+    case 6: return pal.color(QPalette::Shadow);          // window frame
+    case 7: return pal.color(QPalette::WindowText);      // menu text
+    case 8: return pal.color(QPalette::Text);            // window text
     case 9: return pal.color(QPalette::HighlightedText); // caption text
     case 10:
     case 11: return pal.color(QPalette::Window); // borders
-    case 12: return pal.color(QPalette::Dark); // application workspace
+    case 12: return pal.color(QPalette::Dark);   // application workspace
     case 13: return pal.color(QPalette::Highlight);
     case 14: return pal.color(QPalette::HighlightedText);
-    case 15: return pal.color(QPalette::Button); // button face
-    case 16: return pal.color(QPalette::Dark); // button shadow
+    case 15: return pal.color(QPalette::Button);                   // button face
+    case 16: return pal.color(QPalette::Dark);                     // button shadow
     case 17: return pal.color(QPalette::Disabled, QPalette::Text); // grey text
     case 18: return pal.color(QPalette::ButtonText);
     case 19: return pal.color(QPalette::Disabled, QPalette::WindowText); // inactive caption text
-    case 20: return pal.color(QPalette::Light); // button highlight
-    case 21: return pal.color(QPalette::Shadow); // 3-D dark shadow
-    case 22: return pal.color(QPalette::Midlight); // 3-D light
+    case 20: return pal.color(QPalette::Light);                          // button highlight
+    case 21: return pal.color(QPalette::Shadow);                         // 3-D dark shadow
+    case 22: return pal.color(QPalette::Midlight);                       // 3-D light
     case 23: return pal.color(QPalette::ToolTipText);
     case 24: return pal.color(QPalette::ToolTipBase);
     default: return pal.color(QPalette::Highlight);
@@ -73,8 +72,7 @@ QColor paletteColor(int index, const QPalette& pal)
 
 } // namespace
 
-XP_ProgressBar::XP_ProgressBar(QWidget* parent)
-    : QWidget(parent)
+XP_ProgressBar::XP_ProgressBar(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     QFont f(QStringLiteral("Tahoma"));
@@ -257,9 +255,9 @@ void XP_ProgressBar::drawFrame(QPainter& p, int w, int h) const
     p.setBrush(Qt::NoBrush);
     p.drawRect(0, 0, w - 1, h - 1);
     const QPoint corners[] = {
-        {0, 0}, {0, 1}, {0, 2}, {1, 0}, {1, 1}, {2, 0}, {2, 2},
-        {0, h - 1}, {1, h - 1}, {2, h - 1}, {0, h - 3}, {0, h - 2}, {1, h - 2},
-        {w - 1, 0}, {w - 1, 1}, {w - 1, 2}, {w - 2, 2}, {w - 2, 1},
+        {0, 0},         {0, 1},         {0, 2},         {1, 0},         {1, 1},         {2, 0},
+        {2, 2},         {0, h - 1},     {1, h - 1},     {2, h - 1},     {0, h - 3},     {0, h - 2},
+        {1, h - 2},     {w - 1, 0},     {w - 1, 1},     {w - 1, 2},     {w - 2, 2},     {w - 2, 1},
         {w - 1, h - 1}, {w - 1, h - 2}, {w - 1, h - 3}, {w - 2, h - 2}, {w - 2, h - 1}, {w - 3, h - 1},
     };
     p.setPen(Qt::white);

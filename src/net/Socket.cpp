@@ -29,15 +29,18 @@ using Kind = SocketValue::Kind;
 // Largest payload of one IPv4 UDP datagram.
 constexpr int kMaxDatagram = 65507;
 
-bool parseDotted(const QString& text, std::uint32_t& addressNetOrder) {
+bool parseDotted(const QString& text, std::uint32_t& addressNetOrder)
+{
     in_addr a{};
     const QByteArray latin = text.trimmed().toLatin1();
-    if (latin.isEmpty() || ::inet_pton(AF_INET, latin.constData(), &a) != 1) return false;
+    if (latin.isEmpty() || ::inet_pton(AF_INET, latin.constData(), &a) != 1)
+        return false;
     addressNetOrder = a.s_addr;
     return true;
 }
 
-QString dotted(std::uint32_t addressNetOrder) {
+QString dotted(std::uint32_t addressNetOrder)
+{
     char buf[INET_ADDRSTRLEN] = {};
     in_addr a{};
     a.s_addr = addressNetOrder;
@@ -46,7 +49,8 @@ QString dotted(std::uint32_t addressNetOrder) {
 }
 
 // A port argument: numeric (else 40018) and within [low, 65535] (else 40014).
-int checkedPort(const SocketValue& v, int low, const QString& source) {
+int checkedPort(const SocketValue& v, int low, const QString& source)
+{
     double d = 0;
     if (!v.isNumeric(&d))
         throw SocketException(modSocket::sckUnsupported, modSocket::ErrorText(modSocket::sckUnsupported), source);
@@ -59,7 +63,8 @@ int checkedPort(const SocketValue& v, int low, const QString& source) {
 
 Socket::Socket(QObject* parent) : SocketEvents(parent) { modSocket::AddInstance(); }
 
-Socket::~Socket() {
+Socket::~Socket()
+{
     cancelLookup();
     if (handle_ >= 0) {
         modSocket::UnregisterSocket(handle_);
@@ -69,76 +74,97 @@ Socket::~Socket() {
     modSocket::RemoveInstance();
 }
 
-void Socket::raise(int number, const QString& source) const {
+void Socket::raise(int number, const QString& source) const
+{
     throw SocketException(number, modSocket::ErrorText(number), source);
 }
 
 // ---------------------------------------------------------------- properties
 
-void Socket::SetRemotePort(int port) {
+void Socket::SetRemotePort(int port)
+{
     const QString src = QStringLiteral("Socket.RemotePort");
-    if (protocol_ == sckTCPProtocol && state_ != sckClosed) raise(modSocket::sckInvalidOp, src);
-    if (port < 0 || port > 65535) raise(modSocket::sckInvalidArg, src);
+    if (protocol_ == sckTCPProtocol && state_ != sckClosed)
+        raise(modSocket::sckInvalidOp, src);
+    if (port < 0 || port > 65535)
+        raise(modSocket::sckInvalidArg, src);
     remotePort_ = port;
 }
 
-void Socket::SetRemoteHost(const QString& host) {
+void Socket::SetRemoteHost(const QString& host)
+{
     if (protocol_ == sckTCPProtocol && state_ != sckClosed)
         raise(modSocket::sckInvalidOp, QStringLiteral("Socket.RemoteHost"));
     remoteHost_ = host;
 }
 
-void Socket::SetLocalPort(int port) {
+void Socket::SetLocalPort(int port)
+{
     const QString src = QStringLiteral("Socket.LocalPort");
-    if (state_ != sckClosed) raise(modSocket::sckInvalidOp, src);
-    if (port < 0 || port > 65535) raise(modSocket::sckInvalidArg, src);
+    if (state_ != sckClosed)
+        raise(modSocket::sckInvalidOp, src);
+    if (port < 0 || port > 65535)
+        raise(modSocket::sckInvalidArg, src);
     localPort_ = port;
 }
 
-void Socket::SetProtocol(int protocol) {
+void Socket::SetProtocol(int protocol)
+{
     const QString src = QStringLiteral("Socket.Protocol");
-    if (state_ != sckClosed) raise(modSocket::sckInvalidOp, src);
-    if (protocol != sckTCPProtocol && protocol != sckUDPProtocol) raise(modSocket::sckInvalidArg, src);
+    if (state_ != sckClosed)
+        raise(modSocket::sckInvalidOp, src);
+    if (protocol != sckTCPProtocol && protocol != sckUDPProtocol)
+        raise(modSocket::sckInvalidArg, src);
     protocol_ = protocol;
 }
 
 QString Socket::LocalHostName() { return QHostInfo::localHostName(); }
 
-QString Socket::LocalIP() {
+QString Socket::LocalIP()
+{
     QString loopback;
     QString found;
     ifaddrs* list = nullptr;
     if (::getifaddrs(&list) == 0) {
         for (ifaddrs* i = list; i && found.isEmpty(); i = i->ifa_next) {
-            if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_UP)) continue;
+            if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_UP))
+                continue;
             const auto* in = reinterpret_cast<const sockaddr_in*>(i->ifa_addr);
             if (i->ifa_flags & IFF_LOOPBACK) {
-                if (loopback.isEmpty()) loopback = dotted(in->sin_addr.s_addr);
+                if (loopback.isEmpty())
+                    loopback = dotted(in->sin_addr.s_addr);
             } else {
                 found = dotted(in->sin_addr.s_addr);
             }
         }
         ::freeifaddrs(list);
     }
-    if (!found.isEmpty()) return found;
+    if (!found.isEmpty())
+        return found;
     return loopback.isEmpty() ? QStringLiteral("127.0.0.1") : loopback;
 }
 
-qint64 Socket::BytesReceived() const {
-    if (protocol_ == sckUDPProtocol) return state_ == sckOpen ? pendingDatagramSize() : 0;
+qint64 Socket::BytesReceived() const
+{
+    if (protocol_ == sckUDPProtocol)
+        return state_ == sckOpen ? pendingDatagramSize() : 0;
     return recvBuffer_.size();
 }
 
-qint64 Socket::pendingDatagramSize() const {
-    if (handle_ < 0) return 0;
+qint64 Socket::pendingDatagramSize() const
+{
+    if (handle_ < 0)
+        return 0;
     const ssize_t n = ::recv(handle_, nullptr, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
     return n > 0 ? n : 0;
 }
 
 // ---------------------------------------------------------------- the handle
 
-bool Socket::createSocket(const QString& source) {
-    if (handle_ >= 0) return true;
+bool Socket::createSocket(const QString& source)
+{
+    if (handle_ >= 0)
+        return true;
     const int type = protocol_ == sckUDPProtocol ? SOCK_DGRAM : SOCK_STREAM;
     const int fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
@@ -163,7 +189,8 @@ bool Socket::createSocket(const QString& source) {
     return true;
 }
 
-void Socket::readSizes() {
+void Socket::readSizes()
+{
     if (protocol_ == sckUDPProtocol) {
         receiveSize_ = kMaxDatagram;
         sendChunkSize_ = kMaxDatagram;
@@ -184,14 +211,16 @@ void Socket::readSizes() {
     sendChunkSize_ = snd > 0 ? snd : 8192;
 }
 
-void Socket::bindHandle(const QString& source) {
+void Socket::bindHandle(const QString& source)
+{
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(static_cast<std::uint16_t>(localPort_));
     sa.sin_addr.s_addr = htonl(INADDR_ANY);
     if (!bindAddress_.isEmpty()) {
         std::uint32_t a = 0;
-        if (!parseDotted(bindAddress_, a)) raise(modSocket::sckInvalidArg, source);
+        if (!parseDotted(bindAddress_, a))
+            raise(modSocket::sckInvalidArg, source);
         sa.sin_addr.s_addr = a;
     }
     int rc = ::bind(handle_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
@@ -215,13 +244,16 @@ void Socket::bindHandle(const QString& source) {
         boundPort_ = ntohs(bound.sin_port);
 }
 
-void Socket::setReuseAddress(bool on) {
+void Socket::setReuseAddress(bool on)
+{
     const int value = on ? 1 : 0;
     ::setsockopt(handle_, SOL_SOCKET, SO_REUSEADDR, &value, sizeof value);
 }
 
-void Socket::destroySocket(bool raiseFailure) {
-    if (handle_ < 0) return;
+void Socket::destroySocket(bool raiseFailure)
+{
+    if (handle_ < 0)
+        return;
     cancelLookup();
     const int fd = handle_;
     modSocket::UnregisterSocket(fd);
@@ -247,32 +279,37 @@ void Socket::destroySocket(bool raiseFailure) {
     state_ = sckClosed;
 }
 
-void Socket::cancelLookup() {
-    if (lookupId_ < 0) return;
+void Socket::cancelLookup()
+{
+    if (lookupId_ < 0)
+        return;
     QHostInfo::abortHostLookup(lookupId_);
     // A reply already on its way is matched against the id and dropped.
     lookupId_ = -1;
 }
 
-void Socket::updateNotifications() {
-    if (handle_ < 0) return;
+void Socket::updateNotifications()
+{
+    if (handle_ < 0)
+        return;
     const bool tcp = protocol_ == sckTCPProtocol;
-    const bool read = state_ == sckListening || (tcp && state_ == sckConnected) ||
-                      (!tcp && state_ == sckOpen);
+    const bool read = state_ == sckListening || (tcp && state_ == sckConnected) || (!tcp && state_ == sckOpen);
     // After the peer half-closes, what is still queued goes out all the same.
     const bool write = state_ == sckConnecting ||
-                       (tcp && (state_ == sckConnected || state_ == sckClosing) &&
-                        sendOffset_ < sendBuffer_.size());
+                       (tcp && (state_ == sckConnected || state_ == sckClosing) && sendOffset_ < sendBuffer_.size());
     modSocket::WatchSocket(handle_, read, write);
 }
 
-void Socket::raiseError(int number, const QString& description, const QString& source) {
+void Socket::raiseError(int number, const QString& description, const QString& source)
+{
     bool cancelDisplay = true;
     emit Error(number, description, 0, source, QString(), 0, cancelDisplay);
-    if (!cancelDisplay) modSocket::ShowMessage(description, source);
+    if (!cancelDisplay)
+        modSocket::ShowMessage(description, source);
 }
 
-void Socket::failWithEvent(int number, const QString& source) {
+void Socket::failWithEvent(int number, const QString& source)
+{
     state_ = sckError;
     updateNotifications();
     raiseError(number, modSocket::GetErrorDescription(number), source);
@@ -280,7 +317,8 @@ void Socket::failWithEvent(int number, const QString& source) {
 
 // ---------------------------------------------------------------- notifications
 
-void Socket::WndProc(int handle, modSocket::Notify kind, int errorCode) {
+void Socket::WndProc(int handle, modSocket::Notify kind, int errorCode)
+{
     QPointer<Socket> alive(this);
     try {
         notified(handle, kind, errorCode);
@@ -289,7 +327,8 @@ void Socket::WndProc(int handle, modSocket::Notify kind, int errorCode) {
     }
 }
 
-void Socket::contain(const QPointer<Socket>& alive, const std::exception_ptr& failure) {
+void Socket::contain(const QPointer<Socket>& alive, const std::exception_ptr& failure)
+{
     int number = 0;
     QString description;
     QString source = QStringLiteral("Socket.WndProc");
@@ -319,28 +358,36 @@ void Socket::contain(const QPointer<Socket>& alive, const std::exception_ptr& fa
     }
 }
 
-void Socket::notified(int handle, modSocket::Notify kind, int errorCode) {
-    if (handle != handle_) return;
+void Socket::notified(int handle, modSocket::Notify kind, int errorCode)
+{
+    if (handle != handle_)
+        return;
     using modSocket::Notify;
     if (errorCode != 0) {
         QString source = QStringLiteral("Socket.WndProc");
-        if (kind == Notify::Connect) source = QStringLiteral("Socket.Connect");
-        else if (kind == Notify::Write) source = QStringLiteral("Socket.SendData");
+        if (kind == Notify::Connect)
+            source = QStringLiteral("Socket.Connect");
+        else if (kind == Notify::Write)
+            source = QStringLiteral("Socket.SendData");
         failWithEvent(errorCode, source);
         return;
     }
     switch (kind) {
     case Notify::Read:
-        if (protocol_ == sckTCPProtocol && state_ == sckConnected) receiveTcp();
-        else if (protocol_ == sckUDPProtocol && state_ == sckOpen) receiveUdp();
+        if (protocol_ == sckTCPProtocol && state_ == sckConnected)
+            receiveTcp();
+        else if (protocol_ == sckUDPProtocol && state_ == sckOpen)
+            receiveUdp();
         break;
     case Notify::Write:
         if ((state_ == sckConnected || state_ == sckClosing) && sendOffset_ < sendBuffer_.size())
             sendBuffered();
-        else updateNotifications();
+        else
+            updateNotifications();
         break;
     case Notify::Accept:
-        if (state_ == sckListening) acceptConnection();
+        if (state_ == sckListening)
+            acceptConnection();
         break;
     case Notify::Connect:
         if (state_ == sckConnecting) {
@@ -360,7 +407,8 @@ void Socket::notified(int handle, modSocket::Notify kind, int errorCode) {
     }
 }
 
-void Socket::receiveTcp() {
+void Socket::receiveTcp()
+{
     QByteArray chunk(receiveSize_ > 0 ? receiveSize_ : 8192, Qt::Uninitialized);
     ssize_t n;
     do {
@@ -376,7 +424,8 @@ void Socket::receiveTcp() {
     }
 }
 
-void Socket::receiveUdp() {
+void Socket::receiveUdp()
+{
     const int fd = handle_;
     sockaddr_in from{};
     socklen_t fromLen = sizeof from;
@@ -392,7 +441,8 @@ void Socket::receiveUdp() {
         return;
     }
     datagramTaken_ = false;
-    if (size > 0) takeSender(from);
+    if (size > 0)
+        takeSender(from);
     QPointer<Socket> alive(this);
     // What the handler left unread is dropped, so the next datagram gets its own
     // event, also when the handler threw.
@@ -403,7 +453,8 @@ void Socket::receiveUdp() {
         }
     };
     try {
-        if (size > 0) emit DataArrival(size);
+        if (size > 0)
+            emit DataArrival(size);
     } catch (...) {
         dropUnread();
         throw;
@@ -411,14 +462,17 @@ void Socket::receiveUdp() {
     dropUnread();
 }
 
-void Socket::takeSender(const sockaddr_in& from) {
+void Socket::takeSender(const sockaddr_in& from)
+{
     // The sender's end, so that a reply can go back where the datagram came from.
-    if (from.sin_family != AF_INET) return;
+    if (from.sin_family != AF_INET)
+        return;
     remoteHostIP_ = dotted(from.sin_addr.s_addr);
     remotePort_ = ntohs(from.sin_port);
 }
 
-void Socket::acceptConnection() {
+void Socket::acceptConnection()
+{
     sockaddr_in peer{};
     socklen_t len = sizeof peer;
     const int fd = ::accept4(handle_, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -459,10 +513,12 @@ void Socket::acceptConnection() {
         unclaimed->destroySocket(false);
         delete unclaimed;
     }
-    if (failure) std::rethrow_exception(failure);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
-void Socket::adoptAccepted(int fd) {
+void Socket::adoptAccepted(int fd)
+{
     handle_ = fd;
     protocol_ = sckTCPProtocol;
     acceptedPending_ = true;
@@ -477,41 +533,52 @@ void Socket::adoptAccepted(int fd) {
     updateNotifications();
 }
 
-void Socket::readEnds() {
+void Socket::readEnds()
+{
     sockaddr_in a{};
     socklen_t len = sizeof a;
-    if (::getsockname(handle_, reinterpret_cast<sockaddr*>(&a), &len) == 0) boundPort_ = ntohs(a.sin_port);
+    if (::getsockname(handle_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        boundPort_ = ntohs(a.sin_port);
     len = sizeof a;
     if (protocol_ == sckTCPProtocol && ::getpeername(handle_, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
         remoteHostIP_ = dotted(a.sin_addr.s_addr);
         remotePort_ = ntohs(a.sin_port);
-        if (remoteHost_.isEmpty()) remoteHost_ = remoteHostIP_;
+        if (remoteHost_.isEmpty())
+            remoteHost_ = remoteHostIP_;
     }
 }
 
 // ---------------------------------------------------------------- methods
 
-void Socket::CloseSck() {
+void Socket::CloseSck()
+{
     if (handle_ < 0) {
         // A failed socket creation leaves the error state without a handle; closing
         // is the way back to a usable object.
-        if (state_ == sckError) state_ = sckClosed;
+        if (state_ == sckError)
+            state_ = sckClosed;
         return;
     }
     state_ = sckClosing;
     destroySocket(true);
 }
 
-void Socket::Connect(const std::optional<QString>& remoteHost, const std::optional<SocketValue>& remotePort) {
+void Socket::Connect(const std::optional<QString>& remoteHost, const std::optional<SocketValue>& remotePort)
+{
     const QString src = QStringLiteral("Socket.Connect");
-    if (state_ != sckClosed) raise(modSocket::sckInvalidOp, src);
+    if (state_ != sckClosed)
+        raise(modSocket::sckInvalidOp, src);
     int port = remotePort_;
-    if (remotePort) port = checkedPort(*remotePort, 1, src);
-    if (protocol_ == sckTCPProtocol && (port < 1 || port > 65535)) raise(modSocket::sckInvalidArg, src);
-    if (remoteHost) remoteHost_ = *remoteHost;
+    if (remotePort)
+        port = checkedPort(*remotePort, 1, src);
+    if (protocol_ == sckTCPProtocol && (port < 1 || port > 65535))
+        raise(modSocket::sckInvalidArg, src);
+    if (remoteHost)
+        remoteHost_ = *remoteHost;
     remotePort_ = port;
 
-    if (!createSocket(src)) return;
+    if (!createSocket(src))
+        return;
     try {
         bindHandle(src);
     } catch (...) {
@@ -535,7 +602,8 @@ void Socket::Connect(const std::optional<QString>& remoteHost, const std::option
     lookupId_ = QHostInfo::lookupHost(remoteHost_, this, SLOT(hostLookedUp(QHostInfo)));
 }
 
-void Socket::hostLookedUp(const QHostInfo& info) {
+void Socket::hostLookedUp(const QHostInfo& info)
+{
     QPointer<Socket> alive(this);
     try {
         onHostResolved(info.lookupId(), info);
@@ -544,17 +612,20 @@ void Socket::hostLookedUp(const QHostInfo& info) {
     }
 }
 
-void Socket::onHostResolved(int lookupId, const QHostInfo& info) {
-    if (lookupId != lookupId_ || state_ != sckResolvingHost) return;
+void Socket::onHostResolved(int lookupId, const QHostInfo& info)
+{
+    if (lookupId != lookupId_ || state_ != sckResolvingHost)
+        return;
     lookupId_ = -1;
     const QString src = QStringLiteral("Socket.Connect");
     if (info.error() != QHostInfo::NoError) {
-        failWithEvent(info.error() == QHostInfo::HostNotFound ? modSocket::sckHostNotFound
-                                                              : modSocket::sckTryAgain, src);
+        failWithEvent(info.error() == QHostInfo::HostNotFound ? modSocket::sckHostNotFound : modSocket::sckTryAgain,
+                      src);
         return;
     }
     for (const QHostAddress& a : info.addresses()) {
-        if (a.protocol() != QAbstractSocket::IPv4Protocol) continue;
+        if (a.protocol() != QAbstractSocket::IPv4Protocol)
+            continue;
         state_ = sckHostResolved;
         connectTo(htonl(a.toIPv4Address()), false);
         return;
@@ -562,7 +633,8 @@ void Socket::onHostResolved(int lookupId, const QHostInfo& info) {
     failWithEvent(modSocket::sckNoData, src);
 }
 
-void Socket::connectTo(std::uint32_t addressNetOrder, bool raiseToCaller) {
+void Socket::connectTo(std::uint32_t addressNetOrder, bool raiseToCaller)
+{
     const QString src = QStringLiteral("Socket.Connect");
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
@@ -587,20 +659,26 @@ void Socket::connectTo(std::uint32_t addressNetOrder, bool raiseToCaller) {
     failWithEvent(code, src);
 }
 
-void Socket::Bind(const std::optional<SocketValue>& localPort, const std::optional<QString>& localIP) {
+void Socket::Bind(const std::optional<SocketValue>& localPort, const std::optional<QString>& localIP)
+{
     const QString src = QStringLiteral("Socket.Bind");
-    if (state_ != sckClosed) raise(modSocket::sckInvalidOp, src);
-    if (localPort) localPort_ = checkedPort(*localPort, 0, src);
+    if (state_ != sckClosed)
+        raise(modSocket::sckInvalidOp, src);
+    if (localPort)
+        localPort_ = checkedPort(*localPort, 0, src);
     if (localIP) {
         std::uint32_t a = 0;
-        if (!localIP->trimmed().isEmpty() && !parseDotted(*localIP, a)) raise(modSocket::sckInvalidArg, src);
+        if (!localIP->trimmed().isEmpty() && !parseDotted(*localIP, a))
+            raise(modSocket::sckInvalidArg, src);
         bindAddress_ = localIP->trimmed();
     }
     openBound(src);
 }
 
-bool Socket::openBound(const QString& src) {
-    if (!createSocket(src)) return false;
+bool Socket::openBound(const QString& src)
+{
+    if (!createSocket(src))
+        return false;
     try {
         bindHandle(src);
     } catch (...) {
@@ -612,13 +690,17 @@ bool Socket::openBound(const QString& src) {
     return true;
 }
 
-void Socket::Listen() {
+void Socket::Listen()
+{
     const QString src = QStringLiteral("Socket.Listen");
-    if (state_ != sckClosed && state_ != sckOpen) raise(modSocket::sckInvalidOp, src);
+    if (state_ != sckClosed && state_ != sckOpen)
+        raise(modSocket::sckInvalidOp, src);
     const bool created = handle_ < 0;
-    if (!createSocket(src)) return;
+    if (!createSocket(src))
+        return;
     try {
-        if (created) bindHandle(src);
+        if (created)
+            bindHandle(src);
         // Only a listener carries SO_REUSEADDR: no other socket can share a listening
         // port, and the connections it accepts inherit the flag, so that neither they
         // nor their TIME_WAIT remnants keep the next listener off the port.
@@ -629,18 +711,22 @@ void Socket::Listen() {
             throw SocketException(code, modSocket::GetErrorDescription(code), src);
         }
     } catch (...) {
-        if (created) destroySocket(false);
+        if (created)
+            destroySocket(false);
         throw;
     }
     state_ = sckListening;
     updateNotifications();
 }
 
-void Socket::Accept(int requestID) {
+void Socket::Accept(int requestID)
+{
     const QString src = QStringLiteral("Socket.Accept");
-    if (state_ != sckClosed) raise(modSocket::sckBadState, src);
+    if (state_ != sckClosed)
+        raise(modSocket::sckBadState, src);
     Socket* pending = modSocket::TakePending(requestID);
-    if (!pending) raise(modSocket::sckBadState, src);
+    if (!pending)
+        raise(modSocket::sckBadState, src);
     protocol_ = sckTCPProtocol;
     handle_ = requestID;
     receiveSize_ = pending->receiveSize_;
@@ -656,14 +742,18 @@ void Socket::Accept(int requestID) {
     updateNotifications();
 }
 
-void Socket::SendData(const SocketValue& data) {
+void Socket::SendData(const SocketValue& data)
+{
     const QString src = QStringLiteral("Socket.SendData");
     QByteArray bytes;
-    if (protocol_ == sckTCPProtocol && state_ != sckConnected) raise(modSocket::sckBadState, src);
-    if (!data.toBytes(bytes)) raise(modSocket::sckUnsupported, src);
+    if (protocol_ == sckTCPProtocol && state_ != sckConnected)
+        raise(modSocket::sckBadState, src);
+    if (!data.toBytes(bytes))
+        raise(modSocket::sckUnsupported, src);
 
     if (protocol_ == sckTCPProtocol) {
-        if (bytes.isEmpty()) return;
+        if (bytes.isEmpty())
+            return;
         sendBuffer_.append(bytes);
         sendBuffered();
         return;
@@ -672,10 +762,13 @@ void Socket::SendData(const SocketValue& data) {
     // Port 0 is no destination; refused before the socket is touched, so it stays usable.
     if (remotePort_ == 0 && !bytes.isEmpty())
         throw SocketException(modSocket::sckInvalidArg, QStringLiteral("Invalid argument"), src);
-    if (handle_ < 0 && !openBound(src)) return;
-    if (state_ != sckOpen) raise(modSocket::sckBadState, src);
+    if (handle_ < 0 && !openBound(src))
+        return;
+    if (state_ != sckOpen)
+        raise(modSocket::sckBadState, src);
     sendBuffer_.append(bytes);
-    if (sendBuffer_.isEmpty()) return;
+    if (sendBuffer_.isEmpty())
+        return;
 
     std::uint32_t address = 0;
     if (!parseDotted(remoteHost_, address)) {
@@ -686,7 +779,8 @@ void Socket::SendData(const SocketValue& data) {
         const QByteArray name = remoteHost_.trimmed().toUtf8();
         const int rc = name.isEmpty() ? EAI_NONAME : ::getaddrinfo(name.constData(), nullptr, &hints, &res);
         if (rc != 0 || !res) {
-            if (res) ::freeaddrinfo(res);
+            if (res)
+                ::freeaddrinfo(res);
             sendBuffer_.clear();
             if (rc == EAI_FAMILY || rc == EAI_ADDRFAMILY)
                 raise(modSocket::sckAddressFamily, src);
@@ -706,10 +800,12 @@ void Socket::SendData(const SocketValue& data) {
         n = ::sendto(handle_, datagram.constData(), static_cast<size_t>(datagram.size()), MSG_NOSIGNAL,
                      reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) failWithEvent(modSocket::ErrorFromErrno(errno), src);
+    if (n < 0)
+        failWithEvent(modSocket::ErrorFromErrno(errno), src);
 }
 
-void Socket::sendBuffered() {
+void Socket::sendBuffered()
+{
     const int fd = handle_;
     bool progressed = false;
     while (sendOffset_ < sendBuffer_.size()) {
@@ -723,7 +819,8 @@ void Socket::sendBuffered() {
             progressed = true;
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             // Drop what went out so a long transfer does not keep it all in memory.
             if (sendOffset_ > 65536 && sendOffset_ * 2 > sendBuffer_.size()) {
@@ -731,7 +828,8 @@ void Socket::sendBuffered() {
                 sendOffset_ = 0;
             }
             updateNotifications();
-            if (progressed) emit SendProgress(sentSinceEmpty_, sendBuffer_.size() - sendOffset_);
+            if (progressed)
+                emit SendProgress(sentSinceEmpty_, sendBuffer_.size() - sendOffset_);
             return;
         }
         failWithEvent(modSocket::ErrorFromErrno(n < 0 ? errno : EPIPE), QStringLiteral("Socket.SendData"));
@@ -744,19 +842,23 @@ void Socket::sendBuffered() {
     updateNotifications();
     QPointer<Socket> alive(this);
     emit SendProgress(total, 0);
-    if (alive && handle_ == fd) emit SendComplete();
+    if (alive && handle_ == fd)
+        emit SendComplete();
 }
 
-void Socket::GetData(SocketValue& data, std::optional<SocketValue::Kind> varType, std::optional<long> maxLen) {
+void Socket::GetData(SocketValue& data, std::optional<SocketValue::Kind> varType, std::optional<long> maxLen)
+{
     readData(data, varType, maxLen, false);
 }
 
-void Socket::PeekData(SocketValue& data, std::optional<SocketValue::Kind> varType, std::optional<long> maxLen) {
+void Socket::PeekData(SocketValue& data, std::optional<SocketValue::Kind> varType, std::optional<long> maxLen)
+{
     readData(data, varType, maxLen, true);
 }
 
 void Socket::readData(SocketValue& data, std::optional<SocketValue::Kind> varType, std::optional<long> maxLen,
-                      bool peek) {
+                      bool peek)
+{
     const QString src = peek ? QStringLiteral("Socket.PeekData") : QStringLiteral("Socket.GetData");
     if (protocol_ == sckTCPProtocol) {
         // Data that arrived before the peer closed stays readable while closing.
@@ -765,45 +867,56 @@ void Socket::readData(SocketValue& data, std::optional<SocketValue::Kind> varTyp
     } else if (state_ != sckOpen) {
         raise(modSocket::sckBadState, src);
     }
-    if (maxLen && *maxLen < 0) raise(modSocket::sckInvalidArg, src);
+    if (maxLen && *maxLen < 0)
+        raise(modSocket::sckInvalidArg, src);
     Kind kind = data.kind();
-    if (kind == Kind::Empty) kind = varType.value_or(Kind::ByteArray);
-    if (!SocketValue::isSupported(kind)) raise(modSocket::sckUnsupported, src);
+    if (kind == Kind::Empty)
+        kind = varType.value_or(Kind::ByteArray);
+    if (!SocketValue::isSupported(kind))
+        raise(modSocket::sckUnsupported, src);
     const int fixed = SocketValue::fixedSize(kind);
 
     if (protocol_ == sckTCPProtocol) {
         qsizetype take = recvBuffer_.size();
         if (fixed > 0) {
-            if (recvBuffer_.size() < fixed) return; // not all there yet: read nothing
+            if (recvBuffer_.size() < fixed)
+                return; // not all there yet: read nothing
             take = fixed;
         } else if (maxLen) {
             take = std::min<qsizetype>(take, *maxLen);
         }
         data = SocketValue::fromBytes(kind, recvBuffer_.left(take));
-        if (!peek) recvBuffer_.remove(0, take);
+        if (!peek)
+            recvBuffer_.remove(0, take);
         return;
     }
 
     const qint64 size = pendingDatagramSize();
     char probe = 0;
     const bool waiting = size > 0 || ::recv(handle_, &probe, 0, MSG_PEEK | MSG_DONTWAIT) == 0;
-    if (!waiting) return;
+    if (!waiting)
+        return;
     if (maxLen && *maxLen == 0) {
         ::recv(handle_, &probe, 0, MSG_DONTWAIT);
         datagramTaken_ = true;
         raise(modSocket::sckMsgTooBig, src);
     }
-    if (fixed > 0 && size < fixed) return;
+    if (fixed > 0 && size < fixed)
+        return;
     qint64 want = size;
-    if (fixed > 0) want = fixed;
-    else if (maxLen) want = std::min<qint64>(want, *maxLen);
+    if (fixed > 0)
+        want = fixed;
+    else if (maxLen)
+        want = std::min<qint64>(want, *maxLen);
     QByteArray buf(static_cast<qsizetype>(size > 0 ? size : 1), Qt::Uninitialized);
     sockaddr_in from{};
     socklen_t len = sizeof from;
     const ssize_t n = ::recvfrom(handle_, buf.data(), static_cast<size_t>(buf.size()),
                                  MSG_DONTWAIT | (peek ? MSG_PEEK : 0), reinterpret_cast<sockaddr*>(&from), &len);
-    if (n < 0) return;
-    if (!peek) datagramTaken_ = true;
+    if (n < 0)
+        return;
+    if (!peek)
+        datagramTaken_ = true;
     takeSender(from);
     data = SocketValue::fromBytes(kind, buf.left(std::min<qint64>(want, n)));
 }

@@ -35,8 +35,8 @@ signals:
     void Connect();
     void ConnectionRequest(int requestID);
     void DataArrival(qint64 bytesTotal);
-    void Error(int Number, const QString& Description, int sCode, const QString& Source,
-               const QString& HelpFile, int HelpContext, bool& CancelDisplay);
+    void Error(int Number, const QString& Description, int sCode, const QString& Source, const QString& HelpFile,
+               int HelpContext, bool& CancelDisplay);
     void SendComplete();
     void SendProgress(qint64 bytesSent, qint64 bytesRemaining);
 };
@@ -131,8 +131,7 @@ private:
     void acceptConnection();
     void readEnds();
     void adoptAccepted(int handle);
-    void readData(SocketValue& data, std::optional<SocketValue::Kind> varType,
-                  std::optional<long> maxLen, bool peek);
+    void readData(SocketValue& data, std::optional<SocketValue::Kind> varType, std::optional<long> maxLen, bool peek);
     qint64 pendingDatagramSize() const;
     [[noreturn]] void raise(int number, const QString& source) const;
 

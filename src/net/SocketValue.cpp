@@ -10,21 +10,22 @@ namespace {
 
 // Windows-1252 0x80..0x9F; the undefined bytes keep their own number.
 constexpr std::array<char16_t, 32> kHigh1252 = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 template <typename T>
-QByteArray rawBytes(T v) {
+QByteArray rawBytes(T v)
+{
     QByteArray out(static_cast<qsizetype>(sizeof v), '\0');
     std::memcpy(out.data(), &v, sizeof v);
     return out;
 }
 
 template <typename T>
-T fromRaw(const QByteArray& bytes) {
+T fromRaw(const QByteArray& bytes)
+{
     T v{};
     if (bytes.size() >= static_cast<qsizetype>(sizeof v))
         std::memcpy(&v, bytes.constData(), sizeof v);
@@ -33,7 +34,8 @@ T fromRaw(const QByteArray& bytes) {
 
 } // namespace
 
-QString ansiToUnicode(const QByteArray& bytes) {
+QString ansiToUnicode(const QByteArray& bytes)
+{
     QString out;
     out.reserve(bytes.size());
     for (char c : bytes) {
@@ -43,7 +45,8 @@ QString ansiToUnicode(const QByteArray& bytes) {
     return out;
 }
 
-QByteArray unicodeToAnsi(const QString& text) {
+QByteArray unicodeToAnsi(const QString& text)
+{
     QByteArray out;
     out.reserve(text.size());
     for (QChar ch : text) {
@@ -64,103 +67,124 @@ QByteArray unicodeToAnsi(const QString& text) {
     return out;
 }
 
-SocketValue SocketValue::ofKind(Kind k) {
+SocketValue SocketValue::ofKind(Kind k)
+{
     SocketValue v;
     v.kind_ = k;
     switch (k) {
-    case Kind::Integer: case Kind::Long: case Kind::Boolean: case Kind::Byte:
-    case Kind::Currency:
-        v.data_ = std::int64_t{0};
-        break;
-    case Kind::Single: case Kind::Double: case Kind::Date:
-        v.data_ = 0.0;
-        break;
-    case Kind::String:
-        v.data_ = QString();
-        break;
-    case Kind::ByteArray:
-        v.data_ = QByteArray();
-        break;
-    default:
-        break;
+    case Kind::Integer:
+    case Kind::Long:
+    case Kind::Boolean:
+    case Kind::Byte:
+    case Kind::Currency: v.data_ = std::int64_t{0}; break;
+    case Kind::Single:
+    case Kind::Double:
+    case Kind::Date: v.data_ = 0.0; break;
+    case Kind::String: v.data_ = QString(); break;
+    case Kind::ByteArray: v.data_ = QByteArray(); break;
+    default: break;
     }
     return v;
 }
 
-std::int64_t SocketValue::asInt() const {
-    if (auto p = std::get_if<std::int64_t>(&data_)) return *p;
+std::int64_t SocketValue::asInt() const
+{
+    if (auto p = std::get_if<std::int64_t>(&data_))
+        return *p;
     if (auto p = std::get_if<double>(&data_)) {
-        if (!std::isfinite(*p)) return 0;
+        if (!std::isfinite(*p))
+            return 0;
         const double r = std::nearbyint(*p);
-        if (r >= 9.2e18 || r <= -9.2e18) return 0;
+        if (r >= 9.2e18 || r <= -9.2e18)
+            return 0;
         return static_cast<std::int64_t>(r);
     }
-    if (auto p = std::get_if<QString>(&data_)) return p->trimmed().toLongLong();
+    if (auto p = std::get_if<QString>(&data_))
+        return p->trimmed().toLongLong();
     return 0;
 }
 
-double SocketValue::asDouble() const {
-    if (auto p = std::get_if<double>(&data_)) return *p;
-    if (auto p = std::get_if<std::int64_t>(&data_)) return static_cast<double>(*p);
-    if (auto p = std::get_if<QString>(&data_)) return p->trimmed().toDouble();
+double SocketValue::asDouble() const
+{
+    if (auto p = std::get_if<double>(&data_))
+        return *p;
+    if (auto p = std::get_if<std::int64_t>(&data_))
+        return static_cast<double>(*p);
+    if (auto p = std::get_if<QString>(&data_))
+        return p->trimmed().toDouble();
     return 0.0;
 }
 
-QString SocketValue::toString() const {
-    if (auto p = std::get_if<QString>(&data_)) return *p;
-    if (auto p = std::get_if<QByteArray>(&data_)) return ansiToUnicode(*p);
-    if (kind_ == Kind::Currency) return QString::number(static_cast<double>(asInt()) / 10000.0);
-    if (std::holds_alternative<double>(data_)) return QString::number(asDouble());
-    if (std::holds_alternative<std::int64_t>(data_)) return QString::number(asInt());
+QString SocketValue::toString() const
+{
+    if (auto p = std::get_if<QString>(&data_))
+        return *p;
+    if (auto p = std::get_if<QByteArray>(&data_))
+        return ansiToUnicode(*p);
+    if (kind_ == Kind::Currency)
+        return QString::number(static_cast<double>(asInt()) / 10000.0);
+    if (std::holds_alternative<double>(data_))
+        return QString::number(asDouble());
+    if (std::holds_alternative<std::int64_t>(data_))
+        return QString::number(asInt());
     return QString();
 }
 
-QByteArray SocketValue::toByteArray() const {
-    if (auto p = std::get_if<QByteArray>(&data_)) return *p;
-    if (auto p = std::get_if<QString>(&data_)) return unicodeToAnsi(*p);
+QByteArray SocketValue::toByteArray() const
+{
+    if (auto p = std::get_if<QByteArray>(&data_))
+        return *p;
+    if (auto p = std::get_if<QString>(&data_))
+        return unicodeToAnsi(*p);
     QByteArray out;
     toBytes(out);
     return out;
 }
 
-bool SocketValue::isNumeric(double* value) const {
+bool SocketValue::isNumeric(double* value) const
+{
     double v = 0.0;
     switch (kind_) {
-    case Kind::Integer: case Kind::Long: case Kind::Single: case Kind::Double:
-    case Kind::Byte: case Kind::Boolean:
-        v = asDouble();
-        break;
-    case Kind::Currency:
-        v = static_cast<double>(asInt()) / 10000.0;
-        break;
+    case Kind::Integer:
+    case Kind::Long:
+    case Kind::Single:
+    case Kind::Double:
+    case Kind::Byte:
+    case Kind::Boolean: v = asDouble(); break;
+    case Kind::Currency: v = static_cast<double>(asInt()) / 10000.0; break;
     case Kind::String: {
         bool ok = false;
         v = std::get<QString>(data_).trimmed().toDouble(&ok);
-        if (!ok) return false;
+        if (!ok)
+            return false;
         break;
     }
-    default:
-        return false;
+    default: return false;
     }
-    if (value) *value = v;
+    if (value)
+        *value = v;
     return true;
 }
 
-int SocketValue::fixedSize(Kind k) {
+int SocketValue::fixedSize(Kind k)
+{
     switch (k) {
-    case Kind::Integer: case Kind::Boolean: return 2;
-    case Kind::Long: case Kind::Single: return 4;
-    case Kind::Double: case Kind::Currency: case Kind::Date: return 8;
+    case Kind::Integer:
+    case Kind::Boolean: return 2;
+    case Kind::Long:
+    case Kind::Single: return 4;
+    case Kind::Double:
+    case Kind::Currency:
+    case Kind::Date: return 8;
     case Kind::Byte: return 1;
     default: return 0;
     }
 }
 
-bool SocketValue::isSupported(Kind k) {
-    return fixedSize(k) > 0 || k == Kind::String || k == Kind::ByteArray;
-}
+bool SocketValue::isSupported(Kind k) { return fixedSize(k) > 0 || k == Kind::String || k == Kind::ByteArray; }
 
-bool SocketValue::toBytes(QByteArray& out) const {
+bool SocketValue::toBytes(QByteArray& out) const
+{
     switch (kind_) {
     case Kind::Integer: out = rawBytes(toInteger()); return true;
     case Kind::Boolean: out = rawBytes(static_cast<std::int16_t>(toBoolean() ? -1 : 0)); return true;
@@ -176,7 +200,8 @@ bool SocketValue::toBytes(QByteArray& out) const {
     }
 }
 
-SocketValue SocketValue::fromBytes(Kind k, const QByteArray& bytes) {
+SocketValue SocketValue::fromBytes(Kind k, const QByteArray& bytes)
+{
     switch (k) {
     case Kind::Integer: return SocketValue(fromRaw<std::int16_t>(bytes));
     case Kind::Boolean: return SocketValue(fromRaw<std::int16_t>(bytes) != 0);

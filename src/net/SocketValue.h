@@ -29,9 +29,9 @@ public:
     enum class Kind : int {
         Empty = 0,
         Null = 1,
-        Integer = 2,   // 16-bit signed
-        Long = 3,      // 32-bit signed
-        Single = 4,    // 32-bit float
+        Integer = 2, // 16-bit signed
+        Long = 3,    // 32-bit signed
+        Single = 4,  // 32-bit float
         Double = 5,
         Currency = 6,
         Date = 7,
@@ -87,7 +87,8 @@ public:
     static SocketValue fromBytes(Kind k, const QByteArray& bytes);
     static bool isSupported(Kind k);
 
-    friend bool operator==(const SocketValue& a, const SocketValue& b) {
+    friend bool operator==(const SocketValue& a, const SocketValue& b)
+    {
         return a.kind_ == b.kind_ && a.data_ == b.data_;
     }
 

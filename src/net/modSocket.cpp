@@ -16,7 +16,11 @@ namespace brindle {
 
 SocketException::SocketException(int number, const QString& description, const QString& source)
     : std::runtime_error((source + QStringLiteral(": ") + description).toStdString()),
-      number_(number), description_(description), source_(source) {}
+      number_(number),
+      description_(description),
+      source_(source)
+{
+}
 
 namespace modSocket {
 
@@ -36,12 +40,14 @@ struct Module {
     MessageBoxHandler messageBox;
 };
 
-Module& module() {
+Module& module()
+{
     static Module m;
     return m;
 }
 
-void retire(QPointer<QSocketNotifier>& n) {
+void retire(QPointer<QSocketNotifier>& n)
+{
     // The notifier may be the one whose signal is running right now; it goes once
     // control is back in the event loop.
     if (n) {
@@ -52,15 +58,18 @@ void retire(QPointer<QSocketNotifier>& n) {
 }
 
 // Readiness of a handle, turned into the notification its owner's state calls for.
-void dispatch(int handle, bool writable) {
+void dispatch(int handle, bool writable)
+{
     auto it = module().sockets.find(handle);
-    if (it == module().sockets.end() || !it->second.owner) return;
+    if (it == module().sockets.end() || !it->second.owner)
+        return;
     Socket* s = it->second.owner;
     if (writable) {
         if (s->State() == Socket::sckConnecting) {
             int err = 0;
             socklen_t len = sizeof err;
-            if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
+            if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+                err = errno;
             s->WndProc(handle, Notify::Connect, err ? ErrorFromErrno(err) : 0);
         } else {
             s->WndProc(handle, Notify::Write, 0);
@@ -86,7 +95,8 @@ void dispatch(int handle, bool writable) {
     }
 }
 
-QSocketNotifier* makeNotifier(int handle, QSocketNotifier::Type type) {
+QSocketNotifier* makeNotifier(int handle, QSocketNotifier::Type type)
+{
     auto* n = new QSocketNotifier(handle, type, module().window.data());
     n->setEnabled(false);
     const bool writable = type == QSocketNotifier::Write;
@@ -97,7 +107,8 @@ QSocketNotifier* makeNotifier(int handle, QSocketNotifier::Type type) {
 
 } // namespace
 
-QString GetErrorDescription(int code) {
+QString GetErrorDescription(int code)
+{
     switch (code) {
     case 10004: return QStringLiteral("Interrupted function call.");
     case 10013: return QStringLiteral("Permission denied.");
@@ -143,33 +154,39 @@ QString GetErrorDescription(int code) {
     }
 }
 
-QString ErrorText(int number) {
+QString ErrorText(int number)
+{
     switch (number) {
     case sckOutOfMemory: return QStringLiteral("Out of memory");
     case sckBadState:
         return QStringLiteral("Wrong protocol or connection state for the requested transaction or request");
     case sckInvalidArg:
-        return QStringLiteral("The argument passed to a function was not in the correct format or in the specified range.");
+        return QStringLiteral(
+            "The argument passed to a function was not in the correct format or in the specified range.");
     case sckUnsupported: return QStringLiteral("Unsupported variant type.");
     case sckInvalidOp: return QStringLiteral("Invalid operation at current state");
     default: return GetErrorDescription(number);
     }
 }
 
-int ErrorFromErrno(int err) {
+int ErrorFromErrno(int err)
+{
     switch (err) {
     case EINTR: return 10004;
-    case EACCES: case EPERM: return 10013;
+    case EACCES:
+    case EPERM: return 10013;
     case EFAULT: return 10014;
     case EINVAL: return 10022;
-    case EMFILE: case ENFILE: return 10024;
+    case EMFILE:
+    case ENFILE: return 10024;
 #if EWOULDBLOCK != EAGAIN
     case EWOULDBLOCK:
 #endif
     case EAGAIN: return 10035;
     case EINPROGRESS: return 10036;
     case EALREADY: return 10037;
-    case ENOTSOCK: case EBADF: return 10038;
+    case ENOTSOCK:
+    case EBADF: return 10038;
     case EDESTADDRREQ: return 10039;
     case EMSGSIZE: return 10040;
     case EPROTOTYPE: return 10041;
@@ -186,10 +203,12 @@ int ErrorFromErrno(int err) {
     case ENETRESET: return 10052;
     case ECONNABORTED: return 10053;
     case ECONNRESET: return 10054;
-    case ENOBUFS: case ENOMEM: return 10055;
+    case ENOBUFS:
+    case ENOMEM: return 10055;
     case EISCONN: return 10056;
     case ENOTCONN: return 10057;
-    case ESHUTDOWN: case EPIPE: return 10058;
+    case ESHUTDOWN:
+    case EPIPE: return 10058;
     case ETIMEDOUT: return 10060;
     case ECONNREFUSED: return 10061;
     case EHOSTUNREACH: return 10065;
@@ -199,11 +218,14 @@ int ErrorFromErrno(int err) {
 
 int InstanceCount() { return module().instances; }
 void AddInstance() { ++module().instances; }
-void RemoveInstance() {
-    if (module().instances > 0) --module().instances;
+void RemoveInstance()
+{
+    if (module().instances > 0)
+        --module().instances;
 }
 
-void RegisterSocket(int handle, Socket* owner) {
+void RegisterSocket(int handle, Socket* owner)
+{
     Module& m = module();
     if (!m.window) {
         m.window = new QObject();
@@ -211,14 +233,18 @@ void RegisterSocket(int handle, Socket* owner) {
     }
     Entry& e = m.sockets[handle];
     e.owner = owner;
-    if (!e.reader) e.reader = makeNotifier(handle, QSocketNotifier::Read);
-    if (!e.writer) e.writer = makeNotifier(handle, QSocketNotifier::Write);
+    if (!e.reader)
+        e.reader = makeNotifier(handle, QSocketNotifier::Read);
+    if (!e.writer)
+        e.writer = makeNotifier(handle, QSocketNotifier::Write);
 }
 
-void UnregisterSocket(int handle) {
+void UnregisterSocket(int handle)
+{
     Module& m = module();
     auto it = m.sockets.find(handle);
-    if (it == m.sockets.end()) return;
+    if (it == m.sockets.end())
+        return;
     retire(it->second.reader);
     retire(it->second.writer);
     m.sockets.erase(it);
@@ -228,36 +254,46 @@ void UnregisterSocket(int handle) {
     }
 }
 
-Socket* SocketFor(int handle) {
+Socket* SocketFor(int handle)
+{
     auto it = module().sockets.find(handle);
     return it == module().sockets.end() ? nullptr : it->second.owner;
 }
 
-std::vector<int> RegisteredHandles() {
+std::vector<int> RegisteredHandles()
+{
     std::vector<int> out;
-    for (const auto& [h, e] : module().sockets) out.push_back(h);
+    for (const auto& [h, e] : module().sockets)
+        out.push_back(h);
     return out;
 }
 
-void WatchSocket(int handle, bool read, bool write) {
+void WatchSocket(int handle, bool read, bool write)
+{
     auto it = module().sockets.find(handle);
-    if (it == module().sockets.end()) return;
-    if (it->second.reader && it->second.reader->isEnabled() != read) it->second.reader->setEnabled(read);
-    if (it->second.writer && it->second.writer->isEnabled() != write) it->second.writer->setEnabled(write);
+    if (it == module().sockets.end())
+        return;
+    if (it->second.reader && it->second.reader->isEnabled() != read)
+        it->second.reader->setEnabled(read);
+    if (it->second.writer && it->second.writer->isEnabled() != write)
+        it->second.writer->setEnabled(write);
 }
 
 QObject* NotificationWindow() { return module().window.data(); }
 
 void AddPending(int handle, Socket* pending) { module().pending[handle] = pending; }
 
-Socket* PendingFor(int handle) {
+Socket* PendingFor(int handle)
+{
     auto it = module().pending.find(handle);
     return it == module().pending.end() ? nullptr : it->second;
 }
 
-Socket* TakePending(int handle) {
+Socket* TakePending(int handle)
+{
     auto it = module().pending.find(handle);
-    if (it == module().pending.end()) return nullptr;
+    if (it == module().pending.end())
+        return nullptr;
     Socket* s = it->second;
     module().pending.erase(it);
     return s;
@@ -265,13 +301,15 @@ Socket* TakePending(int handle) {
 
 int PendingCount() { return static_cast<int>(module().pending.size()); }
 
-MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
+{
     MessageBoxHandler old = std::move(module().messageBox);
     module().messageBox = std::move(handler);
     return old;
 }
 
-void ShowMessage(const QString& text, const QString& caption) {
+void ShowMessage(const QString& text, const QString& caption)
+{
     if (module().messageBox) {
         module().messageBox(text, caption);
         return;

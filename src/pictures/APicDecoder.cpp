@@ -10,18 +10,15 @@ namespace {
 
 constexpr int highestPictureType = 20;
 
-int normalisedPictureType(int type)
-{
-    return type < 0 || type > highestPictureType ? 0 : type;
-}
+int normalisedPictureType(int type) { return type < 0 || type > highestPictureType ? 0 : type; }
 
 // The file-icon type promises a 32 x 32 PNG; anything else is just "another icon".
 int checkedIconType(int type, const QString& name, const Picture& pic, int rev)
 {
     if (type != 1)
         return type;
-    const bool png = modImageType::FormatToMime(name, rev).compare(QLatin1String("image/png"),
-                                                                    Qt::CaseInsensitive) == 0;
+    const bool png = modImageType::FormatToMime(name, rev).compare(QLatin1String("image/png"), Qt::CaseInsensitive) ==
+                     0;
     const bool size32 = pic.pixelWidth() == 32 && pic.pixelHeight() == 32;
     return png && size32 ? 1 : 2;
 }
@@ -70,9 +67,8 @@ std::optional<PictureEntry> ParsePictureEntry(std::string_view entry, int id3Rev
     ++pos;
     // The entry has lost the frame's text encoding, so a UTF-16 description shows
     // itself by its byte-order mark and ends in two NULs on a character boundary.
-    const bool utf16 = entry.size() >= pos + 2 &&
-                       ((entry[pos] == '\xFF' && entry[pos + 1] == '\xFE') ||
-                        (entry[pos] == '\xFE' && entry[pos + 1] == '\xFF'));
+    const bool utf16 = entry.size() >= pos + 2 && ((entry[pos] == '\xFF' && entry[pos + 1] == '\xFE') ||
+                                                   (entry[pos] == '\xFE' && entry[pos + 1] == '\xFF'));
     std::size_t end = std::string_view::npos;
     std::size_t terminator = 1;
     if (utf16) {
@@ -97,8 +93,7 @@ std::optional<PictureEntry> ParsePictureEntry(std::string_view entry, int id3Rev
     return out;
 }
 
-std::optional<DecodedPicture> DecodeImage(const MultiFrameData& MFDClass, std::int32_t Index,
-                                          int ID3Revision)
+std::optional<DecodedPicture> DecodeImage(const MultiFrameData& MFDClass, std::int32_t Index, int ID3Revision)
 {
     try {
         if (Index < 1 || Index > MFDClass.Count())
@@ -114,9 +109,8 @@ std::optional<DecodedPicture> DecodeImage(const MultiFrameData& MFDClass, std::i
             return std::nullopt;
 
         const ImageKind detected = modImageType::DetectImageKind(parsed->ImageData);
-        out.MIMEType = detected == ImageKind::Unsupported
-                           ? parsed->Format
-                           : modImageType::ImageTypeName(detected, ID3Revision);
+        out.MIMEType = detected == ImageKind::Unsupported ? parsed->Format
+                                                          : modImageType::ImageTypeName(detected, ID3Revision);
         out.PictureType = checkedIconType(parsed->PictureType, out.MIMEType, out.Pic, ID3Revision);
         out.OrigPicData = std::move(parsed->ImageData);
         return out;
@@ -125,8 +119,8 @@ std::optional<DecodedPicture> DecodeImage(const MultiFrameData& MFDClass, std::i
     }
 }
 
-std::optional<std::string> BuildImageDataEntry(const QString& MIMEType, int PictureType,
-                                               QByteArrayView Data, int ID3Revision)
+std::optional<std::string> BuildImageDataEntry(const QString& MIMEType, int PictureType, QByteArrayView Data,
+                                               int ID3Revision)
 {
     try {
         GDIPlusCandy candy;
@@ -147,12 +141,11 @@ std::optional<std::string> BuildImageDataEntry(const QString& MIMEType, int Pict
                     return std::nullopt;
                 image = converted;
             }
-            name = modImageType::ImageTypeName(
-                pic.sourceKind() == ImageKind::JPEG ? ImageKind::JPEG : ImageKind::PNG, ID3Revision);
+            name = modImageType::ImageTypeName(pic.sourceKind() == ImageKind::JPEG ? ImageKind::JPEG : ImageKind::PNG,
+                                               ID3Revision);
         } else {
             const ImageKind detected = modImageType::DetectImageKind(Data);
-            name = detected != ImageKind::Unsupported ? modImageType::ImageTypeName(detected, ID3Revision)
-                                                      : MIMEType;
+            name = detected != ImageKind::Unsupported ? modImageType::ImageTypeName(detected, ID3Revision) : MIMEType;
             // A NUL would end the MIME type early and shift the rest of the entry.
             if (const auto nul = name.indexOf(QChar(0)); nul >= 0)
                 name.truncate(nul);
@@ -167,25 +160,23 @@ std::optional<std::string> BuildImageDataEntry(const QString& MIMEType, int Pict
     }
 }
 
-std::optional<std::string> BuildImageEntry(const QString& MIMEType, int PictureType,
-                                           const Picture& Image, int ID3Revision)
+std::optional<std::string> BuildImageEntry(const QString& MIMEType, int PictureType, const Picture& Image,
+                                           int ID3Revision)
 {
     try {
         GDIPlusCandy candy;
-        const QByteArray data =
-            candy.ImageToData(Image, modImageType::FormatToMime(MIMEType, ID3Revision));
+        const QByteArray data = candy.ImageToData(Image, modImageType::FormatToMime(MIMEType, ID3Revision));
         if (data.isEmpty())
             return std::nullopt;
-        const int type =
-            checkedIconType(normalisedPictureType(PictureType), MIMEType, Image, ID3Revision);
+        const int type = checkedIconType(normalisedPictureType(PictureType), MIMEType, Image, ID3Revision);
         return makeEntry(MIMEType, type, data, ID3Revision);
     } catch (...) {
         return std::nullopt;
     }
 }
 
-bool InsertImageData(MultiFrameData& MFDClass, std::int32_t Index, const QString& MIMEType,
-                     int PictureType, QByteArrayView Data, int ID3Revision)
+bool InsertImageData(MultiFrameData& MFDClass, std::int32_t Index, const QString& MIMEType, int PictureType,
+                     QByteArrayView Data, int ID3Revision)
 {
     if (Index < 1 || Index > MFDClass.Count())
         return false;
@@ -196,8 +187,8 @@ bool InsertImageData(MultiFrameData& MFDClass, std::int32_t Index, const QString
     }
 }
 
-bool InsertImage(MultiFrameData& MFDClass, std::int32_t Index, const QString& MIMEType,
-                 int PictureType, const Picture& Image, int ID3Revision)
+bool InsertImage(MultiFrameData& MFDClass, std::int32_t Index, const QString& MIMEType, int PictureType,
+                 const Picture& Image, int ID3Revision)
 {
     if (Index < 1 || Index > MFDClass.Count())
         return false;

@@ -26,7 +26,7 @@ struct PictureEntry {
     int PictureType = 0;    // 0..20; a stored value above 20 reads as 0
     QByteArray Description; // raw bytes; UTF-16 ones start with their byte-order mark
     QByteArray ImageData;
-    bool IsLink = false;    // format "-->": the image bytes are a URL, not an image
+    bool IsLink = false; // format "-->": the image bytes are a URL, not an image
 
     // No text, or a UTF-16 byte-order mark alone.
     bool DescriptionIsEmpty() const
@@ -41,7 +41,7 @@ struct PictureEntry {
 std::optional<PictureEntry> ParsePictureEntry(std::string_view entry, int id3Revision);
 
 struct DecodedPicture {
-    QString MIMEType;  // the detected type when the bytes show one, else the stored name
+    QString MIMEType; // the detected type when the bytes show one, else the stored name
     int PictureType = 0;
     Picture Pic;
     QByteArray OrigPicData;
@@ -50,25 +50,24 @@ struct DecodedPicture {
 // Entry index (1-based) decoded. Refused (nullopt): index out of range, a link entry,
 // an entry with a description (rewriting it would lose the description), bytes that
 // are not an image. Picture type 1 stays only for a 32 x 32 PNG, otherwise it becomes 2.
-std::optional<DecodedPicture> DecodeImage(const MultiFrameData& MFDClass, std::int32_t Index,
-                                          int ID3Revision);
+std::optional<DecodedPicture> DecodeImage(const MultiFrameData& MFDClass, std::int32_t Index, int ID3Revision);
 
 // The entry for image bytes: the detected type replaces MIMEType when it differs.
 // nullopt when Data is not an image. In a revision 2 tag a BMP or GIF is converted to
 // PNG, since only "PNG" and "JPG" can name it there.
-std::optional<std::string> BuildImageDataEntry(const QString& MIMEType, int PictureType,
-                                               QByteArrayView Data, int ID3Revision);
+std::optional<std::string> BuildImageDataEntry(const QString& MIMEType, int PictureType, QByteArrayView Data,
+                                               int ID3Revision);
 // The entry for a picture encoded as MIMEType (a three-letter format in revision 2);
 // nullopt when it cannot be encoded so.
-std::optional<std::string> BuildImageEntry(const QString& MIMEType, int PictureType,
-                                           const Picture& Image, int ID3Revision);
+std::optional<std::string> BuildImageEntry(const QString& MIMEType, int PictureType, const Picture& Image,
+                                           int ID3Revision);
 
 // Replace entry Index with the built entry. Return whether the list was changed; it is
 // left alone when the entry cannot be built or Index is out of range. To add a
 // picture, add a placeholder entry first (or Add a built entry directly).
-bool InsertImageData(MultiFrameData& MFDClass, std::int32_t Index, const QString& MIMEType,
-                     int PictureType, QByteArrayView Data, int ID3Revision);
-bool InsertImage(MultiFrameData& MFDClass, std::int32_t Index, const QString& MIMEType,
-                 int PictureType, const Picture& Image, int ID3Revision);
+bool InsertImageData(MultiFrameData& MFDClass, std::int32_t Index, const QString& MIMEType, int PictureType,
+                     QByteArrayView Data, int ID3Revision);
+bool InsertImage(MultiFrameData& MFDClass, std::int32_t Index, const QString& MIMEType, int PictureType,
+                 const Picture& Image, int ID3Revision);
 
 } // namespace brindle::APicDecoder

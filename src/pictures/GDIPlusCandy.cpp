@@ -13,10 +13,14 @@ namespace {
 
 ImageKind kindOfQtFormat(const QByteArray& format)
 {
-    if (format == "bmp") return ImageKind::BMP;
-    if (format == "gif") return ImageKind::GIF;
-    if (format == "jpeg" || format == "jpg") return ImageKind::JPEG;
-    if (format == "png") return ImageKind::PNG;
+    if (format == "bmp")
+        return ImageKind::BMP;
+    if (format == "gif")
+        return ImageKind::GIF;
+    if (format == "jpeg" || format == "jpg")
+        return ImageKind::JPEG;
+    if (format == "png")
+        return ImageKind::PNG;
     return ImageKind::Unsupported;
 }
 

@@ -39,8 +39,7 @@ bool exactPalette(const QImage& img, int maxColours, Indexed& out)
                     return false;
                 const auto i = static_cast<GifPixelType>(index.size());
                 it = index.emplace(rgb, i).first;
-                out.palette.push_back({static_cast<GifByteType>(qRed(rgb)),
-                                       static_cast<GifByteType>(qGreen(rgb)),
+                out.palette.push_back({static_cast<GifByteType>(qRed(rgb)), static_cast<GifByteType>(qGreen(rgb)),
                                        static_cast<GifByteType>(qBlue(rgb))});
             }
             out.pixels[at] = it->second;
@@ -58,9 +57,7 @@ void medianCut(const QImage& img, int maxColours, Indexed& out)
         std::uint64_t count = 0, r = 0, g = 0, b = 0;
     };
     std::vector<Bin> bins(binCount);
-    auto binOf = [](QRgb px) {
-        return ((qRed(px) >> 3) << 10) | ((qGreen(px) >> 3) << 5) | (qBlue(px) >> 3);
-    };
+    auto binOf = [](QRgb px) { return ((qRed(px) >> 3) << 10) | ((qGreen(px) >> 3) << 5) | (qBlue(px) >> 3); };
     for (int y = 0; y < img.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
         for (int x = 0; x < img.width(); ++x) {
@@ -106,9 +103,8 @@ void medianCut(const QImage& img, int maxColours, Indexed& out)
         measure(boxes.back());
     }
     while (static_cast<int>(boxes.size()) < maxColours) {
-        auto widest = std::max_element(boxes.begin(), boxes.end(), [](const Box& a, const Box& b) {
-            return a.extent < b.extent;
-        });
+        auto widest = std::max_element(boxes.begin(), boxes.end(),
+                                       [](const Box& a, const Box& b) { return a.extent < b.extent; });
         if (widest == boxes.end() || widest->end - widest->begin < 2)
             break;
         Box box = *widest;
@@ -144,8 +140,7 @@ void medianCut(const QImage& img, int maxColours, Indexed& out)
             b += bin.b;
             binToIndex[static_cast<std::size_t>(ids[i])] = static_cast<GifPixelType>(k);
         }
-        out.palette.push_back({static_cast<GifByteType>((r + n / 2) / n),
-                               static_cast<GifByteType>((g + n / 2) / n),
+        out.palette.push_back({static_cast<GifByteType>((r + n / 2) / n), static_cast<GifByteType>((g + n / 2) / n),
                                static_cast<GifByteType>((b + n / 2) / n)});
     }
 

@@ -29,12 +29,27 @@ constexpr QByteArrayView bytes(const char (&literal)[N])
     return QByteArrayView(literal, static_cast<qsizetype>(N - 1));
 }
 
-const std::array<const char*, 21> pictureTypeNames = {
-    "Other", "32 x 32 File Icon", "Other File Icon", "Front Cover", "Back Cover",
-    "Leaflet Page", "Media", "Lead Artist", "Artist", "Conductor", "Band", "Composer",
-    "Lyricist", "Recording Location", "During Recording", "During Performance",
-    "Video Screen Capture", "A Bright Colored Fish", "Illustration", "Band Logotype",
-    "Publisher Logotype"};
+const std::array<const char*, 21> pictureTypeNames = {"Other",
+                                                      "32 x 32 File Icon",
+                                                      "Other File Icon",
+                                                      "Front Cover",
+                                                      "Back Cover",
+                                                      "Leaflet Page",
+                                                      "Media",
+                                                      "Lead Artist",
+                                                      "Artist",
+                                                      "Conductor",
+                                                      "Band",
+                                                      "Composer",
+                                                      "Lyricist",
+                                                      "Recording Location",
+                                                      "During Recording",
+                                                      "During Performance",
+                                                      "Video Screen Capture",
+                                                      "A Bright Colored Fish",
+                                                      "Illustration",
+                                                      "Band Logotype",
+                                                      "Publisher Logotype"};
 
 } // namespace
 
@@ -44,8 +59,7 @@ ImageKind DetectImageKind(QByteArrayView data)
 {
     if (startsWith(data, "BM") && data.back() == '\0')
         return ImageKind::BMP;
-    if ((startsWith(data, "GIF89a") || startsWith(data, "GIF87a")) && data.size() >= 8 &&
-        endsWith(data, bytes(gifEnd)))
+    if ((startsWith(data, "GIF89a") || startsWith(data, "GIF87a")) && data.size() >= 8 && endsWith(data, bytes(gifEnd)))
         return ImageKind::GIF;
     if (startsWith(data, bytes(jfifStart)) && data.size() >= 14 && endsWith(data, bytes(jpegEnd)))
         return ImageKind::JPEG;
@@ -96,8 +110,7 @@ QString FormatToMime(const QString& name, int id3Revision)
 
 ImageKind MimeToImageKind(const QString& mimeType)
 {
-    static const std::array<const char*, 4> mimes = {"image/bmp", "image/gif", "image/jpeg",
-                                                     "image/png"};
+    static const std::array<const char*, 4> mimes = {"image/bmp", "image/gif", "image/jpeg", "image/png"};
     for (std::size_t i = 0; i < mimes.size(); ++i)
         if (mimeType.compare(QLatin1String(mimes[i]), Qt::CaseInsensitive) == 0)
             return static_cast<ImageKind>(i);

@@ -104,10 +104,7 @@ bool PosixFileOps::makeWritable(const QString& path)
     return ::chmod(p.constData(), (st.st_mode & 07777) | S_IWUSR) == 0;
 }
 
-bool PosixFileOps::remove(const QString& path)
-{
-    return !path.isEmpty() && ::unlink(native(path).constData()) == 0;
-}
+bool PosixFileOps::remove(const QString& path) { return !path.isEmpty() && ::unlink(native(path).constData()) == 0; }
 
 bool PosixFileOps::existsAt(const QByteArray& path) const
 {

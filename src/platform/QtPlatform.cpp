@@ -16,22 +16,13 @@ namespace brindle {
 
 namespace {
 
-QString settingsKey(const QString& section, const QString& key)
-{
-    return section + QLatin1Char('/') + key;
-}
+QString settingsKey(const QString& section, const QString& key) { return section + QLatin1Char('/') + key; }
 
 } // namespace
 
-QtSettingsStore::QtSettingsStore()
-    : settings_(kAppTitle, kAppTitle)
-{
-}
+QtSettingsStore::QtSettingsStore() : settings_(kAppTitle, kAppTitle) {}
 
-QtSettingsStore::QtSettingsStore(const QString& iniFile)
-    : settings_(iniFile, QSettings::IniFormat)
-{
-}
+QtSettingsStore::QtSettingsStore(const QString& iniFile) : settings_(iniFile, QSettings::IniFormat) {}
 
 std::optional<QString> QtSettingsStore::value(const QString& section, const QString& key) const
 {
@@ -58,8 +49,7 @@ QString QtUserFolders::musicFolder() const
 
 QString QtDialogs::chooseFolder(QWidget* owner, const QString& prompt, const QString& startFolder)
 {
-    const QString chosen = QFileDialog::getExistingDirectory(owner, prompt, startFolder,
-                                                             QFileDialog::ShowDirsOnly);
+    const QString chosen = QFileDialog::getExistingDirectory(owner, prompt, startFolder, QFileDialog::ShowDirsOnly);
     return withoutTrailingSlash(chosen);
 }
 
@@ -81,8 +71,7 @@ void QtMessageBoxes::exclamation(QWidget* owner, const QString& text)
 bool QtMessageBoxes::askYesNo(QWidget* owner, const QString& text, Default preset)
 {
     return QMessageBox::warning(owner, kAppTitle, text, QMessageBox::Yes | QMessageBox::No,
-                                preset == Default::Yes ? QMessageBox::Yes : QMessageBox::No)
-        == QMessageBox::Yes;
+                                preset == Default::Yes ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
 }
 
 QUrl urlForOpen(const QString& fileOrUrl)

@@ -11,7 +11,10 @@ namespace brindle {
 
 constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 constexpr char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c; }
-constexpr char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c; }
+constexpr char16_t AsciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+}
 
 inline std::string AsciiLower(std::string_view s)
 {
@@ -76,6 +79,9 @@ std::basic_string_view<Char> TrimBlanks(std::basic_string_view<Char> s)
 }
 
 // The byte at i, or 0 past the end.
-inline unsigned ByteAt(std::string_view s, std::size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u; }
+inline unsigned ByteAt(std::string_view s, std::size_t i)
+{
+    return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u;
+}
 
 } // namespace brindle

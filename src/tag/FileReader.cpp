@@ -18,10 +18,11 @@ FileReader::FileReader(FileSystem& fs, const std::string& path, ReadBuffers& buf
     open(path);
 }
 
-FileReader::FileReader(FileSystem& fs, int fd, ReadBuffers& buffers) : fs_(fs), buffers_(buffers), fd_(fd), ownsFd_(false)
+FileReader::FileReader(FileSystem& fs, int fd, ReadBuffers& buffers)
+    : fs_(fs), buffers_(buffers), fd_(fd), ownsFd_(false)
 {
     buffers_.head.resize(0);
-    struct stat st{};
+    struct stat st {};
     if (fs_.fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         error_ = st.st_mode != 0 ? kNotRegularFile : (errno ? errno : EIO);
         fd_ = -1;
@@ -34,7 +35,8 @@ Status FileReader::status() const
 {
     if (error_ == 0)
         return {};
-    return error_ == kNotRegularFile ? Status::Failed("not a regular file") : Status::FromErrno("cannot be read", error_);
+    return error_ == kNotRegularFile ? Status::Failed("not a regular file")
+                                     : Status::FromErrno("cannot be read", error_);
 }
 
 void FileReader::open(const std::string& path)
@@ -50,9 +52,11 @@ void FileReader::open(const std::string& path)
         error_ = errno ? errno : EIO;
         return;
     }
-    struct stat st{};
+    struct stat st {};
     if (fs_.fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || fs_.clearNonBlocking(fd_) != 0) {
-        error_ = S_ISDIR(st.st_mode) ? EISDIR : st.st_mode != 0 && !S_ISREG(st.st_mode) ? kNotRegularFile : (errno ? errno : EIO);
+        error_ = S_ISDIR(st.st_mode)                       ? EISDIR
+                 : st.st_mode != 0 && !S_ISREG(st.st_mode) ? kNotRegularFile
+                                                           : (errno ? errno : EIO);
         fs_.close(fd_);
         fd_ = -1;
         return;
@@ -104,7 +108,8 @@ std::string_view FileReader::readInto(ByteBuffer& out, std::int64_t offset, std:
         std::copy_n(head.data() + offset, fromHead, out.data());
     }
     if (fromHead < count)
-        out.resize(fromHead + fill(out.data() + fromHead, offset + static_cast<std::int64_t>(fromHead), count - fromHead));
+        out.resize(fromHead +
+                   fill(out.data() + fromHead, offset + static_cast<std::int64_t>(fromHead), count - fromHead));
     return out.view();
 }
 

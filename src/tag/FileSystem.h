@@ -19,7 +19,8 @@ struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = -1; // -1: unknown
-    struct timespec mtime{}, ctime{};
+    struct timespec mtime {
+    }, ctime{};
 
     static FileIdentity of(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim}; }
     bool known() const { return size >= 0; }

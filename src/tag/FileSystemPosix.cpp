@@ -16,7 +16,10 @@ class PosixFileSystem final : public FileSystem {
 public:
     int open(const std::string& path, int flags, mode_t mode) override { return ::open(path.c_str(), flags, mode); }
     int close(int fd) override { return ::close(fd); }
-    ssize_t pread(int fd, void* buf, std::size_t count, off_t offset) override { return ::pread(fd, buf, count, offset); }
+    ssize_t pread(int fd, void* buf, std::size_t count, off_t offset) override
+    {
+        return ::pread(fd, buf, count, offset);
+    }
     ssize_t pwrite(int fd, const void* buf, std::size_t count, off_t offset) override
     {
         return ::pwrite(fd, buf, count, offset);

@@ -23,8 +23,8 @@ namespace {
 std::u16string ascii(const char* s) { return std::u16string(s, s + std::char_traits<char>::length(s)); }
 } // namespace
 
-const char* const kListColumnTitles[11] = {"Filename", "Title", "Artist", "Album", "Genre", "Track No.",
-                                           "Tracks Total", "Year", "Duration", "Bit Rate", "Comments"};
+const char* const kListColumnTitles[11] = {"Filename",     "Title", "Artist",   "Album",    "Genre",   "Track No.",
+                                           "Tracks Total", "Year",  "Duration", "Bit Rate", "Comments"};
 
 bool IsListedMp3Name(std::string_view name)
 {
@@ -54,7 +54,7 @@ void readFolder(DIR* dir, const std::vector<PendingSave>& pending, std::vector<s
         bool plain = e->d_type == DT_REG;
         bool folder = e->d_type == DT_DIR;
         if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-            struct stat st{};
+            struct stat st {};
             if (::fstatat(dfd, e->d_name, &st, 0) == 0) {
                 plain = S_ISREG(st.st_mode);
                 folder = S_ISDIR(st.st_mode);
@@ -68,7 +68,7 @@ void readFolder(DIR* dir, const std::vector<PendingSave>& pending, std::vector<s
             subfolders->emplace_back(name);
         }
     }
-    struct stat folderStat{};
+    struct stat folderStat {};
     const bool matchable = !pending.empty() && ::fstat(dfd, &folderStat) == 0;
     ::closedir(dir);
     if (!matchable)
@@ -111,7 +111,7 @@ FolderTreeListing ListFolderTreeMp3s(const std::string& root, const SortLocale& 
         stack.pop_back();
         const std::string path = relative.empty() ? root : base + relative;
         const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        struct stat st{};
+        struct stat st {};
         DIR* dir = nullptr;
         if (fd >= 0 && ::fstat(fd, &st) == 0)
             dir = ::fdopendir(fd);

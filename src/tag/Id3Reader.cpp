@@ -56,7 +56,8 @@ std::vector<std::u16string> splitParts(std::u16string_view s)
     std::size_t start = 0;
     while (true) {
         std::size_t slash = s.find(u'/', start);
-        std::u16string part(s.substr(start, slash == std::u16string_view::npos ? std::u16string_view::npos : slash - start));
+        std::u16string part(
+            s.substr(start, slash == std::u16string_view::npos ? std::u16string_view::npos : slash - start));
         if (!part.empty() && !IsNumberText(part))
             part = u"0";
         parts.push_back(std::move(part));
@@ -115,7 +116,8 @@ struct Id3Reader {
     void readId3v2();
     void walkFrames(std::string_view data, int version);
     void applyFrame(std::string_view data, std::size_t pos, int version, std::u16string& genreText,
-                    std::optional<std::vector<std::u16string>>& track, std::optional<std::vector<std::u16string>>& disc);
+                    std::optional<std::vector<std::u16string>>& track,
+                    std::optional<std::vector<std::u16string>>& disc);
     TrailingTagLayout trailing;
 
     void findTrailingTags();
@@ -149,7 +151,8 @@ void Id3Reader::readId3v2()
 
     // A tag that claims more than the file holds is read as far as the file goes.
     std::string synced;
-    walkFrames(TagFrames(*hdr, file.readInto(buffers.body, 10, static_cast<std::size_t>(hdr->size)), synced), hdr->version);
+    walkFrames(TagFrames(*hdr, file.readInto(buffers.body, 10, static_cast<std::size_t>(hdr->size)), synced),
+               hdr->version);
 }
 
 void Id3Reader::walkFrames(std::string_view data, int version)
@@ -329,7 +332,8 @@ void Id3Reader::readMpeg()
     for (std::int64_t chunkStart = audioStart; chunkStart <= audioEnd && !found; chunkStart += kChunk) {
         const auto chunkLen = static_cast<std::size_t>(std::min(kChunk, audioEnd - chunkStart + 1));
         // The read covers the chunk and the windows of its last candidates.
-        const auto readLen = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(chunkLen) + kWindow, audioEnd - chunkStart + 1));
+        const auto readLen = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(chunkLen) + kWindow, audioEnd - chunkStart + 1));
         std::string_view buf = file.read(chunkStart - 1, std::min(readLen, kFirstLook + kWindow));
         bool whole = buf.size() >= readLen;
         std::size_t i = 0;
@@ -348,7 +352,8 @@ void Id3Reader::readMpeg()
                 break;
             i = at;
             std::string_view window = buf.substr(i + 1, winLen);
-            st.headerBytes = {static_cast<std::uint8_t>(ByteAt(window, 0)), static_cast<std::uint8_t>(ByteAt(window, 1)),
+            st.headerBytes = {static_cast<std::uint8_t>(ByteAt(window, 0)),
+                              static_cast<std::uint8_t>(ByteAt(window, 1)),
                               static_cast<std::uint8_t>(ByteAt(window, 2))};
             if (st.headerBytes[0] < 0xE0) {
                 ++i;
@@ -357,7 +362,8 @@ void Id3Reader::readMpeg()
             if (MpegHeader{st.headerBytes}.acceptable()) {
                 st.frameDataPos = p + 4;
                 found = true;
-                st.audioBytes = static_cast<std::int32_t>(std::clamp<std::int64_t>(audioEnd - st.frameDataPos, INT32_MIN, INT32_MAX));
+                st.audioBytes = static_cast<std::int32_t>(
+                    std::clamp<std::int64_t>(audioEnd - st.frameDataPos, INT32_MIN, INT32_MAX));
                 readVbrHeaders(window);
                 break;
             }
@@ -377,7 +383,8 @@ void Id3Reader::readVbrHeaders(std::string_view window)
         return offset >= 1 && offset - 1 < window.size() ? window.substr(offset - 1, n) : std::string_view();
     };
     auto be32 = [&](std::size_t offset) {
-        return static_cast<std::int32_t>(at(offset) << 24 | at(offset + 1) << 16 | at(offset + 2) << 8 | at(offset + 3));
+        return static_cast<std::int32_t>(at(offset) << 24 | at(offset + 1) << 16 | at(offset + 2) << 8 |
+                                         at(offset + 3));
     };
     auto be16 = [&](std::size_t offset) { return static_cast<std::int32_t>(at(offset) << 8 | at(offset + 1)); };
 
@@ -389,10 +396,25 @@ void Id3Reader::readVbrHeaders(std::string_view window)
         unsigned flags = at(8 + side + 3);
         std::size_t offset = 12 + side;
         std::int32_t length = 8;
-        if (flags & 1) { st.vbrFrames = be32(offset); offset += 4; length += 4; }
-        if (flags & 2) { st.vbrBytes = be32(offset); offset += 4; length += 4; }
-        if (flags & 4) { st.vbrToc = std::string(bytesAt(offset, 100)); offset += 100; length += 100; }
-        if (flags & 8) { st.vbrQuality = be32(offset); length += 4; }
+        if (flags & 1) {
+            st.vbrFrames = be32(offset);
+            offset += 4;
+            length += 4;
+        }
+        if (flags & 2) {
+            st.vbrBytes = be32(offset);
+            offset += 4;
+            length += 4;
+        }
+        if (flags & 4) {
+            st.vbrToc = std::string(bytesAt(offset, 100));
+            offset += 100;
+            length += 100;
+        }
+        if (flags & 8) {
+            st.vbrQuality = be32(offset);
+            length += 4;
+        }
         if (xing == "xing")
             st.isVBR = true;
         st.audioBytes -= length;
@@ -405,7 +427,8 @@ void Id3Reader::readVbrHeaders(std::string_view window)
         std::int32_t entries = be16(36 + 18);
         std::int32_t entrySize = be16(36 + 22);
         // Two 16-bit counts multiply past 32 bits; the count stays within its type.
-        std::int64_t remaining = static_cast<std::int64_t>(st.audioBytes) - 26 - static_cast<std::int64_t>(entries) * entrySize;
+        std::int64_t remaining = static_cast<std::int64_t>(st.audioBytes) - 26 -
+                                 static_cast<std::int64_t>(entries) * entrySize;
         st.audioBytes = static_cast<std::int32_t>(std::clamp<std::int64_t>(remaining, INT32_MIN, INT32_MAX));
     }
 }

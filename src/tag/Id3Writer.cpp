@@ -100,9 +100,9 @@ struct Id3Writer {
     int version = 3;
     std::vector<std::string_view> pending;
     std::vector<std::string_view> written; // IDs that left the pending set
-    std::string body; // the old tag's frames; after editFrames, the new tag's
-    std::string out;  // the new tag while editFrames walks the old one
-    bool tooLarge = false; // a frame or the tag does not fit its size field
+    std::string body;                      // the old tag's frames; after editFrames, the new tag's
+    std::string out;                       // the new tag while editFrames walks the old one
+    bool tooLarge = false;                 // a frame or the tag does not fit its size field
     // A kept last frame whose size runs past the old tag. It goes after the appended
     // frames: placed before them, it would swallow them for every reader.
     std::string overrunFrame;
@@ -117,7 +117,10 @@ struct Id3Writer {
         ValueKind kind = ValueKind::None;
         std::u16string text;
         std::string bytes; // picture entries and list URLs (UTF-8)
-        bool empty() const { return kind == ValueKind::Picture || kind == ValueKind::Url ? bytes.empty() && text.empty() : text.empty(); }
+        bool empty() const
+        {
+            return kind == ValueKind::Picture || kind == ValueKind::Url ? bytes.empty() && text.empty() : text.empty();
+        }
     };
 
     void fillPending()
@@ -137,11 +140,13 @@ struct Id3Writer {
     }
     bool isPending(std::string_view id) const
     {
-        return std::any_of(pending.begin(), pending.end(), [&](std::string_view p) { return EqualsIgnoreAsciiCase(p, id); });
+        return std::any_of(pending.begin(), pending.end(),
+                           [&](std::string_view p) { return EqualsIgnoreAsciiCase(p, id); });
     }
     void unpend(std::string_view id)
     {
-        auto it = std::find_if(pending.begin(), pending.end(), [&](std::string_view p) { return EqualsIgnoreAsciiCase(p, id); });
+        auto it = std::find_if(pending.begin(), pending.end(),
+                               [&](std::string_view p) { return EqualsIgnoreAsciiCase(p, id); });
         if (it != pending.end()) {
             written.push_back(*it);
             pending.erase(it);
@@ -149,12 +154,15 @@ struct Id3Writer {
     }
     bool isWritten(std::string_view id) const
     {
-        return std::any_of(written.begin(), written.end(), [&](std::string_view p) { return EqualsIgnoreAsciiCase(p, id); });
+        return std::any_of(written.begin(), written.end(),
+                           [&](std::string_view p) { return EqualsIgnoreAsciiCase(p, id); });
     }
 
     std::u16string genreText() const
     {
-        std::u16string number = tag.GenreID == -2 ? u"CR" : tag.GenreID == -1 ? u"RX" : ascii(std::to_string(tag.GenreID));
+        std::u16string number = tag.GenreID == -2   ? u"CR"
+                                : tag.GenreID == -1 ? u"RX"
+                                                    : ascii(std::to_string(tag.GenreID));
         std::u16string t = AsciiLower(TrimBlanks(std::u16string_view(tag.Genre)));
         if (!t.empty() && (tag.GenreID == kGenreOther || tag.GenreID == kGenreNone))
             return tag.Genre;
@@ -175,17 +183,44 @@ struct Id3Writer {
         };
         switch (def->kind) {
         case FrameKind::Comment:
-        case FrameKind::Lyrics: v.kind = ValueKind::Comment; v.text = tag.*(def->member); break;
-        case FrameKind::Genre: v.kind = ValueKind::Text; v.text = genreText(); break;
-        case FrameKind::Track: v.kind = ValueKind::Text; v.text = partOfSet(tag.TrackNumber, tag.TracksTotal); break;
-        case FrameKind::Disc: v.kind = ValueKind::Text; v.text = partOfSet(tag.DiscNumber, tag.DiscsTotal); break;
-        case FrameKind::Picture: v.kind = ValueKind::Picture; v.bytes = entry(tag.AttachedPictures, tag.counterPictures_); break;
-        case FrameKind::CommercialUrl: v.kind = ValueKind::Url; v.bytes = entry(tag.CommercialInfo, tag.counterCommercial_); break;
-        case FrameKind::ArtistUrl: v.kind = ValueKind::Url; v.bytes = entry(tag.ArtistURL, tag.counterArtistURL_); break;
-        case FrameKind::Url: v.kind = ValueKind::Url; v.text = tag.*(def->member); break;
+        case FrameKind::Lyrics:
+            v.kind = ValueKind::Comment;
+            v.text = tag.*(def->member);
+            break;
+        case FrameKind::Genre:
+            v.kind = ValueKind::Text;
+            v.text = genreText();
+            break;
+        case FrameKind::Track:
+            v.kind = ValueKind::Text;
+            v.text = partOfSet(tag.TrackNumber, tag.TracksTotal);
+            break;
+        case FrameKind::Disc:
+            v.kind = ValueKind::Text;
+            v.text = partOfSet(tag.DiscNumber, tag.DiscsTotal);
+            break;
+        case FrameKind::Picture:
+            v.kind = ValueKind::Picture;
+            v.bytes = entry(tag.AttachedPictures, tag.counterPictures_);
+            break;
+        case FrameKind::CommercialUrl:
+            v.kind = ValueKind::Url;
+            v.bytes = entry(tag.CommercialInfo, tag.counterCommercial_);
+            break;
+        case FrameKind::ArtistUrl:
+            v.kind = ValueKind::Url;
+            v.bytes = entry(tag.ArtistURL, tag.counterArtistURL_);
+            break;
+        case FrameKind::Url:
+            v.kind = ValueKind::Url;
+            v.text = tag.*(def->member);
+            break;
         case FrameKind::Text:
         case FrameKind::DateYear:
-        case FrameKind::DateOrigYear: v.kind = ValueKind::Text; v.text = tag.*(def->member); break;
+        case FrameKind::DateOrigYear:
+            v.kind = ValueKind::Text;
+            v.text = tag.*(def->member);
+            break;
         }
         return v;
     }
@@ -200,15 +235,15 @@ struct Id3Writer {
                 out.assign("\0eng\0", 5);
                 out += EncodeSingleByte(v.text);
             } else {
-                out.assign("\x01" "eng", 4);
+                out.assign("\x01"
+                           "eng",
+                           4);
                 out += EncodeUtf16WithBom(u"");
                 out.append(2, '\0');
                 out += EncodeUtf16WithBom(v.text);
             }
             break;
-        case ValueKind::Url:
-            out = urlBytes(v.bytes.empty() ? v.text : FromUtf8(v.bytes));
-            break;
+        case ValueKind::Url: out = urlBytes(v.bytes.empty() ? v.text : FromUtf8(v.bytes)); break;
         case ValueKind::Picture:
             out.push_back(pictureDescriptionIsUtf16(v.bytes, version) ? '\x01' : '\0');
             out += v.bytes;
@@ -258,7 +293,8 @@ struct Id3Writer {
         if (value.kind == ValueKind::Picture && ReadFramePicture(body, pos, version) == value.bytes)
             return skipFrame(pos);
         auto total = FrameTotalSize(body, pos, version);
-        std::size_t oldLength = std::min<std::size_t>(total ? static_cast<std::size_t>(*total) : body.size() - pos, body.size() - pos);
+        std::size_t oldLength = std::min<std::size_t>(total ? static_cast<std::size_t>(*total) : body.size() - pos,
+                                                      body.size() - pos);
         if (value.empty())
             return pos + oldLength;
         std::string content = contentOf(value);
@@ -304,7 +340,8 @@ struct Id3Writer {
             return pos + length;
         }
         std::size_t available = std::min<std::size_t>(length, body.size() - pos);
-        std::string content = RemoveUnsync(std::string_view(body).substr(pos + 10, available - std::min<std::size_t>(available, 10)));
+        std::string content = RemoveUnsync(
+            std::string_view(body).substr(pos + 10, available - std::min<std::size_t>(available, 10)));
         out.append(body, pos, 4);
         out += EncodeSize(content.size(), 4, true);
         out.push_back(body[pos + 8]);
@@ -380,7 +417,10 @@ struct Id3Writer {
             if ((s.frames > 1 || s.unreadable) && unchangedSinceRead(*FindFrame(s.id)))
                 keepWhole.push_back(s.id);
     }
-    bool keptWhole(std::string_view id) const { return std::find(keepWhole.begin(), keepWhole.end(), id) != keepWhole.end(); }
+    bool keptWhole(std::string_view id) const
+    {
+        return std::find(keepWhole.begin(), keepWhole.end(), id) != keepWhole.end();
+    }
 
     std::int32_t* counterFor(FrameKind kind)
     {
@@ -502,7 +542,7 @@ bool clsID3::UpdateID3Tags()
     if (readIdentity_.known() && !(session.identity() == readIdentity_)) {
         lastError_ = session.notes().empty()
                          ? "it was changed by another program while it was being saved; it was left as that "
-                                       "program left it"
+                           "program left it"
                          : session.notes().front() + "; read it again before saving";
         return false;
     }

@@ -25,7 +25,8 @@ FrameData frameData(std::string_view data, std::size_t pos, int version)
     int sizeLen = version < 3 ? 3 : 4;
     if (pos + static_cast<std::size_t>(idLen + sizeLen) > data.size())
         return fd;
-    auto size = DecodeSize(data.substr(pos + static_cast<std::size_t>(idLen), static_cast<std::size_t>(sizeLen)), version > 3);
+    auto size = DecodeSize(data.substr(pos + static_cast<std::size_t>(idLen), static_cast<std::size_t>(sizeLen)),
+                           version > 3);
     if (!size)
         return fd;
     if (version >= 3 && pos + 9 < data.size())
@@ -70,10 +71,7 @@ std::string_view frameContent(const FrameData& fd, int version, std::string& sto
     return bytes;
 }
 
-bool isEncodingByte(unsigned b, int version)
-{
-    return b == 0 || b == 1 || (version > 3 && (b == 2 || b == 3));
-}
+bool isEncodingByte(unsigned b, int version) { return b == 0 || b == 1 || (version > 3 && (b == 2 || b == 3)); }
 
 std::u16string decodeText(unsigned encoding, std::string_view bytes)
 {
@@ -114,7 +112,8 @@ std::string_view TagFrames(const Id3v2Header& header, std::string_view body, std
         // Its size counts itself in 2.4, not the four size bytes in 2.3.
         if (auto ext = DecodeSize(body.substr(0, 4), header.version > 3)) {
             std::int64_t skip = header.version > 3 ? *ext : *ext + 4;
-            body.remove_prefix(static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(body.size()))));
+            body.remove_prefix(
+                static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(body.size()))));
         }
     }
     return body;
@@ -162,7 +161,8 @@ std::optional<std::int64_t> FrameTotalSize(std::string_view data, std::size_t po
     int sizeLen = version < 3 ? 3 : 4;
     if (pos + static_cast<std::size_t>(idLen + sizeLen) > data.size())
         return std::nullopt;
-    auto size = DecodeSize(data.substr(pos + static_cast<std::size_t>(idLen), static_cast<std::size_t>(sizeLen)), version > 3);
+    auto size = DecodeSize(data.substr(pos + static_cast<std::size_t>(idLen), static_cast<std::size_t>(sizeLen)),
+                           version > 3);
     if (!size)
         return std::nullopt;
     std::int64_t total = *size + FrameHeaderLength(version);
@@ -196,10 +196,7 @@ bool IsMarkerPadding(std::string_view data, std::size_t pos)
     return false;
 }
 
-std::u16string_view CutAtNul(std::u16string_view text)
-{
-    return text.substr(0, text.find(u'\0'));
-}
+std::u16string_view CutAtNul(std::u16string_view text) { return text.substr(0, text.find(u'\0')); }
 
 FrameText ReadFrameText(std::string_view data, std::size_t pos, int version, bool skipLanguage, bool cutAtNul)
 {

@@ -56,10 +56,7 @@ std::size_t MultiFrameData::checkedIndex(std::int32_t index) const
     return static_cast<std::size_t>(index - 1);
 }
 
-const std::string& MultiFrameData::Item(std::int32_t index) const
-{
-    return entries_[checkedIndex(index)].value;
-}
+const std::string& MultiFrameData::Item(std::int32_t index) const { return entries_[checkedIndex(index)].value; }
 
 void MultiFrameData::SetItem(std::int32_t index, std::string newValue)
 {
@@ -85,8 +82,8 @@ std::string_view MultiFrameData::keyOf(const Entry& e) const
     return e.kind == KeyKind::Binary ? std::string_view(e.value) : std::string_view(e.textKey);
 }
 
-void MultiFrameData::Add(std::string item, std::optional<std::int32_t> before,
-                         std::optional<std::int32_t> after, bool binaryMatch)
+void MultiFrameData::Add(std::string item, std::optional<std::int32_t> before, std::optional<std::int32_t> after,
+                         bool binaryMatch)
 {
     Entry entry;
     entry.kind = binaryMatch ? KeyKind::Binary : KeyKind::Text;

@@ -39,8 +39,8 @@ private:
     struct Entry {
         std::string value;
         KeyKind kind = KeyKind::None;
-        std::string textKey; // for KeyKind::Text: trimmed and cut at NUL
-        std::size_t keyHash = 0;                    // cheap: length and both ends
+        std::string textKey;                         // for KeyKind::Text: trimmed and cut at NUL
+        std::size_t keyHash = 0;                     // cheap: length and both ends
         mutable std::optional<std::size_t> fullHash; // every byte, computed on a cheap-hash hit
     };
     std::string_view keyOf(const Entry& e) const;

@@ -12,17 +12,17 @@
 namespace brindle {
 
 const int kTieBreakColumns[kListColumnCount][kListColumnCount] = {
-    {0, 2, 3, 5, 6, 1, 4, 7, 10, 8, 9},  // Filename
-    {1, 2, 3, 5, 6, 4, 7, 10, 0, 8, 9},  // Title
-    {2, 3, 5, 6, 1, 4, 7, 10, 0, 8, 9},  // Artist
-    {3, 5, 6, 2, 1, 4, 7, 10, 0, 8, 9},  // Album
-    {4, 2, 3, 5, 6, 1, 7, 10, 0, 8, 9},  // Genre
-    {5, 6, 2, 3, 1, 4, 7, 10, 0, 8, 9},  // Track No.
-    {6, 5, 2, 3, 1, 4, 7, 10, 0, 8, 9},  // Tracks Total
-    {7, 2, 3, 5, 6, 1, 4, 10, 0, 8, 9},  // Year
-    {8, 2, 3, 5, 6, 1, 4, 7, 10, 0, 9},  // Duration
-    {9, 2, 3, 5, 6, 1, 4, 7, 10, 0, 8},  // Bit Rate
-    {10, 3, 5, 6, 2, 1, 4, 7, 0, 8, 9},  // Comments
+    {0, 2, 3, 5, 6, 1, 4, 7, 10, 8, 9}, // Filename
+    {1, 2, 3, 5, 6, 4, 7, 10, 0, 8, 9}, // Title
+    {2, 3, 5, 6, 1, 4, 7, 10, 0, 8, 9}, // Artist
+    {3, 5, 6, 2, 1, 4, 7, 10, 0, 8, 9}, // Album
+    {4, 2, 3, 5, 6, 1, 7, 10, 0, 8, 9}, // Genre
+    {5, 6, 2, 3, 1, 4, 7, 10, 0, 8, 9}, // Track No.
+    {6, 5, 2, 3, 1, 4, 7, 10, 0, 8, 9}, // Tracks Total
+    {7, 2, 3, 5, 6, 1, 4, 10, 0, 8, 9}, // Year
+    {8, 2, 3, 5, 6, 1, 4, 7, 10, 0, 9}, // Duration
+    {9, 2, 3, 5, 6, 1, 4, 7, 10, 0, 8}, // Bit Rate
+    {10, 3, 5, 6, 2, 1, 4, 7, 0, 8, 9}, // Comments
 };
 
 namespace {
@@ -199,8 +199,8 @@ std::optional<double> ParseNumber(std::u16string_view text, const SortLocale& lo
             ascii.push_back(static_cast<char>(t[i++]));
             ++mantissaDigits;
             ++runSinceGroup;
-        } else if (locale.groupSeparator && t[i] == locale.groupSeparator && mantissaDigits > 0
-                   && (!grouped || runSinceGroup == 3)) {
+        } else if (locale.groupSeparator && t[i] == locale.groupSeparator && mantissaDigits > 0 &&
+                   (!grouped || runSinceGroup == 3)) {
             // a group separator must be followed by exactly three digits
             for (int k = 1; k <= 3; ++k)
                 if (i + k >= t.size() || !isDigit(t[i + k]))

@@ -42,10 +42,7 @@ std::string errorText(int err)
 }
 
 // errno after a failed call, never 0 (a misbehaving file system layer must not look like success).
-int lastError()
-{
-    return errno != 0 ? errno : EIO;
-}
+int lastError() { return errno != 0 ? errno : EIO; }
 
 // A fast 64-bit hash (the XXH64 construction) of the new content, kept in the
 // record: after a crash it tells a complete copy from one whose blocks never
@@ -139,10 +136,7 @@ std::string hex(std::string_view bytes)
     return out;
 }
 
-std::uint64_t recordSpace(const std::string& path)
-{
-    return (path.size() * 2 + 512 + kBlock - 1) / kBlock * kBlock;
-}
+std::uint64_t recordSpace(const std::string& path) { return (path.size() * 2 + 512 + kBlock - 1) / kBlock * kBlock; }
 
 std::string encodeRecord(const Record& r)
 {
@@ -192,7 +186,9 @@ std::optional<Record> decodeRecord(std::string_view bytes)
         if (key == "path") {
             if (value.size() % 2)
                 return std::nullopt;
-            auto digit = [](char c) { return c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= '0' && c <= '9' ? c - '0' : -1; };
+            auto digit = [](char c) {
+                return c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= '0' && c <= '9' ? c - '0' : -1;
+            };
             for (std::size_t i = 0; i < value.size(); i += 2) {
                 const int hi = digit(value[i]), lo = digit(value[i + 1]);
                 if (hi < 0 || lo < 0)
@@ -343,8 +339,8 @@ private:
 
     std::mutex mutex_;
     std::condition_variable done_;
-    std::uint64_t named_ = 0;    // tickets handed out
-    std::uint64_t flushed_ = 0;  // every ticket up to this one is on disk
+    std::uint64_t named_ = 0;   // tickets handed out
+    std::uint64_t flushed_ = 0; // every ticket up to this one is on disk
     bool running_ = false;
 };
 
@@ -409,6 +405,7 @@ public:
         spares_.push_back(std::move(spare));
         return true;
     }
+
 private:
     static constexpr std::size_t kMaxSpares = 64;
     std::mutex mutex_;
@@ -445,7 +442,8 @@ public:
     {
         while (length > 0) {
             const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyChunk));
-            const ssize_t n = retryInterrupted([&] { return fs.pread(fd, buffer(), want, static_cast<off_t>(offset)); });
+            const ssize_t n = retryInterrupted(
+                [&] { return fs.pread(fd, buffer(), want, static_cast<off_t>(offset)); });
             if (n < 0)
                 return lastError();
             if (n == 0)
@@ -503,8 +501,7 @@ public:
     // overwritten, so that running out of space shows while it is intact: the
     // blocks are reserved, or, where the file system cannot reserve, the file is
     // extended with zeros (and cut back to its length and times if that fails).
-    std::string reserve(int fd, std::uint64_t length, std::uint64_t newLength,
-                        const timespec times[2])
+    std::string reserve(int fd, std::uint64_t length, std::uint64_t newLength, const timespec times[2])
     {
         if (newLength == 0)
             return {};
@@ -516,7 +513,7 @@ public:
         if (newLength <= length)
             return {};
         // Counting the free blocks first refuses most hopeless cases without a write.
-        struct statvfs vfs{};
+        struct statvfs vfs {};
         if (fs.fstatvfs(fd, &vfs) != 0)
             return "cannot read the free space for it: " + errorText(lastError());
         const std::uint64_t blockSize = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
@@ -526,8 +523,8 @@ public:
                                             : blocks * blockSize;
         const std::uint64_t growth = newLength - length;
         if (growth > available)
-            return "cannot be written: " + errorText(ENOSPC) + " (" + std::to_string(growth) +
-                   " more bytes needed, " + std::to_string(available) + " free)";
+            return "cannot be written: " + errorText(ENOSPC) + " (" + std::to_string(growth) + " more bytes needed, " +
+                   std::to_string(available) + " free)";
         static const char zeros[64 * 1024] = {};
         int err = 0;
         for (std::uint64_t at = length; at < newLength && err == 0;) {
@@ -540,8 +537,8 @@ public:
         std::string reason = "cannot be written: " + errorText(err) + " while making room for " +
                              std::to_string(newLength) + " bytes";
         if (fs.ftruncate(fd, static_cast<off_t>(length)) != 0)
-            return reason + "; cutting it back to " + std::to_string(length) + " bytes failed too: " +
-                   errorText(lastError());
+            return reason + "; cutting it back to " + std::to_string(length) +
+                   " bytes failed too: " + errorText(lastError());
         fs.futimens(fd, times);
         return reason;
     }
@@ -549,19 +546,20 @@ public:
     // Copies the new content from the copy into the original, cuts what is left of
     // a longer old file, restores the times and flushes. Overwriting keeps the
     // blocks the file already has: it is never empty on disk.
-    std::string refill(int fd, int cfd, std::uint64_t offset, std::uint64_t newLength,
-                       std::uint64_t oldLength, const timespec times[2], int& timesError)
+    std::string refill(int fd, int cfd, std::uint64_t offset, std::uint64_t newLength, std::uint64_t oldLength,
+                       const timespec times[2], int& timesError)
     {
         timesError = 0;
         if (int e = copyRange(cfd, offset, fd, 0, newLength))
             return "cannot be written: " + errorText(e);
-        struct stat st{};
+        struct stat st {};
         if (fs.fstat(fd, &st) != 0)
             return "cannot read its attributes after writing: " + errorText(lastError());
         // Longer than either content: another program appended meanwhile, and
         // cutting the file would lose what it wrote.
         if (static_cast<std::uint64_t>(st.st_size) > std::max(oldLength, newLength))
-            return "it grew to " + std::to_string(st.st_size) + " bytes while it was being saved: another "
+            return "it grew to " + std::to_string(st.st_size) +
+                   " bytes while it was being saved: another "
                    "program wrote to it";
         if (static_cast<std::uint64_t>(st.st_size) > newLength && fs.ftruncate(fd, static_cast<off_t>(newLength)) != 0)
             return "cannot be truncated: " + errorText(lastError());
@@ -618,7 +616,7 @@ private:
 std::string dropSpare(FileSystem& fs, Io& io, SpareCopies::Spare& spare)
 {
     std::string leftover;
-    struct stat st{};
+    struct stat st {};
     if (lockRetrying(fs, spare.fd, LOCK_EX | LOCK_NB) == 0 && fs.fstat(spare.fd, &st) == 0 && st.st_nlink > 0)
         leftover = io.removeCopy(spare.path, spare.fd);
     io.closeFd(spare.fd);
@@ -649,7 +647,8 @@ bool isUnder(const std::string& path, const std::string& folder)
 bool isSpent(FileSystem& fs, int cfd)
 {
     char start[sizeof kSpent - 1];
-    return retryInterrupted([&] { return fs.pread(cfd, start, sizeof start, 0); }) == static_cast<ssize_t>(sizeof start) &&
+    return retryInterrupted([&] { return fs.pread(cfd, start, sizeof start, 0); }) ==
+               static_cast<ssize_t>(sizeof start) &&
            std::memcmp(start, kSpent, sizeof start) == 0;
 }
 
@@ -684,7 +683,7 @@ Recovery recover(FileSystem& fs, const std::string& copyPath, int ownFd, const s
     // A save running in this or another process holds its copy locked.
     if (lockRetrying(fs, cfd, ownFd >= 0 ? LOCK_EX : LOCK_EX | LOCK_NB) != 0)
         return Recovery::None;
-    struct stat cst{};
+    struct stat cst {};
     if (fs.fstat(cfd, &cst) != 0 || cst.st_nlink == 0 || !S_ISREG(cst.st_mode))
         return Recovery::None;
     const std::optional<Record> record = readRecord(fs, cfd);
@@ -715,12 +714,13 @@ Recovery recover(FileSystem& fs, const std::string& copyPath, int ownFd, const s
         // The file is touched only once its copy is complete and on disk: this save
         // never reached it.
         if (fs.unlink(copyPath) != 0 && errno != ENOENT) {
-            note = "the unfinished copy " + copyPath + " of an interrupted save could not be removed: " +
-                   errorText(lastError());
+            note = "the unfinished copy " + copyPath +
+                   " of an interrupted save could not be removed: " + errorText(lastError());
             return Recovery::Kept;
         }
         note = (record ? record->path + ": an interrupted save was undone; the file had not been changed yet"
-                       : "removed " + copyPath + ", the unfinished copy of a save interrupted before its file was changed");
+                       : "removed " + copyPath +
+                             ", the unfinished copy of a save interrupted before its file was changed");
         return Recovery::Undone;
     }
     const std::string& path = record->path;
@@ -735,7 +735,7 @@ Recovery recover(FileSystem& fs, const std::string& copyPath, int ownFd, const s
         if (fd < 0)
             return kept("cannot open it for writing: " + errorText(lastError()));
     }
-    struct stat st{};
+    struct stat st {};
     if (fs.fstat(fd, &st) != 0)
         return kept("cannot read its attributes: " + errorText(lastError()));
     if (!S_ISREG(st.st_mode) || st.st_dev != record->device || st.st_ino != record->inode)
@@ -760,7 +760,8 @@ Recovery recover(FileSystem& fs, const std::string& copyPath, int ownFd, const s
     if (std::string error = io.reserve(fd, size, record->newLength, record->times); !error.empty())
         return kept(error);
     int timesError = 0;
-    if (std::string error = io.refill(fd, cfd, record->offset, record->newLength, record->oldLength, record->times, timesError);
+    if (std::string error = io.refill(fd, cfd, record->offset, record->newLength, record->oldLength, record->times,
+                                      timesError);
         !error.empty())
         return kept(error);
     std::string left = io.removeCopy(copyPath, cfd);
@@ -816,15 +817,15 @@ struct RewriteSession::Impl {
     int fd = -1;
     int cfd = -1;
     bool used = false;
-    std::string copyPath;          // set only once this call has created the file
+    std::string copyPath; // set only once this call has created the file
     bool refillStarted = false;
-    struct stat read{};            // the file as it was when it was read
+    struct stat read {}; // the file as it was when it was read
     std::uint64_t oldLength = 0;
     std::uint64_t newLength = 0;
     std::uint64_t offset = 0;
-    std::uint64_t nameTicket = 0;  // of the copy's name, for the flush of its folder
-    bool reused = false;           // the copy was kept by an earlier save (CopyReuse)
-    std::future<void> earlyFlush;  // of the folder, started when a reused copy was renamed
+    std::uint64_t nameTicket = 0; // of the copy's name, for the flush of its folder
+    bool reused = false;          // the copy was kept by an earlier save (CopyReuse)
+    std::future<void> earlyFlush; // of the folder, started when a reused copy was renamed
     Record record;
     timespec times[2]{};
 };
@@ -890,12 +891,12 @@ RewriteResult RewriteSession::Impl::run(const RewritePlan& plan)
     if (std::string e = fillCopy(plan); !e.empty())
         return failedBeforeRefill(std::move(e));
     // The last moment to notice another program's change without losing it.
-    struct stat now{};
+    struct stat now {};
     if (fs.fstat(fd, &now) != 0)
         return failedBeforeRefill("cannot read its attributes: " + errorText(lastError()));
     if (!(FileIdentity::of(now) == FileIdentity::of(read)))
         return failedBeforeRefill("it was changed by another program while it was being saved; it was left as "
-                                         "that program left it");
+                                  "that program left it");
     if (std::string e = io.reserve(fd, oldLength, newLength, times); !e.empty()) {
         if (e.find("failed too") == std::string::npos)
             return failedBeforeRefill(e + "; the file is unchanged");
@@ -912,8 +913,11 @@ RewriteResult RewriteSession::Impl::run(const RewritePlan& plan)
             if (reused && fs.ftruncate(cfd, static_cast<off_t>(offset + newLength)) == 0)
                 fs.fdatasync(cfd);
             io.closeFd(cfd);
-            RewriteResult result = failed(e + "; it may be incomplete until the save is finished: its new "
-                                          "content is kept in " + copyPath + ", and the next run that meets the "
+            RewriteResult result = failed(e +
+                                          "; it may be incomplete until the save is finished: its new "
+                                          "content is kept in " +
+                                          copyPath +
+                                          ", and the next run that meets the "
                                           "file (or brindle-cli recover) finishes the save from it");
             result.keptTempPath = copyPath;
             return result;
@@ -985,7 +989,7 @@ std::string RewriteSession::Impl::createCopy()
     while (std::optional<SpareCopies::Spare> spare = SpareCopies::get().take(folder)) {
         // Locked and still linked, the kept copy is where this process left it: only
         // a run holding its lock removes a copy. Never replaces a file of the new name.
-        struct stat st{};
+        struct stat st {};
         if (lockRetrying(fs, spare->fd, LOCK_EX | LOCK_NB) == 0 && fs.fstat(spare->fd, &st) == 0 && st.st_nlink > 0 &&
             fs.renameNoReplace(spare->path, candidate) == 0) {
             cfd = spare->fd;
@@ -1017,7 +1021,7 @@ std::string RewriteSession::Impl::createCopy()
         if (lockRetrying(fs, cfd, LOCK_EX) != 0)
             return "cannot lock the copy " + candidate + ": " + errorText(lastError());
         // A recovery that found it before it was locked may have removed it.
-        struct stat st{};
+        struct stat st {};
         if (fs.fstat(cfd, &st) != 0)
             return "cannot read the attributes of the copy " + candidate + ": " + errorText(lastError());
         if (st.st_nlink > 0) {
@@ -1049,7 +1053,8 @@ std::string RewriteSession::Impl::fillCopy(const RewritePlan& plan)
     if (int e = io.writeAll(cfd, plan.head.data(), plan.head.size(), offset))
         return "cannot write the copy " + copyPath + ": " + errorText(e);
     const std::uint64_t audioLength = plan.audioEnd - plan.audioBegin;
-    const std::int64_t shift = static_cast<std::int64_t>(offset + plan.head.size()) - static_cast<std::int64_t>(plan.audioBegin);
+    const std::int64_t shift = static_cast<std::int64_t>(offset + plan.head.size()) -
+                               static_cast<std::int64_t>(plan.audioBegin);
     if (int e = io.readRange(fd, plan.audioBegin, audioLength, [&](const char* data, std::size_t n, std::uint64_t at) {
             hash.update(data, n);
             return io.writeAll(cfd, data, n, static_cast<std::uint64_t>(static_cast<std::int64_t>(at) + shift));
@@ -1064,7 +1069,8 @@ std::string RewriteSession::Impl::fillCopy(const RewritePlan& plan)
     if (int e = io.writeAll(cfd, complete.data(), complete.size(), 0))
         return "cannot write the copy " + copyPath + ": " + errorText(e);
     // Read back: a record lost on its way would make a crash look like one before the file was touched.
-    if (const std::optional<Record> written = readRecord(fs, cfd); !written || written->contentHash != record.contentHash)
+    if (const std::optional<Record> written = readRecord(fs, cfd);
+        !written || written->contentHash != record.contentHash)
         return "the record of the copy " + copyPath + " did not read back as written";
     // Nothing after the record reaches its end when the new file is empty.
     if (newLength == 0 && !reused && fs.ftruncate(cfd, static_cast<off_t>(offset)) != 0)
@@ -1074,7 +1080,7 @@ std::string RewriteSession::Impl::fillCopy(const RewritePlan& plan)
     // reading it back does.
     if (reused && io.hashRange(cfd, offset, newLength) != record.contentHash)
         return "the copy " + copyPath + " did not read back as written";
-    struct stat st{};
+    struct stat st {};
     if (fs.fstat(cfd, &st) != 0)
         return "cannot read the attributes of the copy " + copyPath + ": " + errorText(lastError());
     if (reused ? static_cast<std::uint64_t>(st.st_size) < offset + newLength
@@ -1108,7 +1114,10 @@ RewriteSession::~RewriteSession() = default;
 bool RewriteSession::isOpen() const { return impl_->fd >= 0; }
 const std::string& RewriteSession::error() const { return impl_->error; }
 int RewriteSession::fd() const { return impl_->fd; }
-FileIdentity RewriteSession::identity() const { return impl_->fd >= 0 ? FileIdentity::of(impl_->read) : FileIdentity{}; }
+FileIdentity RewriteSession::identity() const
+{
+    return impl_->fd >= 0 ? FileIdentity::of(impl_->read) : FileIdentity{};
+}
 std::uint64_t RewriteSession::length() const { return static_cast<std::uint64_t>(impl_->read.st_size); }
 const std::vector<std::string>& RewriteSession::notes() const { return impl_->notes; }
 
@@ -1121,10 +1130,7 @@ RewriteResult RewriteSession::rewrite(const RewritePlan& plan)
     }
 }
 
-CopyReuse::CopyReuse(FileSystem& fs) : fs_(fs)
-{
-    SpareCopies::get().use(fs);
-}
+CopyReuse::CopyReuse(FileSystem& fs) : fs_(fs) { SpareCopies::get().use(fs); }
 
 CopyReuse::~CopyReuse()
 {
@@ -1207,7 +1213,8 @@ std::vector<PendingSave> ListPendingSaves(FileSystem& fs)
         PendingSave save;
         unsigned long long device = 0, inode = 0;
         int used = 0;
-        if (std::sscanf(name.c_str(), "%llx-%llx%n", &device, &inode, &used) != 2 || name.substr(static_cast<std::size_t>(used)) != kSuffix)
+        if (std::sscanf(name.c_str(), "%llx-%llx%n", &device, &inode, &used) != 2 ||
+            name.substr(static_cast<std::size_t>(used)) != kSuffix)
             continue;
         save.copyPath = folder;
         save.copyPath += '/';

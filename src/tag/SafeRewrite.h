@@ -21,10 +21,10 @@ namespace brindle {
 
 // The new file is head + old[audioBegin, audioEnd) + tail.
 struct RewritePlan {
-    std::string head;              // the new leading tag; may be empty
-    std::uint64_t audioBegin = 0;  // range of the old file kept as it is
+    std::string head;             // the new leading tag; may be empty
+    std::uint64_t audioBegin = 0; // range of the old file kept as it is
     std::uint64_t audioEnd = 0;
-    std::string tail;              // the new trailing tags; may be empty
+    std::string tail; // the new trailing tags; may be empty
 };
 
 struct RewriteResult {
@@ -111,8 +111,8 @@ std::string JournalFolder();
 // --- Interrupted saves
 
 struct PendingSave {
-    std::string copyPath;          // in JournalFolder()
-    std::uint64_t device = 0;      // of the file being saved, from the copy's name
+    std::string copyPath;     // in JournalFolder()
+    std::uint64_t device = 0; // of the file being saved, from the copy's name
     std::uint64_t inode = 0;
 };
 
@@ -122,23 +122,22 @@ std::vector<PendingSave> ListPendingSaves(FileSystem& fs);
 
 // What a copy's record says; nullopt when it has no complete record.
 struct PendingSaveRecord {
-    std::string path;              // the file being saved, absolute
+    std::string path; // the file being saved, absolute
     std::uint64_t contentOffset = 0;
     std::uint64_t newLength = 0;
 };
 std::optional<PendingSaveRecord> ReadPendingSave(FileSystem& fs, const std::string& copyPath);
 
 enum class Recovery {
-    None,       // nothing to do (the copy is gone, or its save is still running)
-    Completed,  // the file now holds the new content
-    Undone,     // the save had not touched the file yet; the copy was removed
-    Kept,       // could not be finished; the copy stays and the note says why
+    None,      // nothing to do (the copy is gone, or its save is still running)
+    Completed, // the file now holds the new content
+    Undone,    // the save had not touched the file yet; the copy was removed
+    Kept,      // could not be finished; the copy stays and the note says why
 };
 
 // Finishes or undoes the save of one copy, unless a live save still holds it;
 // never waits. folder, when not empty, limits it to files in that folder (and below).
-Recovery RecoverPendingSave(FileSystem& fs, const PendingSave& save, std::string& note,
-                            const std::string& folder = {});
+Recovery RecoverPendingSave(FileSystem& fs, const PendingSave& save, std::string& note, const std::string& folder = {});
 
 // Lists the pending saves once and recovers those select accepts; returns one
 // human-readable note per save dealt with. *kept counts the saves that could not be finished.

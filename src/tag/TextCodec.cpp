@@ -80,7 +80,8 @@ std::u16string DecodeMarkedUtf16(std::string_view bytes)
     while (mark != std::string_view::npos) {
         bool bigEndian = static_cast<unsigned char>(bytes[mark]) == 0xFE;
         std::size_t next = findMark(mark + 2);
-        std::string_view part = bytes.substr(mark + 2, next == std::string_view::npos ? std::string_view::npos : next - mark - 2);
+        std::string_view part = bytes.substr(mark + 2,
+                                             next == std::string_view::npos ? std::string_view::npos : next - mark - 2);
         appendUtf16(out, part, bigEndian);
         mark = next;
     }

@@ -17,10 +17,10 @@ inline constexpr std::int64_t kId3v1Size = 128;
 // Where the trailing tags of a file stand, by 0-based offsets; the reader and the
 // writers all go by it.
 struct TrailingTagLayout {
-    bool id3v1 = false;            // an ID3v1 tag fills the last 128 bytes
-    std::int64_t beforeId3v1 = 0;  // the bytes before it (the file length without one)
-    bool lyrics3v2 = false;        // "LYRICS200" ends those bytes
-    bool lyrics3v1 = false;        // "LYRICSEND" ends them
+    bool id3v1 = false;           // an ID3v1 tag fills the last 128 bytes
+    std::int64_t beforeId3v1 = 0; // the bytes before it (the file length without one)
+    bool lyrics3v2 = false;       // "LYRICS200" ends those bytes
+    bool lyrics3v1 = false;       // "LYRICSEND" ends them
     // Where that Lyrics3 block's "LYRICSBEGIN" stands: -1 when a v2 block's size field
     // is not six digits, reaches before the file or misses the marker, or when no v1
     // block begins within 5100 bytes of lyrics.

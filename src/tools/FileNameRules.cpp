@@ -90,7 +90,10 @@ std::string NameBytes(const QString& nameText)
             continue;
         }
         // Any other lone surrogate is not a character: it goes out as U+FFFD.
-        const qsizetype len = nameText[i].isHighSurrogate() && i + 1 < nameText.size() && nameText[i + 1].isLowSurrogate() ? 2 : 1;
+        const qsizetype len = nameText[i].isHighSurrogate() && i + 1 < nameText.size() &&
+                                      nameText[i + 1].isLowSurrogate()
+                                  ? 2
+                                  : 1;
         QString piece = nameText.mid(i, len);
         if (len == 1 && nameText[i].isSurrogate())
             piece = QString(QChar::ReplacementCharacter);

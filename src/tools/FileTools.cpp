@@ -219,7 +219,10 @@ PlannedRename PlanRemoveLeadingNumbers(const QString& fileName)
     return {fileName, RemoveLeadingNumbersName(fileName)};
 }
 
-PlannedRename PlanAutoNumber(const QString& fileName, int number) { return {fileName, AutoNumberName(fileName, number)}; }
+PlannedRename PlanAutoNumber(const QString& fileName, int number)
+{
+    return {fileName, AutoNumberName(fileName, number)};
+}
 
 QList<PlannedRename> PlanAutoNumberFilenames(const QStringList& namesInListOrder)
 {
@@ -243,9 +246,9 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
     Folder f(folder);
     QList<RenameResult> results(plan.size());
     QList<qsizetype> pending;
-    QStringList current; // each entry's name on disk now
+    QStringList current;                    // each entry's name on disk now
     QList<bool> parked(plan.size(), false); // under a hidden name now
-    QHash<QString, qsizetype> claimed; // case-folded new name -> entry that asked first
+    QHash<QString, qsizetype> claimed;      // case-folded new name -> entry that asked first
     int done = 0;
     auto dealtWith = [&] { control.finished(++done); };
 

@@ -39,9 +39,9 @@ struct RenameResult {
     QString oldName;
     QString newName;
     RenameOutcome outcome = RenameOutcome::Unchanged;
-    int error = 0;      // errno value when Failed; EINVAL for a name that cannot be used
-    QString reason;     // for the user, when Failed
-    QString hiddenName; // set only if a failed rename could not be undone: the file's name now
+    int error = 0;       // errno value when Failed; EINVAL for a name that cannot be used
+    QString reason;      // for the user, when Failed
+    QString hiddenName;  // set only if a failed rename could not be undone: the file's name now
     QString folder = {}; // as in the plan
 
     bool failed() const { return outcome == RenameOutcome::Failed; }

@@ -73,10 +73,7 @@ int RenameSystem::renameReplacing(int dirFd, const char* from, const char* to)
     return ::renameat(dirFd, from, dirFd, to);
 }
 
-int RenameSystem::link(int dirFd, const char* from, const char* to)
-{
-    return ::linkat(dirFd, from, dirFd, to, 0);
-}
+int RenameSystem::link(int dirFd, const char* from, const char* to) { return ::linkat(dirFd, from, dirFd, to, 0); }
 
 int RenameSystem::unlink(int dirFd, const char* name) { return ::unlinkat(dirFd, name, 0); }
 
@@ -241,7 +238,8 @@ std::string HiddenWorkName(const std::string& name)
     static std::atomic<unsigned> counter{0};
     static const unsigned seed = std::random_device{}();
     const auto now = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    std::mt19937_64 gen(seed ^ now ^ (static_cast<unsigned long long>(counter++) << 32) ^ static_cast<unsigned long long>(::getpid()));
+    std::mt19937_64 gen(seed ^ now ^ (static_cast<unsigned long long>(counter++) << 32) ^
+                        static_cast<unsigned long long>(::getpid()));
     char id[17];
     std::snprintf(id, sizeof id, "%016llx", static_cast<unsigned long long>(gen()));
     std::string ext;

@@ -20,11 +20,7 @@ std::u16string toU16(const QString& s)
 QString errorText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 } // namespace
 
-ApplyBatch::ApplyBatch(FileOps& files, BatchValues values)
-    : files_(files)
-    , values_(std::move(values))
-{
-}
+ApplyBatch::ApplyBatch(FileOps& files, BatchValues values) : files_(files), values_(std::move(values)) {}
 
 QStringList ApplyBatch::run(const std::vector<BatchFile>& list, const BatchControl& control)
 {

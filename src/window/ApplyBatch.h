@@ -43,10 +43,7 @@ struct BatchValues {
     // the batch's thread.
     std::function<void(clsID3& tag, const BatchFile& file)> perFile;
 
-    bool writesNothing() const
-    {
-        return fields.empty() && !autoNumber && !titleFromFileName && !pictures && !perFile;
-    }
+    bool writesNothing() const { return fields.empty() && !autoNumber && !titleFromFileName && !pictures && !perFile; }
 };
 
 class ApplyBatch {

@@ -15,10 +15,10 @@ class clsID3;
 enum class EditorPage { Basic, Advanced, AlbumArt, Filename, Urls, About };
 
 enum class FieldControl {
-    Line,     // one-line text box
-    Text,     // multi-line box (comments, lyrics)
-    Combo,    // editable drop-down list (genre, key)
-    UrlList,  // one-line box of a multi-value URL editor
+    Line,    // one-line text box
+    Text,    // multi-line box (comments, lyrics)
+    Combo,   // editable drop-down list (genre, key)
+    UrlList, // one-line box of a multi-value URL editor
 };
 
 enum class ApplyRule {

@@ -7,17 +7,10 @@
 namespace brindle {
 
 const ListColumn kListColumns[kListColumnCount] = {
-    {"Filename", 2500, Qt::AlignLeft},
-    {"Title", 2500, Qt::AlignLeft},
-    {"Artist", 2000, Qt::AlignHCenter},
-    {"Album", 2000, Qt::AlignHCenter},
-    {"Genre", 1800, Qt::AlignHCenter},
-    {"Track No.", 900, Qt::AlignRight},
-    {"Tracks Total", 1100, Qt::AlignRight},
-    {"Year", 600, Qt::AlignRight},
-    {"Duration", 800, Qt::AlignRight},
-    {"Bit Rate", 1170, Qt::AlignRight},
-    {"Comments", 2500, Qt::AlignLeft},
+    {"Filename", 2500, Qt::AlignLeft},      {"Title", 2500, Qt::AlignLeft},    {"Artist", 2000, Qt::AlignHCenter},
+    {"Album", 2000, Qt::AlignHCenter},      {"Genre", 1800, Qt::AlignHCenter}, {"Track No.", 900, Qt::AlignRight},
+    {"Tracks Total", 1100, Qt::AlignRight}, {"Year", 600, Qt::AlignRight},     {"Duration", 800, Qt::AlignRight},
+    {"Bit Rate", 1170, Qt::AlignRight},     {"Comments", 2500, Qt::AlignLeft},
 };
 const ListColumn kFolderListColumn = {"Folder", 2500, Qt::AlignLeft};
 
@@ -68,10 +61,7 @@ QString FilterFolded(const QString& text)
     return out;
 }
 
-FileListModel::FileListModel(QObject* parent)
-    : QAbstractTableModel(parent)
-{
-}
+FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 QString FileListModel::toQString(const std::u16string& s)
 {
@@ -120,8 +110,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
     }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(columnOf(index.column()).alignment | Qt::AlignVCenter));
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -369,8 +358,7 @@ void FileListModel::moveRowBefore(int from, int before)
 void FileListModel::refreshAll()
 {
     if (rowCount() > 0)
-        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
-                         {Qt::DisplayRole, Qt::ToolTipRole});
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
 QString FileListModel::cell(int row, int column) const

@@ -105,16 +105,16 @@ private:
     void rebuildPositions();
     void touched(std::size_t allRow);
 
-    std::vector<Row> rows_;          // every row, shown or not
-    std::vector<QByteArray> names_;   // beside rows_, in the same order
-    std::vector<QByteArray> folders_; // beside rows_
+    std::vector<Row> rows_;                   // every row, shown or not
+    std::vector<QByteArray> names_;           // beside rows_, in the same order
+    std::vector<QByteArray> folders_;         // beside rows_
     std::vector<std::u16string> folderTexts_; // the "Folder" cells, beside rows_
-    std::vector<int> shown_;          // indexes into rows_ of the rows shown, in order
-    std::vector<int> positionOf_;     // row shown for each index into rows_, or -1
+    std::vector<int> shown_;                  // indexes into rows_ of the rows shown, in order
+    std::vector<int> positionOf_;             // row shown for each index into rows_, or -1
     bool folderColumn_ = false;
     QString filterText_;
-    QString needle_;                  // filterText_ folded
-    mutable std::vector<QString> keys_; // each row's cells folded, made when first needed
+    QString needle_;                           // filterText_ folded
+    mutable std::vector<QString> keys_;        // each row's cells folded, made when first needed
     mutable QHash<QByteArray, int> pathIndex_; // relative path -> index into rows_
     mutable bool pathIndexValid_ = false;
 };

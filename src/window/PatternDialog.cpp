@@ -51,9 +51,7 @@ QString PatternDialog::placeholderHelp()
 
 PatternDialog::PatternDialog(Mode mode, const QStringList& recentPatterns, const QString& replacement,
                              PreviewFunction preview, QWidget* parent)
-    : QDialog(parent)
-    , mode_(mode)
-    , preview_(std::move(preview))
+    : QDialog(parent), mode_(mode), preview_(std::move(preview))
 {
     setObjectName(QStringLiteral("PatternDialog"));
     setWindowTitle(mode == Mode::Rename ? QStringLiteral("Rename From Pattern") : QStringLiteral("Tags From Pattern"));
@@ -165,10 +163,10 @@ namespace {
 
 struct SourceFile {
     int row;
-    QByteArray name; // bytes
-    QString folder;  // name text, relative
+    QByteArray name;             // bytes
+    QString folder;              // name text, relative
     std::unique_ptr<clsID3> tag; // text properties only
-    Status read; // of the file's tag
+    Status read;                 // of the file's tag
 };
 
 QStringList recentPatterns(const SettingsStore& s, PatternDialog::Mode mode)
@@ -222,7 +220,7 @@ void frmMain::runPatternCommand(bool rename)
     restoreNormalCursor();
     const bool folders = subfolders_;
     auto shownName = [](const QByteArray& bytes) { return DisplayName(bytes.toStdString()); };
-    QList<PlannedRename> plan; // of the last preview, for renames
+    QList<PlannedRename> plan;                              // of the last preview, for renames
     std::map<QByteArray, std::vector<PatternValue>> values; // path -> values, for tags
     QList<int> changedRows;
 
@@ -300,7 +298,8 @@ void frmMain::runPatternCommand(bool rename)
                 lead << DisplayText(f.folder);
             lead << shownName(f.name);
             auto leftAlone = [&](const QString& why) {
-                p.rows.append({lead + QStringList{QString(), QString(), QString()}, PatternDialog::Row::Mark::LeftAlone, why});
+                p.rows.append(
+                    {lead + QStringList{QString(), QString(), QString()}, PatternDialog::Row::Mark::LeftAlone, why});
             };
             const std::string name = f.name.toStdString();
             // Tag text is Unicode: bytes that are not UTF-8 would reach the tag as U+FFFD.

@@ -155,7 +155,8 @@ void frmMain::ScanFolder(const QString& folder)
     QStringList notes;
     const std::vector<ScannedFolder> folders = listFiles(nativeFolder, notes);
     if (!notes.isEmpty())
-        QMetaObject::invokeMethod(this, [this, notes] { ShowScanNotes(notes); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, notes] { ShowScanNotes(notes); }, Qt::QueuedConnection);
 
     if (listed != listedFolder_) { // renames are undone in their own folder only
         undoRenames_.clear();
@@ -179,8 +180,8 @@ void frmMain::ScanFolder(const QString& folder)
     std::vector<QByteArray> rowNames, rowFolders;
     clsID3 tag; // one tag object serves the whole scan
     for (const ScannedFolder& folder : folders) {
-        const std::string prefix =
-            nativeFolder.toStdString() + (folder.relative.isEmpty() ? std::string() : folder.relative.toStdString() + '/');
+        const std::string prefix = nativeFolder.toStdString() +
+                                   (folder.relative.isEmpty() ? std::string() : folder.relative.toStdString() + '/');
         for (const std::string& name : folder.names) {
             if (!isBusyCursor()) {
                 showBusyCursor();
@@ -289,7 +290,9 @@ void frmMain::ListView1_DblClick()
     // another file's name.
     const QByteArray path = rowPath(row);
     if (QFile::encodeName(QFile::decodeName(path)) != path) {
-        platform_.messages->exclamation(this, rowName(row) + QStringLiteral(": its name is not valid text here, so it cannot be opened from the list"));
+        platform_.messages->exclamation(
+            this,
+            rowName(row) + QStringLiteral(": its name is not valid text here, so it cannot be opened from the list"));
         return;
     }
     platform_.shell->open(QFile::decodeName(path));

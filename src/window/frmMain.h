@@ -306,9 +306,9 @@ private:
     // Column widths as read, in twips: written back unchanged unless the user resized.
     std::array<double, kListColumnCount> columnTwips_{};
 
-    QString listedFolder_;    // the folder of the rows
+    QString listedFolder_; // the folder of the rows
     QByteArray listedFolderBytes_;
-    QByteArray editorPath_;   // the file the editor shows
+    QByteArray editorPath_; // the file the editor shows
     bool loadingEditor_ = false;
     bool artChanged_ = false;
     QByteArray pendingRefresh_; // a row to bring up to date once the click has ended

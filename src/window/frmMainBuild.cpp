@@ -38,8 +38,8 @@ namespace brindle {
 namespace {
 
 // Typical cells of the narrow columns, used to widen them for large fonts.
-const char* const kListColumnSamples[kListColumnCount] = {"", "", "", "", "", "99", "99", "2024", "59:59",
-                                                           "320 kbps VBR", ""};
+const char* const kListColumnSamples[kListColumnCount] = {
+    "", "", "", "", "", "99", "99", "2024", "59:59", "320 kbps VBR", ""};
 
 } // namespace
 
@@ -102,10 +102,10 @@ QStringList KeyListEntries()
 }
 
 frmMain::frmMain(Platform platform, const QString& startFolder, QWidget* parent)
-    : QWidget(parent)
-    , platform_(std::move(platform))
-    , startFolder_(startFolder)
-    , sortLocale_(SortLocaleOf(QLocale::system()))
+    : QWidget(parent),
+      platform_(std::move(platform)),
+      startFolder_(startFolder),
+      sortLocale_(SortLocaleOf(QLocale::system()))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kAppTitle);
@@ -379,7 +379,8 @@ void frmMain::connectSignals()
     auto* artistUrl = static_cast<QLineEdit*>(fieldOfRule(ApplyRule::ArtistUrls)->control);
     connect(artistUrl, &QLineEdit::textChanged, this, [this](const QString& t) { artistUrlEditor_->StoreTypedUrl(t); });
     auto* commercial = static_cast<QLineEdit*>(fieldOfRule(ApplyRule::CommercialUrls)->control);
-    connect(commercial, &QLineEdit::textChanged, this, [this](const QString& t) { commercialEditor_->StoreTypedUrl(t); });
+    connect(commercial, &QLineEdit::textChanged, this,
+            [this](const QString& t) { commercialEditor_->StoreTypedUrl(t); });
     for (const EditorField& f : fields_) {
         if (f.def->page != EditorPage::Urls)
             continue;

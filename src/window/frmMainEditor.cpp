@@ -46,7 +46,8 @@ void frmMain::resetMultiValueEditors()
 void frmMain::SetEditorEnabled(bool enabled)
 {
     const QPalette base = QApplication::palette();
-    const QColor back = enabled ? base.color(QPalette::Active, QPalette::Base) : base.color(QPalette::Active, QPalette::Button);
+    const QColor back = enabled ? base.color(QPalette::Active, QPalette::Base)
+                                : base.color(QPalette::Active, QPalette::Button);
     for (const EditorField& f : fields_) {
         QWidget* w = f.control;
         if (w->isEnabled() == enabled)
@@ -155,7 +156,7 @@ void frmMain::markArtChanged()
 // tick left from an earlier edit is seen before it writes again.
 void frmMain::updateTabMarks()
 {
-    static const char* const captions[] = {"Basic", "Advanced", "Album Art", "Filename", "Additional Tag Info",
+    static const char* const captions[] = {"Basic",     "Advanced", "Album Art", "Filename", "Additional Tag Info",
                                            "Help/About"};
     bool marked[std::size(captions)] = {};
     for (const EditorField& f : fields_)
@@ -195,7 +196,7 @@ void frmMain::setAudioLabels(const clsID3& tag, const QByteArray& path)
     audio_.frameSamples->setText(QStringLiteral("Frame Samples: %1").arg(tag.FrameSamples()));
     const double frameSize = std::nearbyint(tag.FrameSize());
     audio_.frameSize->setText(QStringLiteral("Frame Size: ") +
-                                 (frameSize == 0 ? QString() : QString::number(frameSize, 'f', 0)));
+                              (frameSize == 0 ? QString() : QString::number(frameSize, 'f', 0)));
     audio_.samplingRate->setText(QStringLiteral("Sampling Rate: %1").arg(tag.SamplingRateFrequency()));
     audio_.bitrate->setText(BitRateLabel(tag.BitRate()));
     audio_.path->setText(QStringLiteral("File Path: ") + QFile::decodeName(path));
@@ -221,7 +222,7 @@ void frmMain::setAudioLabels(const clsID3& tag, const QByteArray& path)
         audio_.channel->setText(QStringLiteral("Channel Mode: ") + QLatin1String(modes[tag.ChannelMode()]));
     const std::optional<std::int64_t> length = platform_.files->lengthAt(path);
     audio_.size->setText(QStringLiteral("File Size: ") +
-                              (length ? FormatFileSize(static_cast<double>(*length)) : QString()));
+                         (length ? FormatFileSize(static_cast<double>(*length)) : QString()));
 }
 
 } // namespace brindle

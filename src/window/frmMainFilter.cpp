@@ -185,8 +185,9 @@ std::vector<frmMain::ScannedFolder> frmMain::listFiles(const QByteArray& nativeF
     for (const std::string& note : recovery)
         notes << QString::fromStdString(note);
     if (!unreadable.isEmpty())
-        notes << (unreadable.size() == 1 ? QStringLiteral("This subfolder could not be listed:\n\n")
-                                         : QStringLiteral("These %1 subfolders could not be listed:\n\n").arg(unreadable.size())) +
+        notes << (unreadable.size() == 1
+                      ? QStringLiteral("This subfolder could not be listed:\n\n")
+                      : QStringLiteral("These %1 subfolders could not be listed:\n\n").arg(unreadable.size())) +
                      unreadable.join(QLatin1Char('\n'));
     return folders;
 }

@@ -191,15 +191,9 @@ void frmMain::Timer1_Timer()
 
 // ---------------------------------------------------------------- layout
 
-void frmMain::resizeEvent(QResizeEvent*)
-{
-    Form_Resize();
-}
+void frmMain::resizeEvent(QResizeEvent*) { Form_Resize(); }
 
-void frmMain::moveEvent(QMoveEvent*)
-{
-    recordNormalGeometry();
-}
+void frmMain::moveEvent(QMoveEvent*) { recordNormalGeometry(); }
 
 void frmMain::changeEvent(QEvent* e)
 {

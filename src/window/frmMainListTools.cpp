@@ -49,11 +49,7 @@ QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); 
 // file's name (a message box cannot safely open while the editor is committing).
 class FileNameDelegate : public QStyledItemDelegate {
 public:
-    FileNameDelegate(frmMain* window, QObject* parent)
-        : QStyledItemDelegate(parent)
-        , window_(window)
-    {
-    }
+    FileNameDelegate(frmMain* window, QObject* parent) : QStyledItemDelegate(parent), window_(window) {}
 
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
     {
@@ -91,9 +87,10 @@ QString informationBlock(const FileListModel& m, int row)
 // "This file could not be <done>:" or "These N files ...", then one line per file.
 QString failureNotice(const QStringList& failures, const char* done)
 {
-    const QString intro = failures.size() == 1
-                              ? QStringLiteral("This file could not be %1:\n\n").arg(QLatin1String(done))
-                              : QStringLiteral("These %1 files could not be %2:\n\n").arg(failures.size()).arg(QLatin1String(done));
+    const QString intro =
+        failures.size() == 1
+            ? QStringLiteral("This file could not be %1:\n\n").arg(QLatin1String(done))
+            : QStringLiteral("These %1 files could not be %2:\n\n").arg(failures.size()).arg(QLatin1String(done));
     return intro + failures.join(QLatin1Char('\n'));
 }
 
@@ -209,8 +206,7 @@ bool frmMain::listToolsEvent(QObject* watched, QEvent* e)
             DropRow(source, target);
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -286,8 +282,8 @@ void frmMain::DropRow(int source, int target)
         loadingSelection_ = true;
         model_->moveRowBefore(source, target);
         const QModelIndex moved = model_->index(target > source ? target - 1 : target, 0);
-        ListView1->selectionModel()->setCurrentIndex(moved, QItemSelectionModel::ClearAndSelect |
-                                                                QItemSelectionModel::Rows);
+        ListView1->selectionModel()->setCurrentIndex(moved,
+                                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         loadingSelection_ = false;
         ListView1->scrollTo(moved);
     }
@@ -379,7 +375,8 @@ void frmMain::mnuDelete_Click()
         question = QStringLiteral("This will delete ") + model_->cell(rows.front(), 0) +
                    QStringLiteral(" permanently from your computer.  Are you sure you want to do this?     ");
     } else {
-        question = QStringLiteral("This will delete these %1 files permanently from your computer:\n\n").arg(rows.size());
+        question =
+            QStringLiteral("This will delete these %1 files permanently from your computer:\n\n").arg(rows.size());
         for (qsizetype i = 0; i < rows.size() && i < kNamesListed; ++i)
             question += QLatin1Char(' ') + model_->cell(rows[i], 0) + QLatin1Char('\n');
         if (rows.size() > kNamesListed)

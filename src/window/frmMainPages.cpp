@@ -37,7 +37,8 @@ QWidget* frmMain::makeFieldControl(const FieldSpec& def, QWidget* parent)
     }
     case FieldControl::Text: {
         auto* edit = new QPlainTextEdit(parent);
-        edit->setMinimumHeight(edit->fontMetrics().lineSpacing() * 2 + 12); // two lines at least, then the rest of the page
+        edit->setMinimumHeight(edit->fontMetrics().lineSpacing() * 2 +
+                               12); // two lines at least, then the rest of the page
         // Tab moves on, so the keyboard can leave the box; a tab can still be pasted.
         edit->setTabChangesFocus(true);
         w = edit;
@@ -158,10 +159,11 @@ void frmMain::buildEditorPages()
     big.setPointSizeF(big.pointSizeF() * 1.4);
     lblTitle->setFont(big);
     aboutLayout->addWidget(lblTitle);
-    auto* blurb = new QLabel(QStringLiteral(
-        "An editor for the tags of MP3 files: ID3v2 (2.2, 2.3, 2.4), ID3v1 and Lyrics3.\n"
-        "Choose a folder, select files in the list, edit the fields and press Apply Tags.\n"
-        "Press F1 or the Help link for the full guide."), about);
+    auto* blurb = new QLabel(
+        QStringLiteral("An editor for the tags of MP3 files: ID3v2 (2.2, 2.3, 2.4), ID3v1 and Lyrics3.\n"
+                       "Choose a folder, select files in the list, edit the fields and press Apply Tags.\n"
+                       "Press F1 or the Help link for the full guide."),
+        about);
     blurb->setWordWrap(true);
     aboutLayout->addWidget(blurb);
     auto* helpLink = new QLabel(QStringLiteral("<a href=\"help\">Open the help</a> (F1) &nbsp; "
@@ -209,10 +211,9 @@ QWidget* frmMain::buildUrlEditorRow(QWidget* page, QLineEdit* edit, bool artist)
     nameForScreenReaders(del, f + QStringLiteral(": delete"));
     for (QWidget* w : std::initializer_list<QWidget*>{prev, counter, next, del})
         h->addWidget(w);
-    auto editor = std::make_unique<MultiValueEditor>(MultiValueEditor::Kind::Url,
-                                                     artist ? QStringLiteral("Artist URL")
-                                                            : QStringLiteral("Commercial Info URL"),
-                                                     counter, prev, next, del);
+    auto editor = std::make_unique<MultiValueEditor>(
+        MultiValueEditor::Kind::Url, artist ? QStringLiteral("Artist URL") : QStringLiteral("Commercial Info URL"),
+        counter, prev, next, del);
     editor->setUrlBox(edit);
     MultiValueEditor* e = editor.get();
     connect(prev, &QAbstractButton::clicked, this, [e] { e->StepBack(); });
@@ -272,7 +273,8 @@ QWidget* frmMain::buildAlbumArtPage()
     auto* types = new QGridLayout;
     cmbImageType = new QComboBox(page);
     cmbImageType->setObjectName(QStringLiteral("cmbImageType"));
-    cmbImageType->addItems({QStringLiteral("BMP"), QStringLiteral("GIF"), QStringLiteral("JPEG"), QStringLiteral("PNG")});
+    cmbImageType->addItems(
+        {QStringLiteral("BMP"), QStringLiteral("GIF"), QStringLiteral("JPEG"), QStringLiteral("PNG")});
     cmbPictureType = new QComboBox(page);
     cmbPictureType->setObjectName(QStringLiteral("cmbPictureType"));
     cmbPictureType->addItems(PictureTypeEntries());
@@ -331,8 +333,8 @@ QWidget* frmMain::buildFilenamePage()
     grid->setVerticalSpacing(4);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
-    QPushButton** targets[] = {&tools_.renFile, &tools_.renTitle, &tools_.editFilename,
-                             &tools_.clean, &tools_.removeNumbers, &tools_.autoNumber};
+    QPushButton** targets[] = {&tools_.renFile, &tools_.renTitle,      &tools_.editFilename,
+                               &tools_.clean,   &tools_.removeNumbers, &tools_.autoNumber};
     int i = 0;
     for (const auto& t : tools) {
         auto* b = new QPushButton(QString::fromLatin1(t[1]), content);
@@ -385,18 +387,25 @@ QWidget* frmMain::buildFilenamePage()
 QWidget* frmMain::buildAudioLabels()
 {
     static const char* const labels[][2] = {
-        {"jblMPGv", "Version: "},           {"jblChannel", "Channel Mode: "}, {"jblBitrate", "Bit Rate: "},
-        {"jblType", "Type: "},              {"jblSamplingRate", "Sampling Rate: "},
-        {"jblFrameSamp", "Frame Samples: "}, {"jblFrameSz", "Frame Size: "}, {"jblGenre", "Genre: "},
-        {"jblGenreID", "Genre ID: "},       {"jblSize", "File Size: "},       {"jblPath", "File Path: "},
+        {"jblMPGv", "Version: "},
+        {"jblChannel", "Channel Mode: "},
+        {"jblBitrate", "Bit Rate: "},
+        {"jblType", "Type: "},
+        {"jblSamplingRate", "Sampling Rate: "},
+        {"jblFrameSamp", "Frame Samples: "},
+        {"jblFrameSz", "Frame Size: "},
+        {"jblGenre", "Genre: "},
+        {"jblGenreID", "Genre ID: "},
+        {"jblSize", "File Size: "},
+        {"jblPath", "File Path: "},
     };
     auto* box = new QGroupBox(QStringLiteral("Audio Information"));
     box->setObjectName(QStringLiteral("fraAudio"));
     auto* grid = new QGridLayout(box);
     grid->setVerticalSpacing(2);
-    QLabel** targets[] = {&audio_.version,      &audio_.channel,   &audio_.bitrate, &audio_.type,
-                        &audio_.samplingRate, &audio_.frameSamples, &audio_.frameSize, &audio_.genre,
-                        &audio_.genreId,      &audio_.size,      &audio_.path};
+    QLabel** targets[] = {&audio_.version,      &audio_.channel,      &audio_.bitrate,   &audio_.type,
+                          &audio_.samplingRate, &audio_.frameSamples, &audio_.frameSize, &audio_.genre,
+                          &audio_.genreId,      &audio_.size,         &audio_.path};
     int i = 0;
     for (const auto& l : labels) {
         auto* label = new QLabel(QString::fromLatin1(l[1]), box);

@@ -78,9 +78,10 @@ bool frmMain::confirmFolderRenames(const QList<PlannedRename>& plan)
     if (count == 0)
         return true;
     return platform_.messages->askYesNo(
-        this, (subfolders_ ? QStringLiteral("This will rename %1 files in this folder and its subfolders. Continue?")
-                           : QStringLiteral("This will rename %1 files in this folder. Continue?"))
-                  .arg(count),
+        this,
+        (subfolders_ ? QStringLiteral("This will rename %1 files in this folder and its subfolders. Continue?")
+                     : QStringLiteral("This will rename %1 files in this folder. Continue?"))
+            .arg(count),
         MessageBoxes::Default::No);
 }
 
@@ -205,9 +206,9 @@ void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
     // afterwards, whether or not the rename went through.
     const QString oldName = toolName(row);
     const QString folder = toolFolder(row);
-    RenameResult result =
-        brindle::EditFilename(folder.isEmpty() ? CurrentFolder() : withTrailingSlash(CurrentFolder()) + folder, oldName,
-                              text, renameSystem_ ? *renameSystem_ : RenameSystem::posix());
+    RenameResult result = brindle::EditFilename(folder.isEmpty() ? CurrentFolder()
+                                                                 : withTrailingSlash(CurrentFolder()) + folder,
+                                                oldName, text, renameSystem_ ? *renameSystem_ : RenameSystem::posix());
     result.folder = folder;
     recordRenames({result});
     const QString now = result.currentName();

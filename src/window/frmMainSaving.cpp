@@ -319,10 +319,10 @@ void frmMain::setBusy(bool busy)
     if (busy)
         focusBeforeBusy_ = QApplication::focusWidget();
     // Everything but the progress and "Cancel" waits for the batch.
-    for (QWidget* w : std::initializer_list<QWidget*>{Text1, Command1, Command5, ListView1, cmdUp, cmdDown, cmdCopy,
-                                                      cmdDelTags, TabStrip1, Command2, cmdExit, chkSelAll, chkAllTags,
-                                                      optName, optTrack, cmdHelp, cmdLyrics, cmdFreedb,
-                                                      chkSubfolders, txtFilter})
+    for (QWidget* w : std::initializer_list<QWidget*>{Text1,   Command1,  Command5,   ListView1,     cmdUp,
+                                                      cmdDown, cmdCopy,   cmdDelTags, TabStrip1,     Command2,
+                                                      cmdExit, chkSelAll, chkAllTags, optName,       optTrack,
+                                                      cmdHelp, cmdLyrics, cmdFreedb,  chkSubfolders, txtFilter})
         w->setEnabled(!busy);
     for (QAction* a : actions())
         a->setEnabled(!busy);
@@ -348,7 +348,8 @@ void frmMain::ApplyTags()
     BatchValues values = batchValues();
     if (values.writesNothing()) {
         platform_.messages->information(
-            this, QStringLiteral("Nothing was written: tick the box of each field to apply, or change the album art.     "));
+            this,
+            QStringLiteral("Nothing was written: tick the box of each field to apply, or change the album art.     "));
         return;
     }
     const bool autoNumber = values.autoNumber;
@@ -393,8 +394,9 @@ void frmMain::reportWriteFailures()
     if (writeFailures_.isEmpty())
         return;
     const QStringList failures = std::exchange(writeFailures_, {});
-    const QString intro = failures.size() == 1 ? QStringLiteral("This file could not be written:\n\n")
-                                               : QStringLiteral("These %1 files could not be written:\n\n").arg(failures.size());
+    const QString intro = failures.size() == 1
+                              ? QStringLiteral("This file could not be written:\n\n")
+                              : QStringLiteral("These %1 files could not be written:\n\n").arg(failures.size());
     platform_.messages->exclamation(this, intro + failures.join(QLatin1Char('\n')));
 }
 
@@ -449,7 +451,7 @@ void frmMain::showArtMenu(const QPoint& globalPos)
     mnuArtCopy->setEnabled(shown);
     mnuArtPaste->setEnabled(canPaste);
     mnuArtPaste->setText(shown && canPaste ? QStringLiteral("&Paste (this will change the current image)")
-                                     : QStringLiteral("&Paste"));
+                                           : QStringLiteral("&Paste"));
     if (shown || canPaste)
         mnuArt->popup(globalPos);
 }

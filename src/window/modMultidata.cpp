@@ -46,8 +46,7 @@ QStringList PictureTypeEntries()
 
 // ---------------------------------------------------------------- ImageButton
 
-ImageButton::ImageButton(QWidget* parent)
-    : QAbstractButton(parent)
+ImageButton::ImageButton(QWidget* parent) : QAbstractButton(parent)
 {
     setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::ArrowCursor);
@@ -124,8 +123,7 @@ void ImageButton::paintEvent(QPaintEvent*)
 
 // ---------------------------------------------------------------- ArtView
 
-ArtView::ArtView(QWidget* parent)
-    : QFrame(parent)
+ArtView::ArtView(QWidget* parent) : QFrame(parent)
 {
     setFrameShape(QFrame::Panel);
     setFrameShadow(QFrame::Sunken);
@@ -177,14 +175,9 @@ void ArtView::fit()
 
 // ---------------------------------------------------------------- MultiValueEditor
 
-MultiValueEditor::MultiValueEditor(Kind kind, QString fieldName, QLabel* counter, ImageButton* prev,
-                                   ImageButton* next, ImageButton* del)
-    : kind_(kind)
-    , name_(std::move(fieldName))
-    , counter_(counter)
-    , prev_(prev)
-    , next_(next)
-    , del_(del)
+MultiValueEditor::MultiValueEditor(Kind kind, QString fieldName, QLabel* counter, ImageButton* prev, ImageButton* next,
+                                   ImageButton* del)
+    : kind_(kind), name_(std::move(fieldName)), counter_(counter), prev_(prev), next_(next), del_(del)
 {
     setButton(prev_, "previ");
     setButton(next_, "addi");
@@ -231,10 +224,7 @@ void MultiValueEditor::setButton(ImageButton* b, const char* key)
     b->setToolTip(tip.isEmpty() ? QString() : tip + name_);
 }
 
-void MultiValueEditor::updateCounter()
-{
-    counter_->setText(QStringLiteral("%1/%2").arg(position_).arg(count_));
-}
+void MultiValueEditor::updateCounter() { counter_->setText(QStringLiteral("%1/%2").arg(position_).arg(count_)); }
 
 int MultiValueEditor::jpegEntry() const { return cmbImageType_ ? (cmbImageType_->count() / 4) * 2 : 0; }
 
@@ -597,8 +587,7 @@ void MultiValueEditor::RebuildPictureList()
             if (!converted.isEmpty())
                 images_[i] = converted;
         }
-        APicDecoder::InsertImageData(*pictureList_, source, imageTypes_[i], pictureTypes_[i], images_[i],
-                                     tagRevision_);
+        APicDecoder::InsertImageData(*pictureList_, source, imageTypes_[i], pictureTypes_[i], images_[i], tagRevision_);
     }
 }
 

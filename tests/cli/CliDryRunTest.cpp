@@ -88,24 +88,24 @@ TEST(CliDryRun, AgreesWithTheRealRunOnEveryCollision)
         "rename",
         [](const TempDir& d) {
             WriteFile(d.file("plain.mp3"), titled("Fine"));
-            WriteFile(d.file("taken.mp3"), titled("Existing"));      // a file holds the name
+            WriteFile(d.file("taken.mp3"), titled("Existing")); // a file holds the name
             WriteFile(d.file("Existing.mp3"), "precious");
-            WriteFile(d.file("case.mp3"), titled("EXISTING"));        // the same name but for letter case
-            WriteFile(d.file("dir.mp3"), titled("Folder"));           // a folder holds the name
+            WriteFile(d.file("case.mp3"), titled("EXISTING")); // the same name but for letter case
+            WriteFile(d.file("dir.mp3"), titled("Folder"));    // a folder holds the name
             fs::create_directory(d.file("Folder.mp3"));
-            WriteFile(d.file("link.mp3"), titled("Dangling"));        // a dangling link holds the name
+            WriteFile(d.file("link.mp3"), titled("Dangling")); // a dangling link holds the name
             fs::create_symlink("nowhere", d.file("Dangling.mp3"));
-            WriteFile(d.file("hide.mp3"), titled(".hidden"));         // would hide the file
-            WriteFile(d.file("slash.mp3"), titled("AC/DC"));          // would leave the folder
-            WriteFile(d.file("twin1.mp3"), titled("Same"));           // two files want one name
+            WriteFile(d.file("hide.mp3"), titled(".hidden")); // would hide the file
+            WriteFile(d.file("slash.mp3"), titled("AC/DC"));  // would leave the folder
+            WriteFile(d.file("twin1.mp3"), titled("Same"));   // two files want one name
             WriteFile(d.file("twin2.mp3"), titled("same"));
-            WriteFile(d.file("ring-a.mp3"), titled("ring-b"));        // two files swap names
+            WriteFile(d.file("ring-a.mp3"), titled("ring-b")); // two files swap names
             WriteFile(d.file("ring-b.mp3"), titled("ring-a"));
-            WriteFile(d.file("chain.mp3"), titled("Fine"));           // wants what plain.mp3 gets
-            WriteFile(d.file("upper.mp3"), titled("UPPER"));          // a change of letter case only
+            WriteFile(d.file("chain.mp3"), titled("Fine"));  // wants what plain.mp3 gets
+            WriteFile(d.file("upper.mp3"), titled("UPPER")); // a change of letter case only
         },
-        {"plain.mp3", "taken.mp3", "case.mp3", "dir.mp3", "link.mp3", "hide.mp3", "slash.mp3", "twin1.mp3",
-         "twin2.mp3", "ring-a.mp3", "ring-b.mp3", "chain.mp3", "upper.mp3", "plain.mp3"},
+        {"plain.mp3", "taken.mp3", "case.mp3", "dir.mp3", "link.mp3", "hide.mp3", "slash.mp3", "twin1.mp3", "twin2.mp3",
+         "ring-a.mp3", "ring-b.mp3", "chain.mp3", "upper.mp3", "plain.mp3"},
         1);
 
     expectDryRunTellsTheTruth(

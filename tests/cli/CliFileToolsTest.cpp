@@ -10,10 +10,7 @@ using namespace brindle::test;
 namespace fs = std::filesystem;
 
 namespace {
-std::string titled(const std::string& title)
-{
-    return Tag(3, Frame(3, "TIT2", Latin1(title))) + MpegFrames(3);
-}
+std::string titled(const std::string& title) { return Tag(3, Frame(3, "TIT2", Latin1(title))) + MpegFrames(3); }
 } // namespace
 
 TEST(CliFileTools, DryRunChangesNothingAndToolsRename)

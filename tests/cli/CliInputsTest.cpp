@@ -33,9 +33,14 @@ TEST(CliInputs, OnlyRegularMp3FilesUnlessForced)
     const std::vector<std::string> others = {dir.file("README"), dir.file("noext"), dir.file("folder.mp3"),
                                              dir.file("pipe.mp3")};
 
-    const std::vector<std::vector<std::string>> commands = {
-        {"show"}, {"set", "--set", "Album=A"}, {"strip"}, {"clean-names"}, {"title-from-filename"},
-        {"number-files"}, {"rename", "--from-title"}, {"remove-leading-numbers"}};
+    const std::vector<std::vector<std::string>> commands = {{"show"},
+                                                            {"set", "--set", "Album=A"},
+                                                            {"strip"},
+                                                            {"clean-names"},
+                                                            {"title-from-filename"},
+                                                            {"number-files"},
+                                                            {"rename", "--from-title"},
+                                                            {"remove-leading-numbers"}};
     for (auto args : commands) {
         args.insert(args.end(), others.begin(), others.end());
         CliResult r = RunCli(args);

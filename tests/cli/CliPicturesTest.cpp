@@ -17,11 +17,11 @@ namespace {
 // The smallest valid PNG: one transparent pixel.
 std::string onePixelPng()
 {
-    const unsigned char bytes[] = {
-        0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00,
-        0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4, 0x89, 0x00,
-        0x00, 0x00, 0x0A, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0x00, 0x01, 0x00, 0x00, 0x05, 0x00, 0x01,
-        0x0D, 0x0A, 0x2D, 0xB4, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+    const unsigned char bytes[] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48,
+                                   0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00,
+                                   0x00, 0x1F, 0x15, 0xC4, 0x89, 0x00, 0x00, 0x00, 0x0A, 0x49, 0x44, 0x41, 0x54, 0x78,
+                                   0x9C, 0x63, 0x00, 0x01, 0x00, 0x00, 0x05, 0x00, 0x01, 0x0D, 0x0A, 0x2D, 0xB4, 0x00,
+                                   0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
     return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
@@ -34,8 +34,8 @@ std::string whiteBmp()
             s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
         return s;
     };
-    return "BM" + le(66, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(4, 4) + le(1, 4) + le(1, 2) + le(24, 2) +
-           le(0, 4) + le(12, 4) + le(2835, 4) + le(2835, 4) + le(0, 4) + le(0, 4) + std::string(12, '\xFF');
+    return "BM" + le(66, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(4, 4) + le(1, 4) + le(1, 2) + le(24, 2) + le(0, 4) +
+           le(12, 4) + le(2835, 4) + le(2835, 4) + le(0, 4) + le(0, 4) + std::string(12, '\xFF');
 }
 
 // MIME type, picture type and image length of each picture, as mutagen sees them.
@@ -91,12 +91,13 @@ TEST(CliPictures, SomethingThatIsNotAnImageIsRefusedBeforeAnyFileIsWritten)
     WriteFile(dir.file("notes.png"), "not an image at all");
     std::string original = Tag(3, Frame(3, "TIT2", Latin1("t"))) + MpegFrames(5);
     WriteFile(dir.file("a.mp3"), original);
-    CliResult r = RunCli({"set", "--set", "Title=changed", "--add", "AttachedPictures=" + dir.file("notes.png"),
-                          dir.file("a.mp3")});
+    CliResult r = RunCli(
+        {"set", "--set", "Title=changed", "--add", "AttachedPictures=" + dir.file("notes.png"), dir.file("a.mp3")});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("notes.png"), std::string::npos);
     EXPECT_EQ(ReadFile(dir.file("a.mp3")), original);
-    EXPECT_EQ(RunCli({"set", "--add", "AttachedPictures=" + dir.file("notes.png") + ":21", dir.file("a.mp3")}).status, 2);
+    EXPECT_EQ(RunCli({"set", "--add", "AttachedPictures=" + dir.file("notes.png") + ":21", dir.file("a.mp3")}).status,
+              2);
     // A FIFO or a device as the image neither blocks nor runs on for ever.
     EXPECT_EQ(RunCli({"set", "--add", "AttachedPictures=/dev/zero", dir.file("a.mp3")}).status, 2);
     EXPECT_EQ(ReadFile(dir.file("a.mp3")), original);

@@ -32,7 +32,10 @@ protected:
         tag->SetFileName(path);
         return tag;
     }
-    static std::size_t lines(const std::string& text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
+    static std::size_t lines(const std::string& text)
+    {
+        return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    }
 };
 
 } // namespace
@@ -52,7 +55,8 @@ TEST_F(CliSetStrip, EditsApplyInTheOrderGiven)
     }
 
     // Options may also follow the files; --clear last empties the list again.
-    r = RunCli({"set", a, "--set", "GenreID=17", "--set", "Genre=Rock", "--clear", "ArtistURL", "--set", "TrackNumber=4"});
+    r = RunCli(
+        {"set", a, "--set", "GenreID=17", "--set", "Genre=Rock", "--clear", "ArtistURL", "--set", "TrackNumber=4"});
     ASSERT_EQ(r.status, 0) << r.err;
     auto tag = read(a);
     EXPECT_EQ(tag->GenreID, 17);
@@ -90,7 +94,7 @@ TEST_F(CliSetStrip, UsageErrorsTouchNoFile)
         EXPECT_EQ(r.status, 2) << shown;
         EXPECT_NE(r.err, "") << shown;
         for (const auto& path : {a, b}) {
-            struct stat st{};
+            struct stat st {};
             ASSERT_EQ(::stat(path.c_str(), &st), 0);
             EXPECT_EQ(st.st_mtim.tv_sec, 1000000000) << shown;
             EXPECT_EQ(st.st_mtim.tv_nsec, 5) << shown;
@@ -130,8 +134,8 @@ TEST_F(CliSetStrip, AFileThatCannotBeWrittenIsReportedAndTheOthersAreWritten)
 TEST_F(CliSetStrip, CommandLineTextIsUtf8)
 {
     std::string a = make("a.mp3", "A");
-    CliResult r = RunCli({"set", "--set", "Title=Сон № 5", "--set", "Artist=Café", "--set", "Comments=日本語",
-                          "--add", "CommercialInfo=http://shop.example/ü", a});
+    CliResult r = RunCli({"set", "--set", "Title=Сон № 5", "--set", "Artist=Café", "--set", "Comments=日本語", "--add",
+                          "CommercialInfo=http://shop.example/ü", a});
     ASSERT_EQ(r.status, 0) << r.err;
     auto tag = read(a);
     EXPECT_EQ(tag->Title, u"Сон № 5");
@@ -155,7 +159,7 @@ TEST_F(CliSetStrip, StripLeavesTheAudioAlone)
     ASSERT_EQ(::utimensat(AT_FDCWD, a.c_str(), old, 0), 0);
     CliResult r = RunCli({"strip", a, b});
     ASSERT_EQ(r.status, 0) << r.err;
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(a.c_str(), &st), 0);
     EXPECT_EQ(st.st_mtim.tv_sec, 1100000000);
     EXPECT_EQ(st.st_mtim.tv_nsec, 9);

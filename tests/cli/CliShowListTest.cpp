@@ -64,12 +64,36 @@ TEST(CliShow, JsonHoldsEveryPropertyWithItsType)
     EXPECT_EQ(j["BitRate"], 128000.0);
     EXPECT_TRUE(j["FrameSize"].is_number_float());
     EXPECT_EQ(j["FileName"], dir.file("a.mp3"));
-    for (const char* key : {"Comments", "Album", "BeatsPerMinute", "Composer", "Copyright", "EncodedBy", "Lyricist",
-                            "InitialKey", "Languages", "OriginalAlbum", "OriginalFileName", "OriginalLyricist",
-                            "OriginalArtist", "OriginalReleaseYear", "FileOwner", "Conductor", "InterpretedBy",
-                            "DiscNumber", "DiscsTotal", "Publisher", "InternetRadioStationName",
-                            "InternetRadioStationOwner", "ISRC", "Lyrics", "CopyrightInfo", "AudioURL",
-                            "AudioSourceURL", "InternetRadioURL", "PaymentURL", "PublisherURL"})
+    for (const char* key : {"Comments",
+                            "Album",
+                            "BeatsPerMinute",
+                            "Composer",
+                            "Copyright",
+                            "EncodedBy",
+                            "Lyricist",
+                            "InitialKey",
+                            "Languages",
+                            "OriginalAlbum",
+                            "OriginalFileName",
+                            "OriginalLyricist",
+                            "OriginalArtist",
+                            "OriginalReleaseYear",
+                            "FileOwner",
+                            "Conductor",
+                            "InterpretedBy",
+                            "DiscNumber",
+                            "DiscsTotal",
+                            "Publisher",
+                            "InternetRadioStationName",
+                            "InternetRadioStationOwner",
+                            "ISRC",
+                            "Lyrics",
+                            "CopyrightInfo",
+                            "AudioURL",
+                            "AudioSourceURL",
+                            "InternetRadioURL",
+                            "PaymentURL",
+                            "PublisherURL"})
         EXPECT_EQ(j[key], "") << key;
     for (const char* key : {"Padding", "ChannelMode", "Encoding", "FrameSamples", "Length", "Lyrics3v1Exists"})
         EXPECT_TRUE(j.contains(key)) << key;
@@ -112,7 +136,8 @@ TEST(CliList, FilterAndCells)
     TempDir dir;
     std::string audio = MpegFrames(100);
     WriteFile(dir.file("a.mp3"), Tag(3, Frame(3, "TIT2", Latin1("Alpha")) + Frame(3, "TCON", Latin1("Jazzy")) +
-                                            Frame(3, "TRCK", Latin1("1/9"))) + audio);
+                                            Frame(3, "TRCK", Latin1("1/9"))) +
+                                     audio);
     WriteFile(dir.file("b.MP3"), audio + Id3v1("Beta", "", "", "", "", 2, 17));
     WriteFile(dir.file("c.mp3.txt"), audio);
     WriteFile(dir.file(".e.mp3"), audio);

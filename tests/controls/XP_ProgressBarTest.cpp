@@ -14,10 +14,7 @@ const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kFrame = qRgb(0x68, 0x68, 0x68);
 const QRgb kInnerEdge = qRgb(0xEF, 0xEF, 0xEF);
 
-QImage render(XP_ProgressBar& bar)
-{
-    return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
+QImage render(XP_ProgressBar& bar) { return bar.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 struct Bar {
     XP_ProgressBar bar;
@@ -49,9 +46,9 @@ void expectFrame(const QImage& img)
     EXPECT_EQ(img.pixel(w - 1, h / 2), kFrame);
     EXPECT_EQ(img.pixel(w - 2, h / 2), kInnerEdge);
     const QPoint white[] = {
-        {0, 0}, {0, 1}, {0, 2}, {1, 0}, {1, 1}, {2, 0}, {2, 2},
-        {0, h - 1}, {1, h - 1}, {2, h - 1}, {0, h - 3}, {0, h - 2}, {1, h - 2},
-        {w - 1, 0}, {w - 1, 1}, {w - 1, 2}, {w - 2, 2}, {w - 2, 1},
+        {0, 0},         {0, 1},         {0, 2},         {1, 0},         {1, 1},         {2, 0},
+        {2, 2},         {0, h - 1},     {1, h - 1},     {2, h - 1},     {0, h - 3},     {0, h - 2},
+        {1, h - 2},     {w - 1, 0},     {w - 1, 1},     {w - 1, 2},     {w - 2, 2},     {w - 2, 1},
         {w - 1, h - 1}, {w - 1, h - 2}, {w - 1, h - 3}, {w - 2, h - 2}, {w - 2, h - 1}, {w - 3, h - 1},
     };
     for (const QPoint& p : white)

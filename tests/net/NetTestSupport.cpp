@@ -16,11 +16,13 @@
 
 namespace brindle::test {
 
-bool waitFor(const std::function<bool()>& done, int timeoutMs) {
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
     QElapsedTimer t;
     t.start();
     while (!done()) {
-        if (t.elapsed() > timeoutMs) return done();
+        if (t.elapsed() > timeoutMs)
+            return done();
         QEventLoop loop;
         QTimer::singleShot(2, &loop, &QEventLoop::quit);
         loop.exec();
@@ -28,15 +30,23 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs) {
     return true;
 }
 
-void spin(int ms) {
+void spin(int ms)
+{
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
-Recorder::Recorder(Socket& s) {
-    QObject::connect(&s, &SocketEvents::Connect, [this] { ++connects; log.push_back("Connect"); });
-    QObject::connect(&s, &SocketEvents::CloseSck, [this] { ++closes; log.push_back("CloseSck"); });
+Recorder::Recorder(Socket& s)
+{
+    QObject::connect(&s, &SocketEvents::Connect, [this] {
+        ++connects;
+        log.push_back("Connect");
+    });
+    QObject::connect(&s, &SocketEvents::CloseSck, [this] {
+        ++closes;
+        log.push_back("CloseSck");
+    });
     QObject::connect(&s, &Socket::ConnectionRequest, [this](int id) {
         requests.push_back(id);
         log.push_back("ConnectionRequest");
@@ -58,11 +68,13 @@ Recorder::Recorder(Socket& s) {
                             const QString& helpFile, int helpContext, bool& cancelDisplay) {
                          errors.push_back({number, description, sCode, source, helpFile, helpContext});
                          log.push_back("Error");
-                         if (clearCancelDisplay) cancelDisplay = false;
+                         if (clearCancelDisplay)
+                             cancelDisplay = false;
                      });
 }
 
-Raised raisedBy(const std::function<void()>& call) {
+Raised raisedBy(const std::function<void()>& call)
+{
     try {
         call();
     } catch (const SocketException& e) {
@@ -71,18 +83,19 @@ Raised raisedBy(const std::function<void()>& call) {
     return {};
 }
 
-void LoopbackPair::open() {
+void LoopbackPair::open()
+{
     QObject::connect(&server, &Socket::ConnectionRequest, &conn, [this](int id) { conn.Accept(id); });
     server.Bind(0, QStringLiteral("127.0.0.1"));
     server.Listen();
     client.Connect(QStringLiteral("127.0.0.1"), server.LocalPort());
-    ASSERT_TRUE(waitFor([&] {
-        return client.State() == Socket::sckConnected && conn.State() == Socket::sckConnected;
-    }));
+    ASSERT_TRUE(
+        waitFor([&] { return client.State() == Socket::sckConnected && conn.State() == Socket::sckConnected; }));
 }
 
 namespace {
-sockaddr_in loopback(int port) {
+sockaddr_in loopback(int port)
+{
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -91,9 +104,11 @@ sockaddr_in loopback(int port) {
 }
 } // namespace
 
-int rawListener(int rcvBuf) {
+int rawListener(int rcvBuf)
+{
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (rcvBuf > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvBuf, sizeof rcvBuf);
+    if (rcvBuf > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvBuf, sizeof rcvBuf);
     sockaddr_in sa = loopback(0);
     if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, 5) != 0) {
         ::close(fd);
@@ -102,7 +117,8 @@ int rawListener(int rcvBuf) {
     return fd;
 }
 
-int rawBoundNotListening() {
+int rawBoundNotListening()
+{
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in sa = loopback(0);
     if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
@@ -112,7 +128,8 @@ int rawBoundNotListening() {
     return fd;
 }
 
-int rawBoundTo(int port) {
+int rawBoundTo(int port)
+{
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in sa = loopback(port);
     if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
@@ -122,19 +139,23 @@ int rawBoundTo(int port) {
     return fd;
 }
 
-int portOf(int fd) {
+int portOf(int fd)
+{
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
     return ntohs(sa.sin_port);
 }
 
-int rawAccept(int listener, int timeoutMs) {
+int rawAccept(int listener, int timeoutMs)
+{
     int fd = -1;
-    waitFor([&] {
-        fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        return fd >= 0;
-    }, timeoutMs);
+    waitFor(
+        [&] {
+            fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            return fd >= 0;
+        },
+        timeoutMs);
     return fd;
 }
 

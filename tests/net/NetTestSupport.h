@@ -53,9 +53,9 @@ Raised raisedBy(const std::function<void()>& call);
 // A TCP listener bound to 127.0.0.1 that hands every request to `conn`.
 struct LoopbackPair {
     Socket server;
-    Socket conn;   // the server end of the connection
+    Socket conn; // the server end of the connection
     Socket client;
-    void open();   // listens, connects and waits until both ends are connected
+    void open(); // listens, connects and waits until both ends are connected
 };
 
 // Plain POSIX helpers; all sockets are on 127.0.0.1.

@@ -14,14 +14,14 @@ using Kind = SocketValue::Kind;
 
 namespace {
 const QString kInvalidOp = QStringLiteral("Invalid operation at current state");
-const QString kBadState =
-    QStringLiteral("Wrong protocol or connection state for the requested transaction or request");
-const QString kBadArg =
-    QStringLiteral("The argument passed to a function was not in the correct format or in the specified range.");
+const QString kBadState = QStringLiteral("Wrong protocol or connection state for the requested transaction or request");
+const QString kBadArg = QStringLiteral(
+    "The argument passed to a function was not in the correct format or in the specified range.");
 const QString kUnsupported = QStringLiteral("Unsupported variant type.");
 } // namespace
 
-TEST(SocketState, FreshObjectAndInstanceCount) {
+TEST(SocketState, FreshObjectAndInstanceCount)
+{
     const int before = modSocket::InstanceCount();
     {
         Socket s;
@@ -41,7 +41,8 @@ TEST(SocketState, FreshObjectAndInstanceCount) {
     EXPECT_EQ(modSocket::InstanceCount(), before);
 }
 
-TEST(SocketState, PortsOutOfRangeAndNonNumericPorts) {
+TEST(SocketState, PortsOutOfRangeAndNonNumericPorts)
+{
     Socket s;
     for (int bad : {-1, 65536, 70000}) {
         const Raised r = raisedBy([&] { s.SetRemotePort(bad); });
@@ -66,7 +67,8 @@ TEST(SocketState, PortsOutOfRangeAndNonNumericPorts) {
     EXPECT_EQ(s.RemotePort(), 0);
 }
 
-TEST(SocketState, SettingPropertiesOutsideTheClosedStateFails) {
+TEST(SocketState, SettingPropertiesOutsideTheClosedStateFails)
+{
     LoopbackPair p;
     p.open();
     const struct {
@@ -90,7 +92,8 @@ TEST(SocketState, SettingPropertiesOutsideTheClosedStateFails) {
     EXPECT_EQ(p.client.RemoteHost(), QStringLiteral("127.0.0.1"));
 }
 
-TEST(SocketState, MethodsInTheWrongState) {
+TEST(SocketState, MethodsInTheWrongState)
+{
     Socket closed;
     SocketValue v;
     Raised r = raisedBy([&] { closed.SendData("x"); });
@@ -120,7 +123,8 @@ TEST(SocketState, MethodsInTheWrongState) {
     EXPECT_EQ(p.client.State(), Socket::sckConnected);
 }
 
-TEST(SocketState, BindListenAndPortInUse) {
+TEST(SocketState, BindListenAndPortInUse)
+{
     Socket a;
     a.Bind(0, QStringLiteral("127.0.0.1"));
     EXPECT_EQ(a.State(), Socket::sckOpen);
@@ -154,7 +158,8 @@ TEST(SocketState, BindListenAndPortInUse) {
     EXPECT_EQ(udp.State(), Socket::sckClosed);
 }
 
-TEST(SocketState, NotificationErrorsSetErrorStateAndMayAskForAMessageBox) {
+TEST(SocketState, NotificationErrorsSetErrorStateAndMayAskForAMessageBox)
+{
     std::vector<std::pair<QString, QString>> boxes;
     auto old = modSocket::SetMessageBoxHandler(
         [&](const QString& text, const QString& caption) { boxes.emplace_back(text, caption); });
@@ -185,7 +190,8 @@ TEST(SocketState, NotificationErrorsSetErrorStateAndMayAskForAMessageBox) {
     EXPECT_EQ(p.client.State(), Socket::sckClosed);
 }
 
-TEST(SocketState, NotificationWindowLivesWhileHandlesAreRegistered) {
+TEST(SocketState, NotificationWindowLivesWhileHandlesAreRegistered)
+{
     ASSERT_TRUE(modSocket::RegisteredHandles().empty());
     EXPECT_EQ(modSocket::NotificationWindow(), nullptr);
     Socket s;
@@ -198,7 +204,8 @@ TEST(SocketState, NotificationWindowLivesWhileHandlesAreRegistered) {
     EXPECT_TRUE(modSocket::RegisteredHandles().empty());
 }
 
-TEST(SocketState, FailedSocketCreationRaisesErrorAndCloseRecovers) {
+TEST(SocketState, FailedSocketCreationRaisesErrorAndCloseRecovers)
+{
     Socket s;
     Recorder rec(s);
     {
@@ -236,7 +243,8 @@ TEST(SocketState, FailedSocketCreationRaisesErrorAndCloseRecovers) {
     EXPECT_EQ(s.State(), Socket::sckOpen);
 }
 
-TEST(SocketState, BoundPortIsNotSharedButAListenerRestartsAtOnce) {
+TEST(SocketState, BoundPortIsNotSharedButAListenerRestartsAtOnce)
+{
     Socket a, b;
     a.Bind(0, QStringLiteral("127.0.0.1"));
     const int port = a.LocalPort();
@@ -261,7 +269,8 @@ TEST(SocketState, BoundPortIsNotSharedButAListenerRestartsAtOnce) {
     spin(20);
     const int plain = rawBoundTo(port);
     EXPECT_LT(plain, 0) << "the port should still be held by TIME_WAIT";
-    if (plain >= 0) ::close(plain);
+    if (plain >= 0)
+        ::close(plain);
 
     b.Bind(port, QStringLiteral("127.0.0.1"));
     b.Listen();

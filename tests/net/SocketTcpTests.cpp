@@ -13,7 +13,8 @@ using namespace brindle;
 using namespace brindle::test;
 using Kind = SocketValue::Kind;
 
-TEST(SocketTcp, ConnectAcceptAndDataBothWays) {
+TEST(SocketTcp, ConnectAcceptAndDataBothWays)
+{
     LoopbackPair p;
     Recorder server(p.server), conn(p.conn), client(p.client);
     int seenPort = -1;
@@ -71,14 +72,21 @@ TEST(SocketTcp, ConnectAcceptAndDataBothWays) {
     EXPECT_TRUE(server.errors.empty() && conn.errors.empty() && client.errors.empty());
 }
 
-TEST(SocketTcp, EveryValueKindRoundTrips) {
+TEST(SocketTcp, EveryValueKindRoundTrips)
+{
     LoopbackPair p;
     p.open();
     const QString text = QStringLiteral("Caf\u00e9 \u20ac");
     const std::vector<SocketValue> sent = {
-        SocketValue(std::int16_t{-12345}), SocketValue(true),         SocketValue(std::int32_t{-7}),
-        SocketValue(3.25f),                SocketValue(-1.0e300),     SocketValue(SocketCurrency{-98765432100}),
-        SocketValue(SocketDate{36526.5}),  SocketValue(std::uint8_t{200}), SocketValue(text),
+        SocketValue(std::int16_t{-12345}),
+        SocketValue(true),
+        SocketValue(std::int32_t{-7}),
+        SocketValue(3.25f),
+        SocketValue(-1.0e300),
+        SocketValue(SocketCurrency{-98765432100}),
+        SocketValue(SocketDate{36526.5}),
+        SocketValue(std::uint8_t{200}),
+        SocketValue(text),
         SocketValue(QByteArray("\0\x01", 2)),
     };
     qint64 total = 0;
@@ -91,15 +99,19 @@ TEST(SocketTcp, EveryValueKindRoundTrips) {
     ASSERT_TRUE(waitFor([&] { return p.conn.BytesReceived() == total; }));
     for (const auto& v : sent) {
         SocketValue got = SocketValue::ofKind(v.kind()); // the variable's own kind decides
-        if (v.kind() == Kind::String) p.conn.GetData(got, std::nullopt, 6);
-        else if (v.kind() == Kind::ByteArray) p.conn.GetData(got, std::nullopt, 2);
-        else p.conn.GetData(got);
+        if (v.kind() == Kind::String)
+            p.conn.GetData(got, std::nullopt, 6);
+        else if (v.kind() == Kind::ByteArray)
+            p.conn.GetData(got, std::nullopt, 2);
+        else
+            p.conn.GetData(got);
         EXPECT_EQ(got, v) << static_cast<int>(v.kind());
     }
     EXPECT_EQ(p.conn.BytesReceived(), 0);
 }
 
-TEST(SocketTcp, FixedSizeReadWaitsUntilAllBytesAreThere) {
+TEST(SocketTcp, FixedSizeReadWaitsUntilAllBytesAreThere)
+{
     LoopbackPair p;
     p.open();
     const std::int32_t value = 0x11223344;
@@ -119,7 +131,8 @@ TEST(SocketTcp, FixedSizeReadWaitsUntilAllBytesAreThere) {
     EXPECT_EQ(p.conn.BytesReceived(), 0);
 }
 
-TEST(SocketTcp, LargeSendToASlowReaderReportsProgressThenCompletesOnce) {
+TEST(SocketTcp, LargeSendToASlowReaderReportsProgressThenCompletesOnce)
+{
     const int listener = rawListener(4096);
     ASSERT_GE(listener, 0);
     Socket client;
@@ -134,13 +147,15 @@ TEST(SocketTcp, LargeSendToASlowReaderReportsProgressThenCompletesOnce) {
 
     const qint64 total = 100000;
     QByteArray data(total, Qt::Uninitialized);
-    for (qint64 i = 0; i < total; ++i) data[i] = static_cast<char>(i % 251);
+    for (qint64 i = 0; i < total; ++i)
+        data[i] = static_cast<char>(i % 251);
     QByteArray received;
     QTimer reader;
     QObject::connect(&reader, &QTimer::timeout, [&] {
         char buf[2048];
         const ssize_t n = ::recv(peer, buf, sizeof buf, MSG_DONTWAIT);
-        if (n > 0) received.append(buf, n);
+        if (n > 0)
+            received.append(buf, n);
     });
     client.SendData(data);
     reader.start(1);
@@ -167,7 +182,8 @@ TEST(SocketTcp, LargeSendToASlowReaderReportsProgressThenCompletesOnce) {
     ::close(listener);
 }
 
-TEST(SocketTcp, RefusedConnectionRaisesTheErrorEvent) {
+TEST(SocketTcp, RefusedConnectionRaisesTheErrorEvent)
+{
     const int bound = rawBoundNotListening();
     ASSERT_GE(bound, 0);
     Socket client;
@@ -190,7 +206,8 @@ TEST(SocketTcp, RefusedConnectionRaisesTheErrorEvent) {
     ::close(bound);
 }
 
-TEST(SocketTcp, PeerCloseThenCloseAndReuse) {
+TEST(SocketTcp, PeerCloseThenCloseAndReuse)
+{
     LoopbackPair p;
     Recorder rec(p.client);
     p.open();
@@ -215,13 +232,15 @@ TEST(SocketTcp, PeerCloseThenCloseAndReuse) {
     EXPECT_EQ(p.client.BytesReceived(), 0);
     // The same objects connect again.
     p.client.Connect();
-    ASSERT_TRUE(waitFor([&] { return p.client.State() == Socket::sckConnected && p.conn.State() == Socket::sckConnected; }));
+    ASSERT_TRUE(
+        waitFor([&] { return p.client.State() == Socket::sckConnected && p.conn.State() == Socket::sckConnected; }));
     EXPECT_EQ(rec.connects, 2);
     p.client.SendData(std::int32_t{42});
     ASSERT_TRUE(waitFor([&] { return p.conn.BytesReceived() == 4; }));
 }
 
-TEST(SocketTcp, ResetByPeerRaisesErrorEvent) {
+TEST(SocketTcp, ResetByPeerRaisesErrorEvent)
+{
     const int listener = rawListener();
     Socket client;
     Recorder rec(client);
@@ -239,7 +258,8 @@ TEST(SocketTcp, ResetByPeerRaisesErrorEvent) {
     ::close(listener);
 }
 
-TEST(SocketTcp, HostNameIsResolvedBeforeConnecting) {
+TEST(SocketTcp, HostNameIsResolvedBeforeConnecting)
+{
     Socket server, conn, client;
     QObject::connect(&server, &Socket::ConnectionRequest, &conn, [&](int id) { conn.Accept(id); });
     server.Bind(0, QStringLiteral("127.0.0.1"));
@@ -256,7 +276,8 @@ TEST(SocketTcp, HostNameIsResolvedBeforeConnecting) {
     EXPECT_TRUE(rec.errors.empty());
 }
 
-TEST(SocketTcp, CloseDuringResolutionCancelsIt) {
+TEST(SocketTcp, CloseDuringResolutionCancelsIt)
+{
     Socket server;
     Recorder serverRec(server);
     server.Bind(0, QStringLiteral("127.0.0.1"));
@@ -278,7 +299,8 @@ TEST(SocketTcp, CloseDuringResolutionCancelsIt) {
     EXPECT_TRUE(serverRec.requests.empty());
 }
 
-TEST(SocketTcp, UnclaimedConnectionRequestIsClosed) {
+TEST(SocketTcp, UnclaimedConnectionRequestIsClosed)
+{
     Socket server;
     Recorder serverRec(server);
     server.Bind(0, QStringLiteral("127.0.0.1"));
@@ -296,7 +318,8 @@ TEST(SocketTcp, UnclaimedConnectionRequestIsClosed) {
     EXPECT_EQ(server.State(), Socket::sckListening);
 }
 
-TEST(SocketTcp, AcceptingTwiceOrOutsideARequestFails) {
+TEST(SocketTcp, AcceptingTwiceOrOutsideARequestFails)
+{
     Socket server, first, second;
     Raised secondTry;
     QObject::connect(&server, &Socket::ConnectionRequest, [&](int id) {
@@ -317,7 +340,8 @@ TEST(SocketTcp, AcceptingTwiceOrOutsideARequestFails) {
     EXPECT_EQ(modSocket::SocketFor(first.SocketHandle()), &first);
 }
 
-TEST(SocketTcp, ListenerCanCloseAndAcceptOnItself) {
+TEST(SocketTcp, ListenerCanCloseAndAcceptOnItself)
+{
     Socket server;
     QObject::connect(&server, &Socket::ConnectionRequest, [&](int id) {
         server.CloseSck();
@@ -328,14 +352,16 @@ TEST(SocketTcp, ListenerCanCloseAndAcceptOnItself) {
     const int port = server.LocalPort();
     Socket client;
     client.Connect(QStringLiteral("127.0.0.1"), port);
-    ASSERT_TRUE(waitFor([&] { return client.State() == Socket::sckConnected && server.State() == Socket::sckConnected; }));
+    ASSERT_TRUE(
+        waitFor([&] { return client.State() == Socket::sckConnected && server.State() == Socket::sckConnected; }));
     // The accepted connection keeps its own peer, not the listener's old fields.
     EXPECT_EQ(server.RemotePort(), client.LocalPort());
     client.SendData("x");
     ASSERT_TRUE(waitFor([&] { return server.BytesReceived() == 1; }));
 }
 
-TEST(SocketTcp, DataReceivedBeforeAcceptIsKept) {
+TEST(SocketTcp, DataReceivedBeforeAcceptIsKept)
+{
     Socket server, conn, client;
     QObject::connect(&client, &SocketEvents::Connect, [&] { client.SendData("early"); });
     bool pendingSawData = false;
@@ -359,7 +385,8 @@ TEST(SocketTcp, DataReceivedBeforeAcceptIsKept) {
     EXPECT_EQ(v.toString(), QStringLiteral("early"));
 }
 
-TEST(SocketTcp, EmptyHostNameFailsThroughTheErrorEvent) {
+TEST(SocketTcp, EmptyHostNameFailsThroughTheErrorEvent)
+{
     Socket client;
     Recorder rec(client);
     client.Connect(QString(), 9);
@@ -371,7 +398,8 @@ TEST(SocketTcp, EmptyHostNameFailsThroughTheErrorEvent) {
     EXPECT_EQ(client.State(), Socket::sckClosed);
 }
 
-TEST(SocketTcp, QueuedDataStillGoesOutAfterThePeerHalfCloses) {
+TEST(SocketTcp, QueuedDataStillGoesOutAfterThePeerHalfCloses)
+{
     const int listener = rawListener();
     ASSERT_GE(listener, 0);
     Socket client;
@@ -383,7 +411,8 @@ TEST(SocketTcp, QueuedDataStillGoesOutAfterThePeerHalfCloses) {
 
     const qint64 total = qint64{16} * 1024 * 1024;
     QByteArray data(total, Qt::Uninitialized);
-    for (qint64 i = 0; i < total; ++i) data[i] = static_cast<char>(i % 253);
+    for (qint64 i = 0; i < total; ++i)
+        data[i] = static_cast<char>(i % 253);
     client.SendData(data);
     ASSERT_EQ(rec.completes, 0) << "the peer must not have taken it all yet";
     ASSERT_EQ(::shutdown(peer, SHUT_WR), 0);
@@ -391,11 +420,14 @@ TEST(SocketTcp, QueuedDataStillGoesOutAfterThePeerHalfCloses) {
 
     QByteArray received;
     std::vector<char> buf(1 << 16);
-    ASSERT_TRUE(waitFor([&] {
-        ssize_t n;
-        while ((n = ::recv(peer, buf.data(), buf.size(), MSG_DONTWAIT)) > 0) received.append(buf.data(), n);
-        return received.size() >= total && rec.completes > 0;
-    }, 20000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            ssize_t n;
+            while ((n = ::recv(peer, buf.data(), buf.size(), MSG_DONTWAIT)) > 0)
+                received.append(buf.data(), n);
+            return received.size() >= total && rec.completes > 0;
+        },
+        20000));
     EXPECT_TRUE(received == data);
     EXPECT_EQ(rec.closes, 1);
     EXPECT_EQ(rec.completes, 1);
@@ -423,7 +455,8 @@ TEST(SocketTcp, QueuedDataStillGoesOutAfterThePeerHalfCloses) {
     ::close(listener);
 }
 
-TEST(SocketTcp, ThrowingConnectionRequestHandlerIsReportedAndTheRequestClosed) {
+TEST(SocketTcp, ThrowingConnectionRequestHandlerIsReportedAndTheRequestClosed)
+{
     Socket server, busy;
     Recorder serverRec(server);
     busy.Bind(0, QStringLiteral("127.0.0.1")); // not closed, so it cannot accept
@@ -447,13 +480,15 @@ TEST(SocketTcp, ThrowingConnectionRequestHandlerIsReportedAndTheRequestClosed) {
     EXPECT_EQ(busy.State(), Socket::sckOpen);
 }
 
-TEST(SocketTcp, ThrowingDataArrivalHandlerIsReported) {
+TEST(SocketTcp, ThrowingDataArrivalHandlerIsReported)
+{
     LoopbackPair p;
     Recorder conn(p.conn), client(p.client);
     p.open();
     QObject::connect(&p.conn, &Socket::DataArrival, [&](qint64) {
         SocketValue v;
-        if (conn.arrivals.size() == 1) p.conn.GetData(v, Kind::ByteArray, -1);
+        if (conn.arrivals.size() == 1)
+            p.conn.GetData(v, Kind::ByteArray, -1);
         p.conn.CloseSck();
         p.conn.GetData(v); // closed: raises
     });

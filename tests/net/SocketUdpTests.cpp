@@ -13,7 +13,8 @@ namespace {
 struct UdpPair {
     Socket receiver;
     Socket sender;
-    UdpPair() {
+    UdpPair()
+    {
         receiver.SetProtocol(Socket::sckUDPProtocol);
         receiver.Bind(0, QStringLiteral("127.0.0.1"));
         sender.SetProtocol(Socket::sckUDPProtocol);
@@ -24,7 +25,8 @@ struct UdpPair {
 
 } // namespace
 
-TEST(SocketUdp, DatagramsArriveOneEventEach) {
+TEST(SocketUdp, DatagramsArriveOneEventEach)
+{
     UdpPair p;
     EXPECT_EQ(p.receiver.State(), Socket::sckOpen);
     EXPECT_NE(p.receiver.LocalPort(), 0);
@@ -65,7 +67,8 @@ TEST(SocketUdp, DatagramsArriveOneEventEach) {
     ASSERT_TRUE(waitFor([&] { return reply == -99; }));
 }
 
-TEST(SocketUdp, UnreadDatagramIsDroppedAfterItsEvent) {
+TEST(SocketUdp, UnreadDatagramIsDroppedAfterItsEvent)
+{
     UdpPair p;
     std::vector<qint64> sizes;
     QByteArray secondRead;
@@ -87,7 +90,8 @@ TEST(SocketUdp, UnreadDatagramIsDroppedAfterItsEvent) {
     EXPECT_EQ(p.receiver.BytesReceived(), 0);
 }
 
-TEST(SocketUdp, ZeroMaxLenDiscardsTheDatagramWithMessageTooLong) {
+TEST(SocketUdp, ZeroMaxLenDiscardsTheDatagramWithMessageTooLong)
+{
     UdpPair p;
     Raised r;
     int events = 0;
@@ -103,7 +107,8 @@ TEST(SocketUdp, ZeroMaxLenDiscardsTheDatagramWithMessageTooLong) {
     EXPECT_EQ(p.receiver.BytesReceived(), 0);
 }
 
-TEST(SocketUdp, BroadcastIsEnabledAndBadDestinationsAreRefused) {
+TEST(SocketUdp, BroadcastIsEnabledAndBadDestinationsAreRefused)
+{
     Socket s;
     s.SetProtocol(Socket::sckUDPProtocol);
     s.Bind(0, QStringLiteral("127.0.0.1"));
@@ -122,7 +127,8 @@ TEST(SocketUdp, BroadcastIsEnabledAndBadDestinationsAreRefused) {
     EXPECT_EQ(raisedBy([&] { s.SendData(SocketValue::ofKind(Kind::Object)); }).number, 40018);
 }
 
-TEST(SocketUdp, ConnectOnlyOpensTheSocket) {
+TEST(SocketUdp, ConnectOnlyOpensTheSocket)
+{
     Socket s;
     s.SetProtocol(Socket::sckUDPProtocol);
     s.Connect(QStringLiteral("127.0.0.1"), 9);
@@ -135,7 +141,8 @@ TEST(SocketUdp, ConnectOnlyOpensTheSocket) {
     EXPECT_EQ(raisedBy([&] { s.SetProtocol(Socket::sckTCPProtocol); }).number, 40020);
 }
 
-TEST(SocketUdp, ThrowingDataArrivalHandlerIsReportedAndTheNextDatagramStillComes) {
+TEST(SocketUdp, ThrowingDataArrivalHandlerIsReportedAndTheNextDatagramStillComes)
+{
     UdpPair p;
     Recorder rec(p.receiver);
     std::vector<QByteArray> read;
@@ -157,7 +164,8 @@ TEST(SocketUdp, ThrowingDataArrivalHandlerIsReportedAndTheNextDatagramStillComes
     EXPECT_EQ(p.receiver.State(), Socket::sckOpen);
 }
 
-TEST(SocketUdp, PortZeroIsRefusedBeforeSendingAndTheSocketStaysUsable) {
+TEST(SocketUdp, PortZeroIsRefusedBeforeSendingAndTheSocketStaysUsable)
+{
     UdpPair p;
     std::vector<QByteArray> got;
     QObject::connect(&p.receiver, &Socket::DataArrival, [&](qint64) {

@@ -14,13 +14,15 @@ using Kind = SocketValue::Kind;
 namespace {
 
 template <typename T>
-QByteArray native(T v) {
+QByteArray native(T v)
+{
     QByteArray b(static_cast<qsizetype>(sizeof v), '\0');
     std::memcpy(b.data(), &v, sizeof v);
     return b;
 }
 
-QByteArray wire(const SocketValue& v) {
+QByteArray wire(const SocketValue& v)
+{
     QByteArray out;
     EXPECT_TRUE(v.toBytes(out));
     return out;
@@ -28,7 +30,8 @@ QByteArray wire(const SocketValue& v) {
 
 } // namespace
 
-TEST(SocketValue, FixedKindsUseTheirSizeInMachineOrderAndReadBack) {
+TEST(SocketValue, FixedKindsUseTheirSizeInMachineOrderAndReadBack)
+{
     const struct {
         SocketValue value;
         QByteArray bytes;
@@ -53,10 +56,12 @@ TEST(SocketValue, FixedKindsUseTheirSizeInMachineOrderAndReadBack) {
     EXPECT_TRUE(SocketValue::fromBytes(Kind::Boolean, native(std::int16_t{1})).toBoolean());
 }
 
-TEST(SocketValue, TextTravelsAsWindows1252AndEmptyTextIsNoBytes) {
+TEST(SocketValue, TextTravelsAsWindows1252AndEmptyTextIsNoBytes)
+{
     const QString text = QStringLiteral("Gr\u00fc\u00dfe \u20ac\u2019 \u0152");
     const QByteArray bytes = wire(SocketValue(text));
-    EXPECT_EQ(bytes, QByteArray("Gr\xfc\xdf" "e \x80\x92 \x8c"));
+    EXPECT_EQ(bytes, QByteArray("Gr\xfc\xdf"
+                                "e \x80\x92 \x8c"));
     EXPECT_EQ(SocketValue::fromBytes(Kind::String, bytes).toString(), text);
     EXPECT_TRUE(wire(SocketValue(QString())).isEmpty());
     // Undefined code points survive both ways; characters outside the code page do not.
@@ -65,7 +70,8 @@ TEST(SocketValue, TextTravelsAsWindows1252AndEmptyTextIsNoBytes) {
     EXPECT_EQ(brindle::unicodeToAnsi(QStringLiteral("a\u4e2db")), QByteArray("a?b"));
 }
 
-TEST(SocketValue, ByteArraysPassUnchangedAndUnsupportedKindsHaveNoWireForm) {
+TEST(SocketValue, ByteArraysPassUnchangedAndUnsupportedKindsHaveNoWireForm)
+{
     const QByteArray raw("\x00\x01\xff", 3);
     EXPECT_EQ(wire(SocketValue(raw)), raw);
     QByteArray out("untouched");
@@ -77,7 +83,8 @@ TEST(SocketValue, ByteArraysPassUnchangedAndUnsupportedKindsHaveNoWireForm) {
     EXPECT_EQ(SocketValue::ofKind(Kind::Long).kind(), Kind::Long);
 }
 
-TEST(SocketValue, NumericMeansANumberKindOrNumberText) {
+TEST(SocketValue, NumericMeansANumberKindOrNumberText)
+{
     double d = 0;
     EXPECT_TRUE(SocketValue(std::int32_t{80}).isNumeric(&d));
     EXPECT_EQ(d, 80);
@@ -90,7 +97,8 @@ TEST(SocketValue, NumericMeansANumberKindOrNumberText) {
     EXPECT_FALSE(SocketValue().isNumeric());
 }
 
-TEST(SocketErrors, TableTextsAndUnknownCodes) {
+TEST(SocketErrors, TableTextsAndUnknownCodes)
+{
     using namespace brindle::modSocket;
     EXPECT_EQ(GetErrorDescription(10061), QStringLiteral("Connection refused."));
     EXPECT_EQ(GetErrorDescription(10048), QStringLiteral("Address already in use."));
@@ -108,7 +116,8 @@ TEST(SocketErrors, TableTextsAndUnknownCodes) {
     EXPECT_EQ(ErrorText(10054), QStringLiteral("Connection reset by peer."));
 }
 
-TEST(SocketErrors, SystemErrorsMapOntoTheTable) {
+TEST(SocketErrors, SystemErrorsMapOntoTheTable)
+{
     using brindle::modSocket::ErrorFromErrno;
     EXPECT_EQ(ErrorFromErrno(ECONNREFUSED), 10061);
     EXPECT_EQ(ErrorFromErrno(EADDRINUSE), 10048);
@@ -121,7 +130,8 @@ TEST(SocketErrors, SystemErrorsMapOntoTheTable) {
     EXPECT_EQ(brindle::modSocket::GetErrorDescription(ErrorFromErrno(EIO)), QStringLiteral("Unknown error."));
 }
 
-TEST(SocketErrors, ExceptionCarriesNumberTextAndSource) {
+TEST(SocketErrors, ExceptionCarriesNumberTextAndSource)
+{
     const brindle::SocketException e(10061, QStringLiteral("Connection refused."), QStringLiteral("Socket.Connect"));
     EXPECT_EQ(e.Number(), 10061);
     EXPECT_EQ(e.Description(), QStringLiteral("Connection refused."));

@@ -62,13 +62,13 @@ TEST(DecodeImage, RefusesLinksDescriptionsAndBrokenEntries)
 {
     const QByteArray png = testimg::png(10, 10);
     const auto list = listOf({
-        testimg::entry("image/png", 3, "Cover", png, 3),                // 1: description
-        testimg::entry("-->", 3, "", "http://example.com/a.png", 3),   // 2: link
-        std::string("image/png"),                                      // 3: no terminator
-        std::string("image/png\0", 10),                                // 4: no type byte
-        std::string("image/png\0\x03", 11),                            // 5: no description end
-        testimg::entry("image/png", 3, "", "not an image at all", 3),   // 6: no image
-        testimg::entry("image/png", 3, "", png, 3),                     // 7: fine
+        testimg::entry("image/png", 3, "Cover", png, 3),              // 1: description
+        testimg::entry("-->", 3, "", "http://example.com/a.png", 3),  // 2: link
+        std::string("image/png"),                                     // 3: no terminator
+        std::string("image/png\0", 10),                               // 4: no type byte
+        std::string("image/png\0\x03", 11),                           // 5: no description end
+        testimg::entry("image/png", 3, "", "not an image at all", 3), // 6: no image
+        testimg::entry("image/png", 3, "", png, 3),                   // 7: fine
     });
     for (int i = 1; i <= 6; ++i) {
         QString mime = "x";
@@ -85,8 +85,7 @@ TEST(DecodeImage, RefusesLinksDescriptionsAndBrokenEntries)
     EXPECT_FALSE(DecodeImage(list, 0, 3));
     EXPECT_FALSE(DecodeImage(list, 8, 3));
 
-    const auto v2 = listOf({testimg::entry("-->", 3, "", "http://example.com/a.png", 2),
-                            std::string("PN")});
+    const auto v2 = listOf({testimg::entry("-->", 3, "", "http://example.com/a.png", 2), std::string("PN")});
     EXPECT_FALSE(DecodeImage(v2, 1, 2));
     EXPECT_FALSE(DecodeImage(v2, 2, 2));
 }
@@ -98,7 +97,11 @@ TEST(DecodeImage, EmptyUtf16DescriptionsCountAsEmpty)
     const auto list = listOf({head + std::string("\xFF\xFE\0\0", 4) + jpeg.toStdString(),
                               head + std::string("\xFE\xFF\0\0", 4) + jpeg.toStdString(),
                               head + std::string("\0\0", 2) + jpeg.toStdString(),
-                              head + std::string("\xFF\xFE" "C\0\0\0", 6) + jpeg.toStdString()});
+                              head +
+                                  std::string("\xFF\xFE"
+                                              "C\0\0\0",
+                                              6) +
+                                  jpeg.toStdString()});
     for (int i = 1; i <= 3; ++i) {
         const auto decoded = DecodeImage(list, i, 3);
         ASSERT_TRUE(decoded) << i;
@@ -107,15 +110,17 @@ TEST(DecodeImage, EmptyUtf16DescriptionsCountAsEmpty)
     EXPECT_FALSE(DecodeImage(list, 4, 3));
     const auto parsed = ParsePictureEntry(list.Item(4), 3);
     ASSERT_TRUE(parsed);
-    EXPECT_EQ(parsed->Description, QByteArray("\xFF\xFE" "C\0", 4));
+    EXPECT_EQ(parsed->Description, QByteArray("\xFF\xFE"
+                                              "C\0",
+                                              4));
     EXPECT_EQ(parsed->ImageData, jpeg);
 }
 
 TEST(DecodeImage, PictureTypeRules)
 {
     const auto list = listOf({
-        testimg::entry("image/png", 25, "", testimg::png(10, 10), 3),  // above 20
-        testimg::entry("image/png", 1, "", testimg::png(32, 32), 3),   // the file icon
+        testimg::entry("image/png", 25, "", testimg::png(10, 10), 3), // above 20
+        testimg::entry("image/png", 1, "", testimg::png(32, 32), 3),  // the file icon
         testimg::entry("image/png", 1, "", testimg::png(64, 64), 3),
         testimg::entry("image/png", 1, "", testimg::png(33, 33), 3),
         testimg::entry("image/png", 1, "", testimg::png(32, 31), 3),
@@ -280,9 +285,12 @@ TEST(InsertImage, EncodesThePictureInTheRequestedType)
         const char* mime;
         int rev;
         const char* decodedAs;
-    } cases[] = {{"image/bmp", 3, "image/bmp"}, {"image/gif", 3, "image/gif"},
-                 {"image/jpeg", 3, "image/jpeg"}, {"image/png", 4, "image/png"},
-                 {"JPG", 2, "JPG"},               {"PNG", 2, "PNG"}};
+    } cases[] = {{"image/bmp", 3, "image/bmp"},
+                 {"image/gif", 3, "image/gif"},
+                 {"image/jpeg", 3, "image/jpeg"},
+                 {"image/png", 4, "image/png"},
+                 {"JPG", 2, "JPG"},
+                 {"PNG", 2, "PNG"}};
     for (const auto& c : cases) {
         MultiFrameData list = listOf({"placeholder"});
         ASSERT_TRUE(InsertImage(list, 1, c.mime, 6, pic, c.rev)) << c.mime;

@@ -27,10 +27,7 @@ protected:
     GDIPlusCandy candy;
 };
 
-TEST_F(Conversion, CodecsAreAvailableWithoutAnApplicationObject)
-{
-    EXPECT_TRUE(candy.SuccessfullyInitialized());
-}
+TEST_F(Conversion, CodecsAreAvailableWithoutAnApplicationObject) { EXPECT_TRUE(candy.SuccessfullyInitialized()); }
 
 TEST_F(Conversion, DecodesEachFormatAtItsSize)
 {

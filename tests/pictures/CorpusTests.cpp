@@ -43,8 +43,8 @@ TEST(Corpus, PicturesDecodeWheneverTheirBytesAreAnImage)
                 EXPECT_FALSE(decoded) << where;
                 continue;
             }
-            const bool expectDecoded =
-                !parsed->IsLink && parsed->DescriptionIsEmpty() && qtReadsAsTagImage(parsed->ImageData);
+            const bool expectDecoded = !parsed->IsLink && parsed->DescriptionIsEmpty() &&
+                                       qtReadsAsTagImage(parsed->ImageData);
             EXPECT_EQ(decoded.has_value(), expectDecoded) << where;
             if (decoded) {
                 ++decodedCount;

@@ -12,7 +12,7 @@ TEST(Himetrics, ConversionTruncatesTowardZero)
 {
     EXPECT_EQ(HimetricToPixelsX(2540), 96); // one inch
     EXPECT_EQ(HimetricToPixelsY(2540), 96);
-    EXPECT_EQ(HimetricToPixelsX(846), 31);  // 31.98
+    EXPECT_EQ(HimetricToPixelsX(846), 31); // 31.98
     EXPECT_EQ(HimetricToPixelsX(847), 32);
     EXPECT_EQ(HimetricToPixelsX(26), 0);
     EXPECT_EQ(HimetricToPixelsX(-846), -31);

@@ -27,8 +27,9 @@ QImage gradient(int w, int h)
     QImage img(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, qRgb((x * 255) / std::max(1, w - 1), (y * 255) / std::max(1, h - 1),
-                                    ((x + y) * 127) / std::max(1, w + h - 2)));
+            img.setPixel(x, y,
+                         qRgb((x * 255) / std::max(1, w - 1), (y * 255) / std::max(1, h - 1),
+                              ((x + y) * 127) / std::max(1, w + h - 2)));
     img.setPixel(w - 1, 0, qRgb(0, 0, 0));
     return img;
 }
@@ -149,8 +150,8 @@ GifInfo readWithGiflib(const QByteArray& data)
     return info;
 }
 
-std::string entry(std::string_view format, int pictureType, std::string_view description,
-                  const QByteArray& image, int revision)
+std::string entry(std::string_view format, int pictureType, std::string_view description, const QByteArray& image,
+                  int revision)
 {
     std::string e(format);
     if (revision != 2)
@@ -172,8 +173,7 @@ double meanAbsDifference(const QImage& a, const QImage& b)
     for (int r = 0; r < x.height(); ++r)
         for (int c = 0; c < x.width(); ++c) {
             const QRgb p = x.pixel(c, r), q = y.pixel(c, r);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
         }
     return sum / (3.0 * x.width() * x.height());
 }

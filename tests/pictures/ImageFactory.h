@@ -31,8 +31,8 @@ struct GifInfo {
 GifInfo readWithGiflib(const QByteArray& data);
 
 // A picture entry laid out by hand.
-std::string entry(std::string_view format, int pictureType, std::string_view description,
-                  const QByteArray& image, int revision);
+std::string entry(std::string_view format, int pictureType, std::string_view description, const QByteArray& image,
+                  int revision);
 
 double meanAbsDifference(const QImage& a, const QImage& b);
 

@@ -61,9 +61,8 @@ TEST(DetectImageType, JfifVersionAndPngHeaderChunkAreChecked)
 
 TEST(DetectImageType, ShortOrEmptyInputIsUnsupported)
 {
-    for (const QByteArray& data : {QByteArray(), QByteArray("B"), QByteArray("BM"),
-                                   QByteArray("GIF89a"), QByteArray("\xFF\xD8\xFF\xD9", 4),
-                                   QByteArray("\x89PNG", 4)})
+    for (const QByteArray& data : {QByteArray(), QByteArray("B"), QByteArray("BM"), QByteArray("GIF89a"),
+                                   QByteArray("\xFF\xD8\xFF\xD9", 4), QByteArray("\x89PNG", 4)})
         EXPECT_EQ(DetectImageType(data, 3), unsupported) << data.toHex().constData();
 }
 

@@ -28,9 +28,9 @@ TEST(Interop, TagLibSeesTheSameMimeTypePictureTypeAndBytes)
     bt::TempDir dir;
     for (int version : {2, 3, 4}) {
         const std::string path = dir.file("interop" + std::to_string(version) + ".mp3");
-        bt::WriteFile(path, bt::Tag(version, bt::Frame(version, version == 2 ? "TT2" : "TIT2",
-                                                      std::string("\0Song", 5)), 32) +
-                                bt::MpegFrames(8));
+        bt::WriteFile(
+            path, bt::Tag(version, bt::Frame(version, version == 2 ? "TT2" : "TIT2", std::string("\0Song", 5)), 32) +
+                      bt::MpegFrames(8));
         const std::vector<Added> added = {
             {testimg::jfifJpeg(30, 20), "image/jpeg", 3, "image/jpeg"},
             {testimg::png(32, 32), "image/png", 1, "image/png"},

@@ -17,8 +17,8 @@ namespace {
 
 std::vector<QByteArray> samples()
 {
-    return {testimg::bmp(13, 7), testimg::gif(13, 7), testimg::jfifJpeg(13, 7),
-            testimg::exifJpeg(13, 7), testimg::png(13, 7)};
+    return {testimg::bmp(13, 7), testimg::gif(13, 7), testimg::jfifJpeg(13, 7), testimg::exifJpeg(13, 7),
+            testimg::png(13, 7)};
 }
 
 void expectConsistent(const QByteArray& data)
@@ -32,8 +32,7 @@ void expectConsistent(const QByteArray& data)
     MultiFrameData list;
     list.Add(testimg::entry("image/png", 3, "", data, 3), std::nullopt, std::nullopt, true);
     APicDecoder::DecodedPicture out;
-    const bool decoded = APicDecoder::DecodeImage(list, 1, out.MIMEType, out.PictureType, out.Pic, 3,
-                                                  out.OrigPicData);
+    const bool decoded = APicDecoder::DecodeImage(list, 1, out.MIMEType, out.PictureType, out.Pic, 3, out.OrigPicData);
     EXPECT_EQ(decoded, !out.Pic.isNull());
     const std::string before = list.Item(1);
     if (!APicDecoder::InsertImageData(list, 1, "image/png", 3, data, 3)) {
@@ -64,8 +63,7 @@ TEST(Robustness, CorruptedBytesInEachFormat)
             QByteArray bad = full;
             const int flips = 1 + static_cast<int>(rng() % 8);
             for (int i = 0; i < flips; ++i)
-                bad[static_cast<qsizetype>(rng() % static_cast<unsigned>(bad.size()))] =
-                    static_cast<char>(rng());
+                bad[static_cast<qsizetype>(rng() % static_cast<unsigned>(bad.size()))] = static_cast<char>(rng());
             expectConsistent(bad);
         }
     }
@@ -97,8 +95,14 @@ TEST(Robustness, HeadersPromisingHugeImages)
 
     // A PNG whose header chunk says 100000 x 100000.
     QByteArray png = testimg::png(4, 4);
-    png[16] = 0; png[17] = 0x01; png[18] = static_cast<char>(0x86); png[19] = static_cast<char>(0xA0);
-    png[20] = 0; png[21] = 0x01; png[22] = static_cast<char>(0x86); png[23] = static_cast<char>(0xA0);
+    png[16] = 0;
+    png[17] = 0x01;
+    png[18] = static_cast<char>(0x86);
+    png[19] = static_cast<char>(0xA0);
+    png[20] = 0;
+    png[21] = 0x01;
+    png[22] = static_cast<char>(0x86);
+    png[23] = static_cast<char>(0xA0);
     expectConsistent(png);
     EXPECT_TRUE(GDIPlusCandy().DataToImage(png).isNull());
 }

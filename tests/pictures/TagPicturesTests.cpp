@@ -33,9 +33,9 @@ TEST(TagPictures, EntriesReadFromFilesOfEachRevisionDecode)
     const QByteArray jpeg = testimg::jfifJpeg(40, 30);
     const QByteArray png = testimg::png(32, 32);
     for (int version : {2, 3, 4}) {
-        const std::string frames = version == 2
-            ? pictureFrame(2, "JPG", 3, jpeg) + pictureFrame(2, "PNG", 1, png)
-            : pictureFrame(version, "image/jpeg", 3, jpeg) + pictureFrame(version, "image/png", 1, png);
+        const std::string frames = version == 2 ? pictureFrame(2, "JPG", 3, jpeg) + pictureFrame(2, "PNG", 1, png)
+                                                : pictureFrame(version, "image/jpeg", 3, jpeg) +
+                                                      pictureFrame(version, "image/png", 1, png);
         const std::string path = dir.file("v" + std::to_string(version) + ".mp3");
         bt::WriteFile(path, bt::Tag(version, frames, 64) + bt::MpegFrames(8));
 
@@ -61,9 +61,11 @@ TEST(TagPictures, BuiltEntriesSurviveAWriteAndReread)
     bt::TempDir dir;
     for (int version : {2, 3, 4}) {
         const std::string path = dir.file("w" + std::to_string(version) + ".mp3");
-        bt::WriteFile(path, bt::Tag(version, pictureFrame(version, version == 2 ? "JPG" : "image/jpeg", 3,
-                                                         testimg::jfifJpeg(20, 20)), 256) +
-                                bt::MpegFrames(8));
+        bt::WriteFile(path,
+                      bt::Tag(version,
+                              pictureFrame(version, version == 2 ? "JPG" : "image/jpeg", 3, testimg::jfifJpeg(20, 20)),
+                              256) +
+                          bt::MpegFrames(8));
         const QByteArray gif = testimg::gif(24, 12);
         {
             clsID3 tag;
@@ -94,8 +96,9 @@ TEST(TagPictures, PicturesOfUtf16FramesShowAndCanBeRewritten)
     const std::string path = dir.file("utf16.mp3");
     std::string frames;
     for (std::string description : {std::string("\xFF\xFE\0\0", 4), std::string("\0\0", 2)})
-        frames += bt::Frame(3, "APIC", std::string("\x01image/jpeg\0\x03", 13) + description + str(jpeg) +
-                                           std::string(description.size() == 4 ? "" : "x"));
+        frames += bt::Frame(3, "APIC",
+                            std::string("\x01image/jpeg\0\x03", 13) + description + str(jpeg) +
+                                std::string(description.size() == 4 ? "" : "x"));
     bt::WriteFile(path, bt::Tag(3, frames, 64) + bt::MpegFrames(8));
 
     clsID3 tag;
@@ -106,8 +109,8 @@ TEST(TagPictures, PicturesOfUtf16FramesShowAndCanBeRewritten)
         ASSERT_TRUE(decoded) << i;
         EXPECT_EQ(decoded->Pic.image().size(), QSize(40, 30));
         // What the album-art page does before a save: write the entry anew.
-        ASSERT_TRUE(APicDecoder::InsertImageData(*tag.AttachedPictures, i, decoded->MIMEType,
-                                                 decoded->PictureType, decoded->OrigPicData, 3));
+        ASSERT_TRUE(APicDecoder::InsertImageData(*tag.AttachedPictures, i, decoded->MIMEType, decoded->PictureType,
+                                                 decoded->OrigPicData, 3));
     }
     ASSERT_TRUE(tag.UpdateID3Tags()) << tag.LastError();
     clsID3 again;

@@ -99,7 +99,8 @@ TEST(Platform, ImageFilterKeepsOrderAndAddsUpperCasePatterns)
               "Windows Bitmap (*.bmp *.dib *.BMP *.DIB);;Graphics Interchange Format (*.gif *.GIF)");
     const QStringList all = qtImageFilter().split(";;");
     ASSERT_EQ(all.size(), 5);
-    EXPECT_TRUE(all[0].startsWith("All Supported Formats (*.bmp *.dib *.gif *.jpeg *.jpg *.jpe *.jfif *.jfi *.jif *.png "));
+    EXPECT_TRUE(
+        all[0].startsWith("All Supported Formats (*.bmp *.dib *.gif *.jpeg *.jpg *.jpe *.jfif *.jfi *.jif *.png "));
     EXPECT_TRUE(all[3].startsWith("JPEG File Interchange Format (*.jpeg *.jpg *.jpe *.jfif *.jfi *.jif *.JPEG"));
     EXPECT_TRUE(all[4].startsWith("Portable Network Graphics (*.png *.PNG)"));
 }

@@ -13,10 +13,9 @@ namespace {
 
 int kbps(const MpegSpec& s)
 {
-    static const int v1[3][15] = {
-        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},   // Layer III
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},  // Layer II
-        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448}}; // Layer I
+    static const int v1[3][15] = {{0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},      // Layer III
+                                  {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},     // Layer II
+                                  {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448}}; // Layer I
     static const int v2l1[15] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256};
     static const int v2l23[15] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
     if (s.bitrateIndex <= 0 || s.bitrateIndex >= 15 || s.layer < 1 || s.layer > 3)
@@ -109,10 +108,15 @@ std::string XingFrame(std::string_view tag, std::uint32_t flags, std::int32_t fr
     std::size_t side = s.version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17);
     std::string x(tag);
     x += BigEndian(flags, 4);
-    if (flags & 1) x += BigEndian(static_cast<std::uint32_t>(frames), 4);
-    if (flags & 2) x += BigEndian(static_cast<std::uint32_t>(bytes), 4);
-    if (flags & 4) for (int i = 0; i < 100; ++i) x.push_back(static_cast<char>(i * 255 / 99));
-    if (flags & 8) x += BigEndian(60, 4);
+    if (flags & 1)
+        x += BigEndian(static_cast<std::uint32_t>(frames), 4);
+    if (flags & 2)
+        x += BigEndian(static_cast<std::uint32_t>(bytes), 4);
+    if (flags & 4)
+        for (int i = 0; i < 100; ++i)
+            x.push_back(static_cast<char>(i * 255 / 99));
+    if (flags & 8)
+        x += BigEndian(60, 4);
     if (f.size() < 4 + side + x.size())
         f.resize(4 + side + x.size(), '\0');
     f.replace(4 + side, x.size(), x);
@@ -123,15 +127,15 @@ std::string VbriFrame(std::int32_t frames, std::int32_t bytes, int entries, int 
 {
     std::string f = MpegFrame(s);
     std::string v = "VBRI";
-    v += BigEndian(1, 2);     // version
-    v += BigEndian(0, 2);     // delay
-    v += BigEndian(75, 2);    // quality
+    v += BigEndian(1, 2);  // version
+    v += BigEndian(0, 2);  // delay
+    v += BigEndian(75, 2); // quality
     v += BigEndian(static_cast<std::uint32_t>(bytes), 4);
     v += BigEndian(static_cast<std::uint32_t>(frames), 4);
     v += BigEndian(static_cast<std::uint32_t>(entries), 2);
-    v += BigEndian(1, 2);     // scale
+    v += BigEndian(1, 2); // scale
     v += BigEndian(static_cast<std::uint32_t>(entrySize), 2);
-    v += BigEndian(1, 2);     // frames per entry
+    v += BigEndian(1, 2); // frames per entry
     v.append(static_cast<std::size_t>(entries * entrySize), '\x01');
     if (f.size() < 36 + v.size())
         f.resize(36 + v.size(), '\0');
@@ -164,7 +168,8 @@ std::string Frame(int version, std::string_view id, std::string_view data, std::
     std::string f(id);
     if (version < 3)
         return f + BigEndian(static_cast<std::uint32_t>(data.size()), 3) + std::string(data);
-    f += version > 3 ? SyncSafe(static_cast<std::uint32_t>(data.size())) : BigEndian(static_cast<std::uint32_t>(data.size()), 4);
+    f += version > 3 ? SyncSafe(static_cast<std::uint32_t>(data.size()))
+                     : BigEndian(static_cast<std::uint32_t>(data.size()), 4);
     f.push_back(static_cast<char>(status));
     f.push_back(static_cast<char>(format));
     return f + std::string(data);
@@ -215,7 +220,8 @@ std::string Unsynchronise(std::string_view bytes)
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         out.push_back(bytes[i]);
         auto b = static_cast<unsigned char>(bytes[i]);
-        if (b == 0xFF && (i + 1 == bytes.size() || static_cast<unsigned char>(bytes[i + 1]) >= 0xE0 || bytes[i + 1] == '\0'))
+        if (b == 0xFF &&
+            (i + 1 == bytes.size() || static_cast<unsigned char>(bytes[i + 1]) >= 0xE0 || bytes[i + 1] == '\0'))
             out.push_back('\0');
     }
     return out;
@@ -307,7 +313,8 @@ void WriteDemoFolder(const std::filesystem::path& folder)
     WriteFile(folder / "02 - Über den Wolken.mp3", Tag(4, v24, 256) + audio);
 
     std::string v22 = Frame(2, "TT2", Latin1("Old Tape")) + Frame(2, "TP1", Latin1("Cassette Club")) +
-                      Frame(2, "TAL", Latin1("Rewind")) + Frame(2, "TRK", Latin1("3")) + Frame(2, "TYE", Latin1("1987"));
+                      Frame(2, "TAL", Latin1("Rewind")) + Frame(2, "TRK", Latin1("3")) +
+                      Frame(2, "TYE", Latin1("1987"));
     WriteFile(folder / "03 - Old Tape.mp3", Tag(2, v22, 128) + audio);
 
     std::string xing = XingFrame("Xing", 0x0F, frames, static_cast<std::int32_t>(audio.size()));
@@ -319,8 +326,8 @@ void WriteDemoFolder(const std::filesystem::path& folder)
               audio + Id3v1("Plain Old Tag", "Version One", "Legacy", "1999", "v1.1 comment", 5, 13));
 
     std::string longTitle = "A Title Much Longer Than Thirty Characters Can Hold";
-    WriteFile(folder / "06 - Long title.mp3",
-              audio + Lyrics3v2({{"IND", "00"}, {"ETT", longTitle}}) + Id3v1(longTitle, "Lyrics Three", "", "2005", "", -1, 255));
+    WriteFile(folder / "06 - Long title.mp3", audio + Lyrics3v2({{"IND", "00"}, {"ETT", longTitle}}) +
+                                                  Id3v1(longTitle, "Lyrics Three", "", "2005", "", -1, 255));
 
     WriteFile(folder / "07 - No tags.MP3", audio);
 }

@@ -14,12 +14,12 @@ namespace brindle::test {
 
 // ---- MPEG audio
 struct MpegSpec {
-    int version = 3;       // header bits: 3 = MPEG 1, 2 = MPEG 2, 0 = MPEG 2.5
-    int layer = 1;         // header bits: 1 = Layer III, 2 = Layer II, 3 = Layer I
-    int bitrateIndex = 9;  // 9 = 128 kbit/s for MPEG 1 Layer III
-    int sampleIndex = 0;   // 0 = 44100 Hz for MPEG 1
+    int version = 3;      // header bits: 3 = MPEG 1, 2 = MPEG 2, 0 = MPEG 2.5
+    int layer = 1;        // header bits: 1 = Layer III, 2 = Layer II, 3 = Layer I
+    int bitrateIndex = 9; // 9 = 128 kbit/s for MPEG 1 Layer III
+    int sampleIndex = 0;  // 0 = 44100 Hz for MPEG 1
     bool padding = false;
-    int channelMode = 0;   // 0 stereo .. 3 single channel
+    int channelMode = 0; // 0 stereo .. 3 single channel
     int emphasis = 0;
 };
 std::string MpegHeader(const MpegSpec& s = {});
@@ -43,10 +43,10 @@ std::string Tag(int version, std::string_view frames, std::size_t padding = 0, s
                 std::string_view extendedHeader = {});
 std::string Footer(int version, std::size_t size, std::uint8_t flags);
 
-std::string Latin1(std::string_view text);      // encoding byte 0 + bytes
-std::string Utf16(std::u16string_view text);    // encoding 1, FF FE + little-endian
-std::string Utf16BE(std::u16string_view text);  // encoding 2
-std::string Utf8(std::string_view utf8);        // encoding 3
+std::string Latin1(std::string_view text);     // encoding byte 0 + bytes
+std::string Utf16(std::u16string_view text);   // encoding 1, FF FE + little-endian
+std::string Utf16BE(std::u16string_view text); // encoding 2
+std::string Utf8(std::string_view utf8);       // encoding 3
 // COMM/USLT data: encoding byte, language, description, NUL(s), text.
 std::string CommentData(int encoding, std::string_view lang, std::u16string_view description, std::u16string_view text);
 std::string Unsynchronise(std::string_view bytes);

@@ -110,8 +110,8 @@ protected:
     {
         std::string requestPath = dir.file("request.json");
         WriteFile(requestPath, request.dump());
-        Result r = run(quote(python()) + " " + quote((kScripts / "write_tags.py").string()) + " " + quote(path) +
-                       " " + quote(requestPath) + " 2>&1");
+        Result r = run(quote(python()) + " " + quote((kScripts / "write_tags.py").string()) + " " + quote(path) + " " +
+                       quote(requestPath) + " 2>&1");
         ASSERT_EQ(r.status, 0) << r.out;
     }
 
@@ -127,7 +127,8 @@ protected:
     static std::string textOf(const Json& read, const std::string& id)
     {
         auto all = frames(read, id);
-        return all.size() == 1 && all[0].contains("text") ? all[0]["text"].get<std::string>() : "<" + id + " x" + std::to_string(all.size()) + ">";
+        return all.size() == 1 && all[0].contains("text") ? all[0]["text"].get<std::string>()
+                                                          : "<" + id + " x" + std::to_string(all.size()) + ">";
     }
 
     // The audio bytes follow the tag as the other library measures it, and the
@@ -149,8 +150,7 @@ struct Values {
 };
 
 const Values kLatin{u"Café del Mar", u"Sigur Rós", u"Ágætis byrjun", u"Très bien", u"La la\r\nlà", u"Dvorak"};
-const Values kNonLatin{u"Сон № 5 — 夜", u"Björk & 王菲", u"Ελληνικά", u"コメント", u"Zeile 1\r\nЛиния 2",
-                       u"Dvořák"};
+const Values kNonLatin{u"Сон № 5 — 夜", u"Björk & 王菲", u"Ελληνικά", u"コメント", u"Zeile 1\r\nЛиния 2", u"Dvořák"};
 
 } // namespace
 
@@ -181,7 +181,12 @@ TEST_F(Interop, WhatBrindleWritesReadsTheSameElsewhere)
             tag.ArtistURL->Add("http://artist.example/1");
             tag.ArtistURL->Add("http://artist.example/2");
             tag.CommercialInfo->Add("http://shop.example/");
-            std::string picture = version < 3 ? "JPG\x03" "Cover\0"s + jpeg : "image/jpeg\0\x03" "Cover\0"s + jpeg;
+            std::string picture = version < 3 ? "JPG\x03"
+                                                "Cover\0"s +
+                                                    jpeg
+                                              : "image/jpeg\0\x03"
+                                                "Cover\0"s +
+                                                    jpeg;
             tag.AttachedPictures->Add(picture, std::nullopt, std::nullopt, true);
             ASSERT_TRUE(tag.UpdateID3Tags()) << tag.LastError();
 
@@ -240,8 +245,11 @@ TEST_F(Interop, WhatBrindleWritesReadsTheSameElsewhere)
 TEST_F(Interop, PictureWithADataLengthSurvivesASave)
 {
     const std::string jpeg = "\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\xFF\0\xFF\xD9"s;
-    const std::string entry = "\0image/jpeg\0\x03" "Cover\0"s + jpeg;
-    std::string apic = Frame(4, "APIC", SyncSafe(static_cast<std::uint32_t>(entry.size())) + Unsynchronise(entry), 0, 0x03);
+    const std::string entry = "\0image/jpeg\0\x03"
+                              "Cover\0"s +
+                              jpeg;
+    std::string apic = Frame(4, "APIC", SyncSafe(static_cast<std::uint32_t>(entry.size())) + Unsynchronise(entry), 0,
+                             0x03);
     WriteFile(path, Tag(4, apic + Frame(4, "TIT2", Latin1("T")), 32) + audio);
     ASSERT_EQ(frames(mutagenRead(), "APIC").size(), 1u);
     clsID3 tag;

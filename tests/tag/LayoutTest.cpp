@@ -91,7 +91,9 @@ TEST(TextCodec, StrictUtf8)
     EXPECT_EQ(ToUtf8(lone), "\xEF\xBF\xBD");
     EXPECT_EQ(ToUtf8(u"\U0001F3B5"), "\xF0\x9F\x8E\xB5");
     EXPECT_EQ(FromUtf8("\xF0\x9F\x8E\xB5"), u"\U0001F3B5");
-    EXPECT_EQ(FromUtf8("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(FromUtf8("a\xFF"
+                       "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(ToUtf8(std::u16string(u"a\0b", 3)), std::string("a\0b", 3));
     EXPECT_EQ(FileNameForDisplay("song\xFF.mp3"), "song\xEF\xBF\xBD.mp3");
 }

@@ -13,7 +13,7 @@ TEST(MultiFrameData, KeysRefuseDuplicates)
     urls.Add("http://a");
     urls.Add("http://a");
     EXPECT_EQ(urls.Count(), 1);
-    urls.Add(" HTTP://A ");  // blanks and letter case are ignored in the key
+    urls.Add(" HTTP://A ");                      // blanks and letter case are ignored in the key
     urls.Add(std::string("http://a\0junk", 13)); // so is everything after a NUL
     EXPECT_EQ(urls.Count(), 1);
     urls.Add("http://b");

@@ -64,7 +64,7 @@ TEST_F(Stream, OtherVersionsAndLayers)
 TEST_F(Stream, SearchSkipsTheTagAndFalseSyncs)
 {
     // FF FB inside the tag is never examined.
-    std::string frames = Frame(3, "PRIV", std::string("\xFF\xFB\x50\x00", 4)) ;
+    std::string frames = Frame(3, "PRIV", std::string("\xFF\xFB\x50\x00", 4));
     MpegSpec low{3, 1, 1, 0, false, 0, 0}; // 32 kbit/s: distinguishable from the tag bytes
     load(Tag(3, frames) + MpegFrames(3, low));
     EXPECT_EQ(tag.BitRate(), 32000);

@@ -76,9 +76,9 @@ TEST_F(ReadTag, EveryVersionAndEncoding)
     EXPECT_EQ(tag.AttachedPictures->Item(1), std::string("PNG\3cap\0data", 12));
 
     // 2.4: UTF-16 BE, UTF-8, UTF-16 with BOM; TDRC and TDOR give the year.
-    std::string v24 = Frame(4, "TIT2", Utf16BE(u"\u041F\u0435\u0441\u043D\u044F")) + Frame(4, "TPE1", Utf8("Bj\xC3\xB6rk")) +
-                      Frame(4, "TALB", Utf16(u"\u00C5lbum")) + Frame(4, "TDRC", Latin1("2004-05-06")) +
-                      Frame(4, "TDOR", Latin1("1999-01")) +
+    std::string v24 = Frame(4, "TIT2", Utf16BE(u"\u041F\u0435\u0441\u043D\u044F")) +
+                      Frame(4, "TPE1", Utf8("Bj\xC3\xB6rk")) + Frame(4, "TALB", Utf16(u"\u00C5lbum")) +
+                      Frame(4, "TDRC", Latin1("2004-05-06")) + Frame(4, "TDOR", Latin1("1999-01")) +
                       Frame(4, "COMM", CommentData(2, "deu", u"", u"Gr\u00FC\u00DFe")) +
                       Frame(4, "USLT", CommentData(1, "eng", u"", u"la la"));
     load(Tag(4, v24, 64) + audio);
@@ -112,13 +112,18 @@ TEST_F(ReadTag, CommentsLyricsAndLists)
 
     // Two undescribed comments: the last wins; text is cut at the first NUL.
     load(Tag(3, Frame(3, "COMM", CommentData(0, "eng", u"", u"first")) +
-                    Frame(3, "COMM", std::string("\0eng\0second\0third", 17))) + audio);
+                    Frame(3, "COMM", std::string("\0eng\0second\0third", 17))) +
+         audio);
     EXPECT_EQ(tag.Comments, u"second");
 }
 
 TEST_F(ReadTag, GenreTrackAndDiscParsing)
 {
-    struct Case { const char* tcon; int id; std::u16string genre; };
+    struct Case {
+        const char* tcon;
+        int id;
+        std::u16string genre;
+    };
     for (const Case& c : {Case{"(17)Rock", 17, u"Rock"}, Case{"(RX)", -1, u""}, Case{"(CR)Cover", -2, u"Cover"},
                           Case{"Rock", 255, u"Rock"}, Case{"17", 255, u"17"}, Case{"(4)(9)Dance", 4, u"(9)Dance"},
                           Case{"(abc)x", 255, u"x"}, Case{"(17", 255, u"(17"}}) {
@@ -126,10 +131,13 @@ TEST_F(ReadTag, GenreTrackAndDiscParsing)
         EXPECT_EQ(tag.GenreID, c.id) << c.tcon;
         EXPECT_EQ(tag.Genre, c.genre) << c.tcon;
     }
-    struct Parts { const char* text; std::u16string number, total; };
-    for (const Parts& p : {Parts{"3/12", u"3", u"12"}, Parts{"3", u"3", u""}, Parts{"a/b", u"0", u"0"},
-                           Parts{"1/2/3", u"1", u""}, Parts{"", u"", u""}, Parts{"/5", u"", u"5"},
-                           Parts{"+3/12", u"+3", u"12"}}) {
+    struct Parts {
+        const char* text;
+        std::u16string number, total;
+    };
+    for (const Parts& p :
+         {Parts{"3/12", u"3", u"12"}, Parts{"3", u"3", u""}, Parts{"a/b", u"0", u"0"}, Parts{"1/2/3", u"1", u""},
+          Parts{"", u"", u""}, Parts{"/5", u"", u"5"}, Parts{"+3/12", u"+3", u"12"}}) {
         load(Tag(3, Frame(3, "TRCK", Latin1(p.text)) + Frame(3, "TPOS", Latin1(p.text))) + audio);
         EXPECT_EQ(tag.TrackNumber, p.number) << p.text;
         EXPECT_EQ(tag.TracksTotal, p.total) << p.text;
@@ -148,7 +156,8 @@ TEST_F(ReadTag, ContainerFlags)
 
     // 2.4: unsynchronisation is per frame only.
     std::string data = Latin1("b\xFF\xE0y");
-    load(Tag(4, Frame(4, "TIT2", Unsynchronise(data), 0, 0x02) + Frame(4, "TPE1", Latin1("\xFF\x00k")), 0, 0x80) + audio);
+    load(Tag(4, Frame(4, "TIT2", Unsynchronise(data), 0, 0x02) + Frame(4, "TPE1", Latin1("\xFF\x00k")), 0, 0x80) +
+         audio);
     EXPECT_EQ(tag.Title, u"b\u00FF\u00E0y");
     EXPECT_EQ(tag.Artist, std::u16string(u"\u00FF", 1)); // stored as is: FF NUL k cut at the NUL
 
@@ -172,7 +181,8 @@ TEST_F(ReadTag, WalkStopsAtPaddingAndForeignMarker)
     load(Tag(3, Frame(3, "TIT2", Latin1("t")) + "MP3ext V3.3.19(unicode)" + std::string(40, '\0')) + audio);
     EXPECT_EQ(tag.Title, u"t");
     // A frame size that runs past the tag ends the walk without reading beyond it.
-    std::string bad = Frame(3, "TIT2", Latin1("ok")) + "TPE1" + BigEndian(100000, 4) + std::string(2, '\0') + Latin1("cut");
+    std::string bad = Frame(3, "TIT2", Latin1("ok")) + "TPE1" + BigEndian(100000, 4) + std::string(2, '\0') +
+                      Latin1("cut");
     load(Tag(3, bad) + audio);
     EXPECT_EQ(tag.Title, u"ok");
     EXPECT_EQ(tag.Artist, u"cut");
@@ -199,8 +209,11 @@ TEST_F(ReadTag, Lyrics3Blocks)
     load(audio + Lyrics3v2({{"IND", "10"}, {"LYR", "[00:12]Hello[x:1]"}}) + id3v1);
     EXPECT_EQ(tag.Lyrics, u"[00:12]Hello[x:1]");
 
-    load(audio + Lyrics3v2({{"LYR", "line1[CR][LF]line2"}, {"ETT", "Long title"}, {"EAR", "Artist"},
-                            {"EAL", "Album"}, {"AUT", "Writer"}}));
+    load(audio + Lyrics3v2({{"LYR", "line1[CR][LF]line2"},
+                            {"ETT", "Long title"},
+                            {"EAR", "Artist"},
+                            {"EAL", "Album"},
+                            {"AUT", "Writer"}}));
     EXPECT_EQ(tag.Lyrics, u"line1\r\nline2");
     EXPECT_EQ(tag.Title, u"Long title");
     EXPECT_EQ(tag.Artist, u"Artist");
@@ -231,7 +244,8 @@ TEST_F(ReadTag, Lyrics3Blocks)
 
 TEST_F(ReadTag, Id3v1Details)
 {
-    load(audio + Id3v1("Song" + std::string(26, ' '), std::string("AB\0CD", 5), "", "", "thirty byte comment here......", -1, 255));
+    load(audio + Id3v1("Song" + std::string(26, ' '), std::string("AB\0CD", 5), "", "",
+                       "thirty byte comment here......", -1, 255));
     EXPECT_EQ(tag.Title, u"Song");
     EXPECT_EQ(tag.Artist, u"AB");
     EXPECT_EQ(tag.Comments, u"thirty byte comment here......");

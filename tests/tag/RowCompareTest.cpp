@@ -36,8 +36,9 @@ std::vector<std::u16string> sortColumn(std::vector<std::u16string> cells, int co
     std::vector<Row> rows;
     for (auto& c : cells)
         rows.push_back(with(column, c));
-    const auto order = SortRowOrder(rows.size(), column, ascending, us,
-                                    [&](std::size_t r, int c) { return std::u16string_view(rows[r][static_cast<std::size_t>(c)]); });
+    const auto order = SortRowOrder(rows.size(), column, ascending, us, [&](std::size_t r, int c) {
+        return std::u16string_view(rows[r][static_cast<std::size_t>(c)]);
+    });
     std::vector<std::u16string> out;
     for (std::size_t i : order)
         out.push_back(rows[i][static_cast<std::size_t>(column)]);
@@ -157,7 +158,8 @@ TEST(CompareRows, SortingIsStable)
     // Sorting by title with equal titles and otherwise equal cells keeps the list order
     // when even the file names tie.
     rows[0][0] = rows[1][0] = u"x";
-    const auto order = SortRowOrder(rows.size(), 1, true, us,
-                                    [&](std::size_t r, int c) { return std::u16string_view(rows[r][static_cast<std::size_t>(c)]); });
+    const auto order = SortRowOrder(rows.size(), 1, true, us, [&](std::size_t r, int c) {
+        return std::u16string_view(rows[r][static_cast<std::size_t>(c)]);
+    });
     EXPECT_EQ(order, (std::vector<std::size_t>{2, 0, 1}));
 }

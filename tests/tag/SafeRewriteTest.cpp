@@ -53,7 +53,7 @@ std::string randomBytes(std::size_t n, unsigned seed)
 
 struct stat statOf(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
     return st;
 }
@@ -65,10 +65,7 @@ struct Snapshot {
     std::string content;
 };
 
-bool sameTime(const timespec& a, const timespec& b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
+bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
 // Compares file contents without printing them.
 ::testing::AssertionResult sameBytes(const std::string& actual, const std::string& expected)
@@ -536,9 +533,11 @@ TEST_F(SafeRewriteTest, LostWritesAreCaughtByTheLengthChecks)
     // The copy's last write is its record, the one before it the end of its content.
     int lastContentWrite = -1;
     for (int i = 0; i < s.lastTemporaryWrite; ++i)
-        if (clean.log()[static_cast<std::size_t>(i)] == "pwrite" && clean.fds()[static_cast<std::size_t>(i)] == s.temporary)
+        if (clean.log()[static_cast<std::size_t>(i)] == "pwrite" &&
+            clean.fds()[static_cast<std::size_t>(i)] == s.temporary)
             lastContentWrite = i;
-    for (const auto& [lost, error] : {std::pair{lastContentWrite, "bytes instead of"}, {s.lastTemporaryWrite, "did not read back"}}) {
+    for (const auto& [lost, error] :
+         {std::pair{lastContentWrite, "bytes instead of"}, {s.lastTemporaryWrite, "did not read back"}}) {
         SCOPED_TRACE(std::string("a write of the copy is lost: ") + error);
         const std::string path = makeFile("a.mp3", old);
         FaultyFileSystem fs;
@@ -570,7 +569,8 @@ TEST_F(SafeRewriteTest, OneFailureAtAnyStepLosesNothing)
 {
     const std::string old = randomBytes(40000, 13);
     for (const bool plain : {false, true}) {
-        for (const RewritePlan& plan : {replaceEnds(old.size(), 500, 128, 9000, 300), replaceEnds(old.size(), 9000, 300, 500, 0)}) {
+        for (const RewritePlan& plan :
+             {replaceEnds(old.size(), 500, 128, 9000, 300), replaceEnds(old.size(), 9000, 300, 500, 0)}) {
             const std::string expected = expectedContent(old, plan);
             auto configure = [&](FaultyFileSystem& fs) {
                 fs.skipFlush = true;
@@ -675,7 +675,8 @@ int runInChild(const std::function<int()>& body)
 int expectRefused(const std::string& path, const char* error)
 {
     const RewriteResult result = RewriteFile(FileSystem::posix(), path, replaceEnds(4000, 10, 0, 5000, 0));
-    const bool asExpected = !result.ok && result.reason.find(std::string("cannot be opened for writing: ") + error) == 0;
+    const bool asExpected = !result.ok &&
+                            result.reason.find(std::string("cannot be opened for writing: ") + error) == 0;
     if (!asExpected)
         std::fprintf(stderr, "unexpected result: ok=%d reason=%s\n", result.ok, result.reason.c_str());
     return asExpected ? 0 : 1;
@@ -690,7 +691,8 @@ TEST_F(SafeRewriteTest, ReadOnlyFileIsRefusedAndUntouched)
     ::chmod(temp_.c_str(), 0777);
     const int status = runInChild([&] {
         // Root may write any file: the check runs as an ordinary user then.
-        if (::geteuid() == 0 && (::chown(path.c_str(), 65534, 65534) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+        if (::geteuid() == 0 &&
+            (::chown(path.c_str(), 65534, 65534) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
             return 77;
         return expectRefused(path, "Permission denied");
     });
@@ -778,8 +780,8 @@ public:
     };
     std::mutex mutex;
     long clock = 0;
-    std::map<std::string, long> made;        // copy path -> when
-    std::map<ino_t, long> firstWrite;        // original's inode -> when
+    std::map<std::string, long> made; // copy path -> when
+    std::map<ino_t, long> firstWrite; // original's inode -> when
     std::vector<Flush> flushes;
 
     int open(const std::string& path, int flags, mode_t mode = 0) override
@@ -837,7 +839,10 @@ public:
         wrote(fd);
         return inner().ftruncate(fd, length);
     }
-    ssize_t pread(int fd, void* buf, std::size_t count, off_t offset) override { return inner().pread(fd, buf, count, offset); }
+    ssize_t pread(int fd, void* buf, std::size_t count, off_t offset) override
+    {
+        return inner().pread(fd, buf, count, offset);
+    }
     int fstat(int fd, struct stat* st) override { return inner().fstat(fd, st); }
     int fstatvfs(int fd, struct statvfs* st) override { return inner().fstatvfs(fd, st); }
     int fallocate(int fd, off_t offset, off_t length) override { return inner().fallocate(fd, offset, length); }
@@ -897,9 +902,9 @@ TEST_F(SafeRewriteTest, SavesAtOnceShareFlushesOfTheFolderButNoneTouchesItsFileB
         ASSERT_EQ(fs.made.count(journal_ + name), 1u);
         ASSERT_EQ(fs.firstWrite.count(st.st_ino), 1u);
         const long made = fs.made[journal_ + name], touched = fs.firstWrite[st.st_ino];
-        EXPECT_TRUE(std::any_of(fs.flushes.begin(), fs.flushes.end(),
-                                [&](const Timeline::Flush& f) { return f.ok && f.begin > made && f.end < touched; }))
-            << "its file was written before a flush of the folder that began after its copy was made had ended";
+        EXPECT_TRUE(std::any_of(fs.flushes.begin(), fs.flushes.end(), [&](const Timeline::Flush& f) {
+            return f.ok && f.begin > made && f.end < touched;
+        })) << "its file was written before a flush of the folder that began after its copy was made had ended";
     }
     EXPECT_GE(failed, 1);
     EXPECT_TRUE(tempFiles().empty());
@@ -929,7 +934,7 @@ TEST_F(SafeRewriteTest, ChangeByAnotherProgramBeforeTheRefillIsRefusedAndKept)
         const RewriteResult result = RewriteFile(fs, path, plan);
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.reason, "it was changed by another program while it was being saved; it was left as "
-                                        "that program left it");
+                                 "that program left it");
         EXPECT_TRUE(sameBytes(readAll(path), appended == "more data" ? old + appended : old));
         EXPECT_TRUE(tempFiles().empty());
     }
@@ -997,12 +1002,14 @@ TEST_F(SafeRewriteTest, TagClaimingMoreThanTheFileIsRefusedByWriteAndStrip)
         const std::string old = head + audio + Id3v1("T", "", "", "", "", 1, 12);
         const std::string path = makeFile("a.mp3", old);
         for (const bool strip : {true, false}) {
-            SCOPED_TRACE(std::string(&head == &tooLong ? "past the end" : "into the trailer") + (strip ? ", strip" : ", write"));
+            SCOPED_TRACE(std::string(&head == &tooLong ? "past the end" : "into the trailer") +
+                         (strip ? ", strip" : ", write"));
             clsID3 tag;
             tag.SetFileName(path);
             tag.Title = u"New";
             EXPECT_FALSE(strip ? tag.DeleteID3Tags() : tag.UpdateID3Tags());
-            EXPECT_NE(tag.LastError().find("writing it would cut the audio, so it was left unchanged"), std::string::npos)
+            EXPECT_NE(tag.LastError().find("writing it would cut the audio, so it was left unchanged"),
+                      std::string::npos)
                 << tag.LastError();
             EXPECT_TRUE(sameBytes(readAll(path), old));
         }
@@ -1072,7 +1079,8 @@ TEST_F(SafeRewriteTest, KilledAtAnyStepTheNextRunFinishesOrUndoesTheSave)
 {
     const std::string old = randomBytes(60000, 33);
     for (const bool plain : {false, true}) {
-        for (const RewritePlan& plan : {replaceEnds(old.size(), 500, 128, 9000, 300), replaceEnds(old.size(), 9000, 300, 500, 0)}) {
+        for (const RewritePlan& plan :
+             {replaceEnds(old.size(), 500, 128, 9000, 300), replaceEnds(old.size(), 9000, 300, 500, 0)}) {
             const std::string expected = expectedContent(old, plan);
             FaultyFileSystem clean;
             clean.noKernelCopy = plain;
@@ -1082,8 +1090,9 @@ TEST_F(SafeRewriteTest, KilledAtAnyStepTheNextRunFinishesOrUndoesTheSave)
             const int n = clean.calls();
             int completed = 0, undone = 0;
             for (int k = 1; k <= n; ++k) {
-                SCOPED_TRACE((plain ? "plain, " : "kernel, ") + std::to_string(plan.head.size()) + "-byte head, killed before call " +
-                             std::to_string(k) + " of " + std::to_string(n) + " (" + clean.log()[k - 1] + ")");
+                SCOPED_TRACE((plain ? "plain, " : "kernel, ") + std::to_string(plan.head.size()) +
+                             "-byte head, killed before call " + std::to_string(k) + " of " + std::to_string(n) + " (" +
+                             clean.log()[k - 1] + ")");
                 const std::string path = makeFile("a.mp3", old);
                 const struct stat before = statOf(path);
                 ASSERT_TRUE(crashAt(path, plan, k, plain));
@@ -1166,7 +1175,8 @@ TEST_F(SafeRewriteTest, ReusedCopiesWriteEveryFileAndLeaveNothing)
 }
 
 // A save on a reused copy (longer than it needs) killed before call k.
-bool crashOnReusedCopyAt(const std::string& warm, const std::string& path, const RewritePlan& plan, int k, int* calls = nullptr)
+bool crashOnReusedCopyAt(const std::string& warm, const std::string& path, const RewritePlan& plan, int k,
+                         int* calls = nullptr)
 {
     int pipeFd[2];
     if (::pipe(pipeFd) != 0)

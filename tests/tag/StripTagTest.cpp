@@ -44,12 +44,12 @@ TEST_F(StripTag, EveryTagGoesAndTheObjectIsEmptied)
     ASSERT_GT(length, 0);
     struct timespec times[2] = {{1000000000, 111111111}, {1100000000, 222222222}};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-    struct stat before{};
+    struct stat before {};
     ASSERT_EQ(::stat(path.c_str(), &before), 0);
     auto oldPictures = tag.AttachedPictures;
 
     strip();
-    struct stat after{}; // before anything reads the file again
+    struct stat after {}; // before anything reads the file again
     ASSERT_EQ(::stat(path.c_str(), &after), 0);
     EXPECT_EQ(bytes(), audio);
     EXPECT_EQ(after.st_ino, before.st_ino);
@@ -98,7 +98,10 @@ TEST_F(StripTag, Lyrics3v1WithoutId3v1)
 TEST_F(StripTag, Lyrics3MarkerWithoutItsBlockStays)
 {
     // The size points at bytes that are not "LYRICSBEGIN": they belong to the audio.
-    std::string bogus = "LYRICSBEGXN" "IND0000200" "000021" "LYRICS200";
+    std::string bogus = "LYRICSBEGXN"
+                        "IND0000200"
+                        "000021"
+                        "LYRICS200";
     std::string v2 = Tag(3, Frame(3, "TIT2", Latin1("T")), 10);
     load(v2 + audio + bogus + Id3v1("T", "", "", "", "", -1, 255));
     strip();

@@ -35,10 +35,7 @@ protected:
         tag.SetFileName(path);
     }
     std::string bytes() const { return ReadFile(path); }
-    void write()
-    {
-        ASSERT_TRUE(tag.UpdateID3Tags()) << tag.LastError();
-    }
+    void write() { ASSERT_TRUE(tag.UpdateID3Tags()) << tag.LastError(); }
 };
 
 } // namespace
@@ -106,8 +103,7 @@ TEST_F(WriteTag, FileWithoutTagGetsVersion3TagInTableOrder)
                          Frame(3, "WOAR", "http://artist.example/1") + Frame(3, "WOAR", "http://artist.example/2") +
                          Frame(3, "WOAS", "http://s.example/") + Frame(3, "WORS", "http://r.example/") +
                          Frame(3, "WPAY", "http://p.example/") + Frame(3, "WPUB", "http://pub.example/");
-    EXPECT_EQ(bytes(), Tag(3, frames, 2048) + audio +
-                           Id3v1("Title", "Artist", "Album", "2005", "Comment", 3, 17));
+    EXPECT_EQ(bytes(), Tag(3, frames, 2048) + audio + Id3v1("Title", "Artist", "Album", "2005", "Comment", 3, 17));
     EXPECT_EQ(tag.ID3RevisionV2(), 3);
 
     clsID3 back;
@@ -148,7 +144,8 @@ TEST_F(WriteTag, YearFrameFollowsTheVersion)
     load(Tag(3, text(3, "TYER", "1999"), 20) + audio);
     tag.Year = u"2001";
     write();
-    EXPECT_EQ(bytes(), Tag(3, text(3, "TYER", "2001") + noGenre(3), 20) + audio + Id3v1("", "", "", "2001", "", -1, 255));
+    EXPECT_EQ(bytes(),
+              Tag(3, text(3, "TYER", "2001") + noGenre(3), 20) + audio + Id3v1("", "", "", "2001", "", -1, 255));
 
     // A version 4 tag gets TDRC and keeps the old TYER as it was.
     load(Tag(4, text(4, "TYER", "1999") + noGenre(4), 20) + audio);
@@ -156,9 +153,9 @@ TEST_F(WriteTag, YearFrameFollowsTheVersion)
     tag.Year = u"2005";
     tag.OriginalReleaseYear = u"1980";
     write();
-    EXPECT_EQ(bytes(), Tag(4, text(4, "TYER", "1999") + noGenre(4) + text(4, "TDOR", "1980") + text(4, "TDRC", "2005"),
-                           20) +
-                           audio + Id3v1("", "", "", "2005", "", -1, 255));
+    EXPECT_EQ(bytes(),
+              Tag(4, text(4, "TYER", "1999") + noGenre(4) + text(4, "TDOR", "1980") + text(4, "TDRC", "2005"), 20) +
+                  audio + Id3v1("", "", "", "2005", "", -1, 255));
     tag.SetFileName(path);
     EXPECT_EQ(tag.Year, u"2005");
 }
@@ -181,13 +178,16 @@ TEST_F(WriteTag, RecordingDateKeepsMonthAndDayWhileItsYearStands)
 
 TEST_F(WriteTag, FramesWithSeveralValuesKeepThemWhileTheFirstStands)
 {
-    std::string artists = Frame(4, "TPE1", "\x03" "Anna\0Ben\0Cleo"s);
+    std::string artists = Frame(4, "TPE1",
+                                "\x03"
+                                "Anna\0Ben\0Cleo"s);
     load(Tag(4, artists + Frame(4, "TCON", Latin1("Rock\0Pop"s)) + text(4, "TIT2", "A"), 20) + audio);
     ASSERT_EQ(tag.Artist, u"Anna");
     tag.Title = u"B";
     write();
-    EXPECT_EQ(bytes(), Tag(4, text(4, "TPE1", "Anna\0Ben\0Cleo"s) + text(4, "TCON", "Rock\0Pop"s) + text(4, "TIT2", "B"), 20) +
-                           audio + Id3v1("B", "Anna", "", "", "", -1, 17));
+    EXPECT_EQ(bytes(),
+              Tag(4, text(4, "TPE1", "Anna\0Ben\0Cleo"s) + text(4, "TCON", "Rock\0Pop"s) + text(4, "TIT2", "B"), 20) +
+                  audio + Id3v1("B", "Anna", "", "", "", -1, 17));
 
     tag.SetFileName(path);
     tag.Artist = u"Dora";
@@ -216,10 +216,10 @@ TEST_F(WriteTag, ListFramesTakeTheEntriesInOrderAndSurplusFramesAreCut)
     write();
     // The first WCOM receives the entry, the other two go; the second artist URL is
     // new and is appended after the last old frame.
-    EXPECT_EQ(bytes(), Tag(3, Frame(3, "WCOM", "http://only/") + text(3, "TIT2", "T") +
-                                        Frame(3, "WOAR", "http://artist/") + noGenre(3) +
-                                        Frame(3, "WOAR", "http://artist2/"),
-                                 40) +
+    EXPECT_EQ(bytes(), Tag(3,
+                           Frame(3, "WCOM", "http://only/") + text(3, "TIT2", "T") +
+                               Frame(3, "WOAR", "http://artist/") + noGenre(3) + Frame(3, "WOAR", "http://artist2/"),
+                           40) +
                            audio + Id3v1("T", "", "", "", "", -1, 255));
 
     // An empty list removes every frame of its kind.
@@ -240,8 +240,8 @@ TEST_F(WriteTag, CommentsWithADescriptionStayAndOnlyOneUndescribedCommentIsWritt
     ASSERT_EQ(tag.Comments, u"second");
     tag.Comments = u"new";
     write();
-    EXPECT_EQ(bytes(), Tag(3, described + comm(3, "COMM", "new") + text(3, "TIT2", "T") + noGenre(3), 8) +
-                           audio + Id3v1("T", "", "", "", "new", -1, 255));
+    EXPECT_EQ(bytes(), Tag(3, described + comm(3, "COMM", "new") + text(3, "TIT2", "T") + noGenre(3), 8) + audio +
+                           Id3v1("T", "", "", "", "new", -1, 255));
 }
 
 TEST_F(WriteTag, PartOfSetText)
@@ -270,8 +270,8 @@ TEST_F(WriteTag, GenreText)
         std::u16string genre;
         std::string written;
     } cases[] = {
-        {17, u"Rock", "(17)Rock"}, {255, u"", "(255)"},       {255, u"Darkstep", "Darkstep"},
-        {12, u"Mine", "Mine"},     {12, u"Other", "Other"},   {17, u"other", "(17)"},
+        {17, u"Rock", "(17)Rock"}, {255, u"", "(255)"},           {255, u"Darkstep", "Darkstep"},
+        {12, u"Mine", "Mine"},     {12, u"Other", "Other"},       {17, u"other", "(17)"},
         {-1, u"", "(RX)"},         {-2, u" Live ", "(CR) Live "}, {4, u"unknown", "(4)"},
     };
     for (const auto& c : cases) {
@@ -305,15 +305,16 @@ TEST_F(WriteTag, FooterGoesWithTheOldTag)
     ASSERT_EQ(tag.Title, u"Old");
     tag.Title = u"New";
     write();
-    EXPECT_EQ(bytes(), Tag(4, text(4, "TIT2", "New") + noGenre(4), 2048) + audio +
-                           Id3v1("New", "", "", "", "", -1, 255));
+    EXPECT_EQ(bytes(),
+              Tag(4, text(4, "TIT2", "New") + noGenre(4), 2048) + audio + Id3v1("New", "", "", "", "", -1, 255));
 }
 
 TEST_F(WriteTag, UnsynchronisationIsUndone)
 {
     // Version 4: per frame. A kept frame loses the format bit and the stuffing bytes;
     // its other flags stay.
-    std::string privData = "a\xFF\xE0" "b\xFF"s;
+    std::string privData = "a\xFF\xE0"
+                           "b\xFF"s;
     std::string privStored = Unsynchronise(privData);
     ASSERT_NE(privStored, privData);
     std::string priv4 = Frame(4, "PRIV", privStored, 0x20, 0x02 | 0x40);
@@ -322,8 +323,8 @@ TEST_F(WriteTag, UnsynchronisationIsUndone)
     tag.Title = u"U";
     write();
     EXPECT_FALSE(tag.TagUnsynchronised());
-    EXPECT_EQ(bytes(), Tag(4, Frame(4, "PRIV", privData, 0x20, 0x40) + text(4, "TIT2", "U") + noGenre(4), 12) +
-                           audio + Id3v1("U", "", "", "", "", -1, 255));
+    EXPECT_EQ(bytes(), Tag(4, Frame(4, "PRIV", privData, 0x20, 0x40) + text(4, "TIT2", "U") + noGenre(4), 12) + audio +
+                           Id3v1("U", "", "", "", "", -1, 255));
 
     // Version 3: the whole tag, before the frames are walked.
     std::string frames3 = Frame(3, "PRIV", privData) + text(3, "TIT2", "T") + noGenre(3);
@@ -358,8 +359,8 @@ TEST_F(WriteTag, MalformedFrames)
     load(Tag(3, noGenre(3) + overlongTitle, 0) + audio);
     tag.Title = u"Mended";
     write();
-    EXPECT_EQ(bytes(), Tag(3, noGenre(3) + text(3, "TIT2", "Mended"), 2048) + audio +
-                           Id3v1("Mended", "", "", "", "", -1, 255));
+    EXPECT_EQ(bytes(),
+              Tag(3, noGenre(3) + text(3, "TIT2", "Mended"), 2048) + audio + Id3v1("Mended", "", "", "", "", -1, 255));
 
     // A kept frame that claims more than the tag holds stays as it is, without padding;
     // new frames go in front of it so that readers still find them.
@@ -367,8 +368,8 @@ TEST_F(WriteTag, MalformedFrames)
     load(Tag(3, text(3, "TIT2", "T") + overlongPriv, 0) + audio);
     tag.Artist = u"Artist";
     write();
-    EXPECT_EQ(bytes(), Tag(3, text(3, "TIT2", "T") + noGenre(3) + text(3, "TPE1", "Artist") + overlongPriv, 0) +
-                           audio + Id3v1("T", "Artist", "", "", "", -1, 255));
+    EXPECT_EQ(bytes(), Tag(3, text(3, "TIT2", "T") + noGenre(3) + text(3, "TPE1", "Artist") + overlongPriv, 0) + audio +
+                           Id3v1("T", "Artist", "", "", "", -1, 255));
     clsID3 back;
     back.SetFileName(path);
     EXPECT_EQ(back.Artist, u"Artist");
@@ -389,10 +390,11 @@ TEST_F(WriteTag, RepeatedFramesAmongUnknownOnes)
     tag.Artist = u"Two";
     write();
     const std::string firstPriv = Frame(3, "PRIV", "owner\0"s + "0");
-    EXPECT_EQ(bytes(), Tag(3, text(3, "TIT2", "One") + firstPriv + text(3, "TPE1", "Two") + kept.substr(firstPriv.size()) +
-                                  noGenre(3),
-                           16) +
-                           audio + Id3v1("One", "Two", "", "", "", -1, 255));
+    EXPECT_EQ(
+        bytes(),
+        Tag(3, text(3, "TIT2", "One") + firstPriv + text(3, "TPE1", "Two") + kept.substr(firstPriv.size()) + noGenre(3),
+            16) +
+            audio + Id3v1("One", "Two", "", "", "", -1, 255));
 }
 
 TEST_F(WriteTag, TextWindows1252CannotHoldIsWrittenAsUtf16)
@@ -400,13 +402,15 @@ TEST_F(WriteTag, TextWindows1252CannotHoldIsWrittenAsUtf16)
     load(Tag(3, comm(3, "COMM", "old") + text(3, "TIT2", "old"), 64) + audio);
     tag.Title = u"Сон \u2116 5";
     tag.Comments = u"日本語";
-    tag.Artist = u"Café €";     // Windows-1252 holds these: one byte each
+    tag.Artist = u"Café €"; // Windows-1252 holds these: one byte each
     tag.ArtistURL->Add("http://例え.jp/ü");
     write();
-    std::string utf16Comment = "\x01" "eng\xFF\xFE\0\0"s + EncodeUtf16WithBom(u"日本語");
-    std::string frames = Frame(3, "COMM", utf16Comment) + Frame(3, "TIT2", "\x01"s + EncodeUtf16WithBom(u"Сон \u2116 5")) +
-                         noGenre(3) + Frame(3, "TPE1", "\0Caf\xE9 \x80"s) +
-                         Frame(3, "WOAR", "http://%E4%BE%8B%E3%81%88.jp/\xFC");
+    std::string utf16Comment = "\x01"
+                               "eng\xFF\xFE\0\0"s +
+                               EncodeUtf16WithBom(u"日本語");
+    std::string frames = Frame(3, "COMM", utf16Comment) +
+                         Frame(3, "TIT2", "\x01"s + EncodeUtf16WithBom(u"Сон \u2116 5")) + noGenre(3) +
+                         Frame(3, "TPE1", "\0Caf\xE9 \x80"s) + Frame(3, "WOAR", "http://%E4%BE%8B%E3%81%88.jp/\xFC");
     EXPECT_EQ(bytes(), Tag(3, frames, 64) + audio + Id3v1("??? ? 5", "Caf\xE9 \x80", "", "", "???", -1, 255));
 
     clsID3 back;
@@ -418,13 +422,17 @@ TEST_F(WriteTag, TextWindows1252CannotHoldIsWrittenAsUtf16)
 
 TEST_F(WriteTag, PictureWithUtf16DescriptionKeepsItsBytes)
 {
-    std::string apic = Frame(3, "APIC", "\x01image/png\0\x03"s + "\xFF\xFE" "c\0\0\0"s + "\x89PNG\r\n"s);
+    std::string apic = Frame(3, "APIC",
+                             "\x01image/png\0\x03"s +
+                                 "\xFF\xFE"
+                                 "c\0\0\0"s +
+                                 "\x89PNG\r\n"s);
     load(Tag(3, apic + text(3, "TIT2", "T") + noGenre(3), 32) + audio);
     ASSERT_EQ(tag.AttachedPictures->Count(), 1);
     tag.Title = u"New";
     write();
-    EXPECT_EQ(bytes(), Tag(3, apic + text(3, "TIT2", "New") + noGenre(3), 32) + audio +
-                           Id3v1("New", "", "", "", "", -1, 255));
+    EXPECT_EQ(bytes(),
+              Tag(3, apic + text(3, "TIT2", "New") + noGenre(3), 32) + audio + Id3v1("New", "", "", "", "", -1, 255));
 }
 
 TEST_F(WriteTag, NewPictureWithUtf16DescriptionIsWrittenAsUtf16)
@@ -455,11 +463,11 @@ TEST_F(WriteTag, TimesAreKeptToTheNanosecond)
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
     // Read after the times are set: a write refuses a file changed since it was read.
     tag.SetFileName(path);
-    struct stat before{};
+    struct stat before {};
     ASSERT_EQ(::stat(path.c_str(), &before), 0);
     tag.Title = u"A much longer title than before";
     write();
-    struct stat after{};
+    struct stat after {};
     ASSERT_EQ(::stat(path.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_mtim.tv_sec, 1200000000);
@@ -487,7 +495,12 @@ TEST_F(WriteTag, Lyrics3BlockCarriesTheLongTitle)
     load(audio);
     tag.Title = FromUtf8(title31);
     write();
-    std::string block = "LYRICSBEGIN" "IND0000200" "ETT00031" + title31 + "000060" "LYRICS200";
+    std::string block = "LYRICSBEGIN"
+                        "IND0000200"
+                        "ETT00031" +
+                        title31 +
+                        "000060"
+                        "LYRICS200";
     std::string all = bytes();
     EXPECT_EQ(all.substr(all.size() - 128 - block.size()),
               block + Id3v1(title31.substr(0, 30), "", "", "", "", -1, 255));
@@ -511,8 +524,9 @@ TEST(Trailer, Lyrics3FieldsInOrderWithLineBreaksEscaped)
         std::snprintf(len, sizeof len, "%05zu", data.size());
         return id + len + data;
     };
-    std::string block = "LYRICSBEGIN" "IND0000200" + field("EAL", "An album name of exactly 31 ch.") +
-                        field("EAR", std::string(250, 'a')) +
+    std::string block = "LYRICSBEGIN"
+                        "IND0000200" +
+                        field("EAL", "An album name of exactly 31 ch.") + field("EAR", std::string(250, 'a')) +
                         field("ETT", "Line one[CR][LF]line two[CR]three[LF]four, long enough");
     char size[8];
     std::snprintf(size, sizeof size, "%06zu", block.size());
@@ -534,9 +548,8 @@ TEST(Trailer, TrackByte)
     struct Case {
         std::u16string track;
         int byte; // -1: 30-byte comment
-    } cases[] = {{u"7", 7}, {u"255", 255}, {u"1", 1}, {u"0", -1}, {u"256", -1}, {u"7a", -1}, {u"", -1}, {u"-3", -1},
-                 {u" 9 ", 9}, {u"7.5", 8}, {u"0.6", -1}, {u"254.6", 255}, {u"255.4", -1},
-                 {u"+3", 3}};
+    } cases[] = {{u"7", 7},   {u"255", 255}, {u"1", 1},   {u"0", -1},   {u"256", -1},    {u"7a", -1},    {u"", -1},
+                 {u"-3", -1}, {u" 9 ", 9},   {u"7.5", 8}, {u"0.6", -1}, {u"254.6", 255}, {u"255.4", -1}, {u"+3", 3}};
     for (const auto& c : cases) {
         tag.TrackNumber = c.track;
         EXPECT_EQ(BuildTrailer(tag), Id3v1("", "", "", "", "A comment longer than twenty-eight bytes", c.byte, 255))
@@ -552,7 +565,7 @@ TEST(Trailer, GenreByte)
         std::int32_t id;
         std::u16string genre;
         int byte;
-    } cases[] = {{12, u"Other", 12}, {12, u"Rock", 17}, {12, u"", 255},   {-1, u"", 12},  {-2, u"x", 12},
+    } cases[] = {{12, u"Other", 12}, {12, u"Rock", 17}, {12, u"", 255},         {-1, u"", 12},        {-2, u"x", 12},
                  {255, u"Jazz", 8},  {255, u"", 255},   {255, u"Unknown", 255}, {80, u"whatever", 80}};
     for (const auto& c : cases) {
         tag.GenreID = c.id;
@@ -603,11 +616,13 @@ TEST_F(WriteTag, OldTrailingTagsAreDropped)
 
 TEST_F(WriteTag, Lyrics3MarkerWithoutItsBlockStaysInTheAudio)
 {
-    std::string bogus = "NOTLYRICS" "000005" "LYRICS200";
+    std::string bogus = "NOTLYRICS"
+                        "000005"
+                        "LYRICS200";
     load(audio + bogus + Id3v1("T", "", "", "", "", -1, 255));
     write();
-    EXPECT_EQ(bytes(), Tag(3, noGenre(3) + text(3, "TIT2", "T"), 2048) + audio + bogus +
-                           Id3v1("T", "", "", "", "", -1, 255));
+    EXPECT_EQ(bytes(),
+              Tag(3, noGenre(3) + text(3, "TIT2", "T"), 2048) + audio + bogus + Id3v1("T", "", "", "", "", -1, 255));
 }
 
 // Frames other taggers write with format flags: a data length (and unsynchronisation)
@@ -615,9 +630,11 @@ TEST_F(WriteTag, Lyrics3MarkerWithoutItsBlockStaysInTheAudio)
 // read past the extra bytes.
 TEST_F(WriteTag, FramesWithExtraHeaderBytesAreReadAndKeptWhole)
 {
-    const std::string entry = "image/jpeg\0\x03" "c\0\xFF\xD8\xFF\xE0\xFF\0x"s;
+    const std::string entry = "image/jpeg\0\x03"
+                              "c\0\xFF\xD8\xFF\xE0\xFF\0x"s;
     const std::string stored = Unsynchronise("\0"s + entry);
-    std::string apic = Frame(4, "APIC", SyncSafe(static_cast<std::uint32_t>(entry.size() + 1)) + stored, 0, 0x02 | 0x01);
+    std::string apic = Frame(4, "APIC", SyncSafe(static_cast<std::uint32_t>(entry.size() + 1)) + stored, 0,
+                             0x02 | 0x01);
     std::string title = Frame(4, "TIT2", SyncSafe(6) + Latin1("Title"), 0, 0x01);
     load(Tag(4, apic + title + noGenre(4), 16) + audio);
     ASSERT_EQ(tag.Title, u"Title");
@@ -625,7 +642,8 @@ TEST_F(WriteTag, FramesWithExtraHeaderBytesAreReadAndKeptWhole)
     EXPECT_EQ(tag.AttachedPictures->Item(1), entry);
     tag.Artist = u"Other";
     write();
-    std::string keptApic = Frame(4, "APIC", SyncSafe(static_cast<std::uint32_t>(entry.size() + 1)) + "\0"s + entry, 0, 0x01);
+    std::string keptApic = Frame(4, "APIC", SyncSafe(static_cast<std::uint32_t>(entry.size() + 1)) + "\0"s + entry, 0,
+                                 0x01);
     EXPECT_EQ(bytes(), Tag(4, keptApic + text(4, "TIT2", "Title") + noGenre(4) + text(4, "TPE1", "Other"), 16) + audio +
                            Id3v1("Title", "Other", "", "", "", -1, 255));
     clsID3 back;
@@ -657,8 +675,9 @@ TEST_F(WriteTag, LaterFramesOfAnUnchangedPropertyStay)
     tag.SetFileName(path);
     tag.Artist = u"Other";
     write();
-    EXPECT_EQ(bytes(), Tag(3, text(3, "TIT2", "First") + text(3, "TPE1", "Other") + compressedTitle + noGenre(3) +
-                                  text(3, "TALB", "Album"),
+    EXPECT_EQ(bytes(), Tag(3,
+                           text(3, "TIT2", "First") + text(3, "TPE1", "Other") + compressedTitle + noGenre(3) +
+                               text(3, "TALB", "Album"),
                            20) +
                            audio + Id3v1(ToUtf8(tag.Title), "Other", "Album", "", "", -1, 255));
 

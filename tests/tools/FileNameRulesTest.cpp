@@ -15,18 +15,20 @@ struct Case {
 void expectTable(QString (*f)(const QString&), std::initializer_list<Case> cases)
 {
     for (const Case& c : cases)
-        EXPECT_EQ(f(QString::fromUtf16(c.in)), QString::fromUtf16(c.out)) << "input: " << QString::fromUtf16(c.in).toStdString();
+        EXPECT_EQ(f(QString::fromUtf16(c.in)), QString::fromUtf16(c.out))
+            << "input: " << QString::fromUtf16(c.in).toStdString();
 }
 
 TEST(NameRules, TitleFromFileNameRemovesEveryMp3InOnePass)
 {
-    expectTable(TitleFromFileName, {
-        {u"Song.MP3", u"Song"},
-        {u"a.mp3.b.mp3", u"a.b"},
-        {u"Intro", u"Intro"},
-        {u"x.mp.mp33", u"x.mp3"}, // one pass: what a removal joins is not looked at again
-        {u"Mp3 Blog.mp3", u"Mp3 Blog"},
-    });
+    expectTable(TitleFromFileName,
+                {
+                    {u"Song.MP3", u"Song"},
+                    {u"a.mp3.b.mp3", u"a.b"},
+                    {u"Intro", u"Intro"},
+                    {u"x.mp.mp33", u"x.mp3"}, // one pass: what a removal joins is not looked at again
+                    {u"Mp3 Blog.mp3", u"Mp3 Blog"},
+                });
     EXPECT_EQ(FileNameFromTitle(QStringLiteral("Intro")), QStringLiteral("Intro.mp3"));
     EXPECT_EQ(FileNameFromTitle(QStringLiteral(" Intro ")), QStringLiteral(" Intro .mp3"));
     // Control characters never reach a name; a damaged title's lone surrogate is text,
@@ -38,56 +40,56 @@ TEST(NameRules, TitleFromFileNameRemovesEveryMp3InOnePass)
 TEST(NameRules, CleanBaseName)
 {
     expectTable(CleanBaseName, {
-        {u"mY   song_TITLE%20live", u"My Song Title Live"},
-        {u"AC/DC", u"Ac/dc"},
-        {u"a  b", u"A B"},
-        {u"a    b", u"A B"},        // four blanks: two passes of pairs leave one
-        {u"a     b", u"A  B"},      // five leave two
-        {u"__lead and trail__", u"Lead And Trail"},
-        {u"%20%20x", u"X"},
-        {u"don't stop", u"Don't Stop"},
-        {u"tab\tword", u"Tab\tWord"},
-        {u"\u00e9lan \u00c9COLE", u"\u00c9lan \u00c9cole"},
-        {u"12 o'CLOCK", u"12 O'clock"},
-        {u"", u""},
-    });
+                                   {u"mY   song_TITLE%20live", u"My Song Title Live"},
+                                   {u"AC/DC", u"Ac/dc"},
+                                   {u"a  b", u"A B"},
+                                   {u"a    b", u"A B"},   // four blanks: two passes of pairs leave one
+                                   {u"a     b", u"A  B"}, // five leave two
+                                   {u"__lead and trail__", u"Lead And Trail"},
+                                   {u"%20%20x", u"X"},
+                                   {u"don't stop", u"Don't Stop"},
+                                   {u"tab\tword", u"Tab\tWord"},
+                                   {u"\u00e9lan \u00c9COLE", u"\u00c9lan \u00c9cole"},
+                                   {u"12 o'CLOCK", u"12 O'clock"},
+                                   {u"", u""},
+                               });
 }
 
 TEST(NameRules, CleanFileNameWorksOnTheBaseAndEndsInLowerCaseMp3)
 {
     expectTable(CleanFileName, {
-        {u"song.mp3", u"Song.mp3"},
-        {u"my_song.MP3", u"My Song.mp3"},
-        {u"a.b_c.mp3", u"A.b C.mp3"},
-        {u"noextension", u"Noextension.mp3"},
-    });
+                                   {u"song.mp3", u"Song.mp3"},
+                                   {u"my_song.MP3", u"My Song.mp3"},
+                                   {u"a.b_c.mp3", u"A.b C.mp3"},
+                                   {u"noextension", u"Noextension.mp3"},
+                               });
 }
 
 TEST(NameRules, LeadingNumberPrefixSkipsOtherCharactersOfTheFirstFive)
 {
     expectTable(LeadingNumberPrefix, {
-        {u"03 - Song.mp3", u"03 - "},
-        {u"1. Intro.mp3", u"1. "},
-        {u"12Song.mp3", u"12"},
-        {u"7 A 2 x.mp3", u"7  2"},
-        {u"05_Intro.mp3", u"05_"},
-        {u"#*x-.9", u"#*-."},
-        {u"Song.mp3", u"."},
-        {u"", u""},
-    });
+                                         {u"03 - Song.mp3", u"03 - "},
+                                         {u"1. Intro.mp3", u"1. "},
+                                         {u"12Song.mp3", u"12"},
+                                         {u"7 A 2 x.mp3", u"7  2"},
+                                         {u"05_Intro.mp3", u"05_"},
+                                         {u"#*x-.9", u"#*-."},
+                                         {u"Song.mp3", u"."},
+                                         {u"", u""},
+                                     });
 }
 
 TEST(NameRules, RemoveLeadingNumbers)
 {
     expectTable(RemoveLeadingNumbersName, {
-        {u"Intro.mp3", u"Intro.mp3"},       // no leading digit: left alone
-        {u"05_Intro.mp3", u"Intro.mp3"},
-        {u"03 - Song.MP3", u"Song.mp3"},
-        {u"1. Intro.mp3", u"Intro.mp3"},
-        {u"7 A 2 x.mp3", u"7 A 2 x.mp3"},   // the prefix occurs nowhere
-        {u"12 - 12 - x.mp3", u"12 - x.mp3"}, // first occurrence only
-        {u"-1 x.mp3", u"-1 x.mp3"},
-    });
+                                              {u"Intro.mp3", u"Intro.mp3"}, // no leading digit: left alone
+                                              {u"05_Intro.mp3", u"Intro.mp3"},
+                                              {u"03 - Song.MP3", u"Song.mp3"},
+                                              {u"1. Intro.mp3", u"Intro.mp3"},
+                                              {u"7 A 2 x.mp3", u"7 A 2 x.mp3"},    // the prefix occurs nowhere
+                                              {u"12 - 12 - x.mp3", u"12 - x.mp3"}, // first occurrence only
+                                              {u"-1 x.mp3", u"-1 x.mp3"},
+                                          });
 }
 
 TEST(NameRules, AutoNumber)

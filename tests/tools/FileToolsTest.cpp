@@ -229,8 +229,8 @@ TEST(Batch, RenumberingAfterReorderingSwapsNamesWithoutLeftovers)
     Folder f;
     f.put("01 - Song.mp3", "first");
     f.put("02 - Song.mp3", "second");
-    const QList<RenameResult> r =
-        RenameInFolder(f.path(), PlanAutoNumberFilenames({q("02 - Song.mp3"), q("01 - Song.mp3")}));
+    const QList<RenameResult> r = RenameInFolder(f.path(),
+                                                 PlanAutoNumberFilenames({q("02 - Song.mp3"), q("01 - Song.mp3")}));
     EXPECT_TRUE(DescribeFailures(r).isEmpty()) << DescribeFailures(r).join("\n").toStdString();
     EXPECT_EQ(f.names(), (Names{"01 - Song.mp3", "02 - Song.mp3"}));
     EXPECT_EQ(f.read("01 - Song.mp3"), "second");
@@ -250,8 +250,8 @@ TEST(Batch, AFileParkedInARingGetsItsNameBackWhenTheRingCannotClose)
             return RenameSystem::renameNoReplace(dirFd, from, to);
         }
     } stuck;
-    const QList<RenameResult> r =
-        RenameInFolder(f.path(), PlanAutoNumberFilenames({q("02 - Song.mp3"), q("01 - Song.mp3")}), stuck);
+    const QList<RenameResult> r = RenameInFolder(
+        f.path(), PlanAutoNumberFilenames({q("02 - Song.mp3"), q("01 - Song.mp3")}), stuck);
     EXPECT_EQ(DescribeFailures(r).size(), 2);
     EXPECT_EQ(f.read("01 - Song.mp3"), "first");
     EXPECT_EQ(f.read("02 - Song.mp3"), "second");
@@ -425,7 +425,8 @@ TEST(RenameInFolders, EachFolderIsItsOwnBatch)
     const QList<PlannedRename> plan = {
         {q("1.mp3"), q("Song.mp3"), q("A")}, {q("1.mp3"), q("Song.mp3"), q("B")}, {q("2.mp3"), q("Song.mp3"), q("A")}};
     for (const bool preview : {true, false}) {
-        const QList<RenameResult> r = preview ? PreviewRenameInFolders(f.path(), plan) : RenameInFolders(f.path(), plan);
+        const QList<RenameResult> r = preview ? PreviewRenameInFolders(f.path(), plan)
+                                              : RenameInFolders(f.path(), plan);
         ASSERT_EQ(r.size(), 3);
         EXPECT_EQ(r[0].outcome, RenameOutcome::Renamed) << preview;
         EXPECT_EQ(r[1].outcome, RenameOutcome::Renamed) << preview;

@@ -18,10 +18,10 @@ using Names = std::vector<std::string>;
 // The real system calls, with hooks that can fail or interleave any step.
 struct Seam : RenameSystem {
     std::function<int(const char*, const char*)> onRename; // returns an errno to fail, 0 to go on
-    bool noFlag = false;    // the file system refuses RENAME_NOREPLACE
-    int linkError = 0;      // errno for link, 0 to really link
-    int unlinkError = 0;    // errno for the first unlink, 0 to really unlink
-    int replaceError = 0;   // errno for the plain rename over a placeholder
+    bool noFlag = false;                                   // the file system refuses RENAME_NOREPLACE
+    int linkError = 0;                                     // errno for link, 0 to really link
+    int unlinkError = 0;                                   // errno for the first unlink, 0 to really unlink
+    int replaceError = 0;                                  // errno for the plain rename over a placeholder
     int links = 0, placeholders = 0;
 
     int renameNoReplace(int dirFd, const char* from, const char* to) override
@@ -186,7 +186,9 @@ TEST_F(ChangingCase, GoesThroughAHiddenNameAndLeavesNothingBehind)
 TEST_F(ChangingCase, FailedSecondStepIsUndone)
 {
     Seam seam;
-    seam.onRename = [](const char* from, const char* to) { return hidden(from) && std::string(to) == "Song.mp3" ? EIO : 0; };
+    seam.onRename = [](const char* from, const char* to) {
+        return hidden(from) && std::string(to) == "Song.mp3" ? EIO : 0;
+    };
     EXPECT_EQ(RenameChangingCase(dirFd, "song.mp3", "Song.mp3", seam), EIO);
     EXPECT_EQ(f.names(), (Names{"song.mp3"}));
     EXPECT_EQ(f.read("song.mp3"), "SONG");

@@ -34,7 +34,8 @@ inline RenameResult UseTitleForFilename(const QString& folder, const QString& fi
 {
     return UseTitleForFilename(folder, fileName, QString::fromStdU16String(tag.Title), sys);
 }
-inline RenameResult CleanFilename(const QString& folder, const QString& fileName, RenameSystem& sys = RenameSystem::posix())
+inline RenameResult CleanFilename(const QString& folder, const QString& fileName,
+                                  RenameSystem& sys = RenameSystem::posix())
 {
     return RenameInFolder(folder, QList<PlannedRename>{PlanCleanFilename(fileName)}, sys).first();
 }

@@ -101,7 +101,10 @@ protected:
     }
     QString key(const char* button) const { return find<ImageButton>(button)->imageKey(); }
     void click(const char* button) { QTest::mouseClick(find<ImageButton>(button), Qt::LeftButton); }
-    void write(const char* name, const std::string& bytes) { WriteFile(QFile::encodeName(dir.filePath(name)).toStdString(), bytes); }
+    void write(const char* name, const std::string& bytes)
+    {
+        WriteFile(QFile::encodeName(dir.filePath(name)).toStdString(), bytes);
+    }
 };
 
 TEST_F(EditorTest, EveryPageHoldsItsControlsWithTheirCaptions)
@@ -113,21 +116,45 @@ TEST_F(EditorTest, EveryPageHoldsItsControlsWithTheirCaptions)
         titles << tabs->tabText(i);
     EXPECT_EQ(titles, QStringList({"Basic", "Advanced", "Album Art", "Filename", "Additional Tag Info", "Help/About"}));
 
-    const std::pair<const char*, const char*> checks[] = {
-        {"chkTitle", "Title:"}, {"chkArtist", "Artist:"}, {"chkAlbum", "Album:"}, {"chkGenre", "Genre:"},
-        {"chkTrack", "Track:"}, {"chkAutTrack", "Auto Number"}, {"chkTrackof", "of"}, {"chkYear", "Year:"},
-        {"chkComments", "Comments:"}, {"chkLyrics", "Lyrics:"}, {"chkComposer", "Composer:"},
-        {"chkBand", "Band/Orchestra:"}, {"chkConductor", "Conductor:"}, {"chkInterpreted", "Interpreted by:"},
-        {"chkLyricist", "Lyricist:"}, {"chkOriginalArtist", "Original Artist:"}, {"chkOriginalAlbum", "Original Album:"},
-        {"chkOriginalFilename", "Original Filename:"}, {"chkOriginalLyricist", "Original Lyricist:"},
-        {"chkOriginalReleaseYear", "Original Release Year:"}, {"chkCopyright", "Copyright:"},
-        {"chkFileOwner", "File Owner/Licensee:"}, {"chkPublisher", "Publisher:"},
-        {"chkNetStationName", "Net Radio Stn. Name:"}, {"chkNetRadioOwner", "Net Radio Stn. Owner:"},
-        {"chkISRC", "ISRC:"}, {"chkLanguages", "Languages:"}, {"chkCommercialInfoURL", "Commercial Info URL:"},
-        {"chkCopyrightInfoURL", "Copyright Info URL:"}, {"chkAudioURL", "Audio URL:"}, {"chkArtistURL", "Artist URL:"},
-        {"chkAudioSourceURL", "Audio Source URL:"}, {"chkNetRadioStationURL", "Net Radio Station URL:"},
-        {"chkPaymentURL", "Payment URL:"}, {"chkPublisherURL", "Publisher URL:"}, {"chkEncodedby", "Encoded by:"},
-        {"chkBPM", "BPM:"}, {"chkInitialKey", "Initial Key:"}, {"chkDisc", "Disc:"}};
+    const std::pair<const char*, const char*> checks[] = {{"chkTitle", "Title:"},
+                                                          {"chkArtist", "Artist:"},
+                                                          {"chkAlbum", "Album:"},
+                                                          {"chkGenre", "Genre:"},
+                                                          {"chkTrack", "Track:"},
+                                                          {"chkAutTrack", "Auto Number"},
+                                                          {"chkTrackof", "of"},
+                                                          {"chkYear", "Year:"},
+                                                          {"chkComments", "Comments:"},
+                                                          {"chkLyrics", "Lyrics:"},
+                                                          {"chkComposer", "Composer:"},
+                                                          {"chkBand", "Band/Orchestra:"},
+                                                          {"chkConductor", "Conductor:"},
+                                                          {"chkInterpreted", "Interpreted by:"},
+                                                          {"chkLyricist", "Lyricist:"},
+                                                          {"chkOriginalArtist", "Original Artist:"},
+                                                          {"chkOriginalAlbum", "Original Album:"},
+                                                          {"chkOriginalFilename", "Original Filename:"},
+                                                          {"chkOriginalLyricist", "Original Lyricist:"},
+                                                          {"chkOriginalReleaseYear", "Original Release Year:"},
+                                                          {"chkCopyright", "Copyright:"},
+                                                          {"chkFileOwner", "File Owner/Licensee:"},
+                                                          {"chkPublisher", "Publisher:"},
+                                                          {"chkNetStationName", "Net Radio Stn. Name:"},
+                                                          {"chkNetRadioOwner", "Net Radio Stn. Owner:"},
+                                                          {"chkISRC", "ISRC:"},
+                                                          {"chkLanguages", "Languages:"},
+                                                          {"chkCommercialInfoURL", "Commercial Info URL:"},
+                                                          {"chkCopyrightInfoURL", "Copyright Info URL:"},
+                                                          {"chkAudioURL", "Audio URL:"},
+                                                          {"chkArtistURL", "Artist URL:"},
+                                                          {"chkAudioSourceURL", "Audio Source URL:"},
+                                                          {"chkNetRadioStationURL", "Net Radio Station URL:"},
+                                                          {"chkPaymentURL", "Payment URL:"},
+                                                          {"chkPublisherURL", "Publisher URL:"},
+                                                          {"chkEncodedby", "Encoded by:"},
+                                                          {"chkBPM", "BPM:"},
+                                                          {"chkInitialKey", "Initial Key:"},
+                                                          {"chkDisc", "Disc:"}};
     for (auto [name, caption] : checks) {
         if (auto* box = find<QCheckBox>(name)) {
             EXPECT_EQ(box->text(), caption) << name;
@@ -183,7 +210,8 @@ TEST_F(EditorTest, EveryPageHoldsItsControlsWithTheirCaptions)
         for (QLabel* l : tabs->widget(i)->findChildren<QLabel*>()) {
             if (!l->isVisible() || l->wordWrap() || l->objectName() == "imgArt")
                 continue;
-            EXPECT_GE(l->width(), l->minimumSizeHint().width()) << l->objectName().toStdString() << " " << l->text().toStdString();
+            EXPECT_GE(l->width(), l->minimumSizeHint().width())
+                << l->objectName().toStdString() << " " << l->text().toStdString();
         }
     }
 }
@@ -192,24 +220,50 @@ TEST_F(EditorTest, LoadingAVersion23FileFillsEveryControl)
 {
     write("full.mp3", FullTag());
     open(dir.path());
-    const std::pair<const char*, const char*> expected[] = {
-        {"txtTitle", "Title A"}, {"txtArtist", "Artist B"}, {"txtAlbum", "Album C"}, {"cmbGenre", "Rock"},
-        {"txtTrackNumber", "4"}, {"txtTracksTotal", "12"}, {"txtYear", "2001"}, {"txtComments", "Comment D"},
-        {"txtLyrics", "Lyrics E"}, {"txtComposer", "Composer F"}, {"txtBand", "Band G"},
-        {"txtConductor", "Conductor H"}, {"txtInterpretedBy", "Remixer I"}, {"txtLyricist", "Lyricist J"},
-        {"txtOriginalArtist", "Orig Artist K"}, {"txtOriginalAlbum", "Orig Album L"},
-        {"txtOriginalFileName", "orig.mp3"}, {"txtOriginalLyricist", "Orig Lyricist M"},
-        {"txtOriginalReleaseYear", "1999"}, {"txtCopyright", "2001 N"}, {"txtFileOwner", "Owner O"},
-        {"txtPublisher", "Publisher P"}, {"txtInternetRadioStationName", "Station Q"},
-        {"txtInternetRadioStationOwner", "Station Owner R"}, {"txtISRC", "USABC0100001"}, {"txtLanguages", "eng"},
-        {"txtArtistURL", "http://artist.example/one"}, {"countArtistURL", "1/2"},
-        {"txtCopyrightInfo", "http://copyright.example"}, {"txtAudioURL", "http://audio.example"},
-        {"txtCommercialInfo", "https://shop.example"}, {"countCommercialInfo", "1/1"},
-        {"txtAudioSourceURL", "http://source.example"}, {"txtInternetRadioStationURL", "http://radio.example"},
-        {"txtPaymentURL", "http://pay.example"}, {"txtPublisherURL", "http://publisher.example"},
-        {"txtEncodedBy", "Encoder S"}, {"txtBPM", "120"}, {"cmbKey", "C sharp (minor)"}, {"txtDiscNumber", "2"},
-        {"txtDiscsTotal", "3"}, {"countArt", "0/0"},
-        {"jblGenre", "Genre: "}, {"jblGenreID", "Genre ID: 17"}};
+    const std::pair<const char*, const char*> expected[] = {{"txtTitle", "Title A"},
+                                                            {"txtArtist", "Artist B"},
+                                                            {"txtAlbum", "Album C"},
+                                                            {"cmbGenre", "Rock"},
+                                                            {"txtTrackNumber", "4"},
+                                                            {"txtTracksTotal", "12"},
+                                                            {"txtYear", "2001"},
+                                                            {"txtComments", "Comment D"},
+                                                            {"txtLyrics", "Lyrics E"},
+                                                            {"txtComposer", "Composer F"},
+                                                            {"txtBand", "Band G"},
+                                                            {"txtConductor", "Conductor H"},
+                                                            {"txtInterpretedBy", "Remixer I"},
+                                                            {"txtLyricist", "Lyricist J"},
+                                                            {"txtOriginalArtist", "Orig Artist K"},
+                                                            {"txtOriginalAlbum", "Orig Album L"},
+                                                            {"txtOriginalFileName", "orig.mp3"},
+                                                            {"txtOriginalLyricist", "Orig Lyricist M"},
+                                                            {"txtOriginalReleaseYear", "1999"},
+                                                            {"txtCopyright", "2001 N"},
+                                                            {"txtFileOwner", "Owner O"},
+                                                            {"txtPublisher", "Publisher P"},
+                                                            {"txtInternetRadioStationName", "Station Q"},
+                                                            {"txtInternetRadioStationOwner", "Station Owner R"},
+                                                            {"txtISRC", "USABC0100001"},
+                                                            {"txtLanguages", "eng"},
+                                                            {"txtArtistURL", "http://artist.example/one"},
+                                                            {"countArtistURL", "1/2"},
+                                                            {"txtCopyrightInfo", "http://copyright.example"},
+                                                            {"txtAudioURL", "http://audio.example"},
+                                                            {"txtCommercialInfo", "https://shop.example"},
+                                                            {"countCommercialInfo", "1/1"},
+                                                            {"txtAudioSourceURL", "http://source.example"},
+                                                            {"txtInternetRadioStationURL", "http://radio.example"},
+                                                            {"txtPaymentURL", "http://pay.example"},
+                                                            {"txtPublisherURL", "http://publisher.example"},
+                                                            {"txtEncodedBy", "Encoder S"},
+                                                            {"txtBPM", "120"},
+                                                            {"cmbKey", "C sharp (minor)"},
+                                                            {"txtDiscNumber", "2"},
+                                                            {"txtDiscsTotal", "3"},
+                                                            {"countArt", "0/0"},
+                                                            {"jblGenre", "Genre: "},
+                                                            {"jblGenreID", "Genre ID: 17"}};
     for (auto [name, value] : expected)
         EXPECT_EQ(text(name), value) << name;
     EXPECT_EQ(w->CurrentTagRevision(), 3);
@@ -288,8 +342,10 @@ TEST_F(EditorTest, ThreeRowsSelectedShowTheFocusedOne)
 
 TEST_F(EditorTest, ArtistUrlEditorStepsAddsAndDeletes)
 {
-    write("u.mp3", Tag(3, Url("WOAR", "http://a.example") + Url("WOAR", "http://b.example") +
-                              Url("WOAR", "http://c.example") + Url("WCOM", std::string(3, '\0')), 0) +
+    write("u.mp3", Tag(3,
+                       Url("WOAR", "http://a.example") + Url("WOAR", "http://b.example") +
+                           Url("WOAR", "http://c.example") + Url("WCOM", std::string(3, '\0')),
+                       0) +
                        MpegFrames(10));
     open(dir.path());
     EXPECT_EQ(text("countArtistURL"), "1/3");
@@ -430,8 +486,8 @@ TEST_F(EditorTest, AlbumArtShowsPicturesAndDeletesThemFromTheTagList)
 TEST_F(EditorTest, ImageTypeListFollowsTheTagRevision)
 {
     const std::string png = Png(8, 8, Qt::yellow);
-    write("a22.mp3", Tag(2, Frame(2, "PIC", std::string("\0PNG", 4) + char(3) + std::string(1, '\0') + png), 0) +
-                         MpegFrames(10));
+    write("a22.mp3",
+          Tag(2, Frame(2, "PIC", std::string("\0PNG", 4) + char(3) + std::string(1, '\0') + png), 0) + MpegFrames(10));
     write("b23.mp3", Tag(3, Apic(3, png), 0) + MpegFrames(10));
     write("c-none.mp3", MpegFrames(10));
     open(dir.path());
@@ -502,7 +558,8 @@ TEST_F(EditorTest, DISABLED_Screenshots)
     const QString out = qEnvironmentVariable("BRINDLE_SHOTS");
     if (out.isEmpty())
         GTEST_SKIP() << "BRINDLE_SHOTS not set";
-    write("01 - full.mp3", FullTag(Apic(3, Png(300, 300, QColor(200, 120, 40))) + Apic(4, Png(120, 200, Qt::darkCyan))));
+    write("01 - full.mp3",
+          FullTag(Apic(3, Png(300, 300, QColor(200, 120, 40))) + Apic(4, Png(120, 200, Qt::darkCyan))));
     write("02 - bare.mp3", MpegFrames(20));
     open(dir.path());
     w->show();

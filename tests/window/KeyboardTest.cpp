@@ -45,7 +45,8 @@ TEST_F(KeyboardTest, TabLeavesTheTextBoxesAndShiftEnterBreaksTheLine)
     QTest::keyClicks(lyrics, "second line");
     EXPECT_EQ(lyrics->toPlainText(), "First line\nsecond line");
     EXPECT_TRUE(find<QCheckBox>("chkLyrics")->isChecked());
-    list()->selectionModel()->select(w->ListModel()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list()->selectionModel()->select(w->ListModel()->index(0, 0),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QTest::keyClick(lyrics, Qt::Key_Return); // Enter applies
     clsID3 tag;
     tag.SetFileName(QFile::encodeName(dir.filePath("a.mp3")).toStdString());
@@ -122,12 +123,12 @@ TEST_F(KeyboardTest, LayoutHoldsFromTheMinimumSizeUp)
         w->resize(size);
         QApplication::processEvents();
         QList<QWidget*> placed;
-        for (const char* name : {"Text1", "Command1", "Command5", "ListView1", "cmdUp", "cmdDown", "cmdCopy",
-                                 "cmdDelTags", "Frame1"})
+        for (const char* name :
+             {"Text1", "Command1", "Command5", "ListView1", "cmdUp", "cmdDown", "cmdCopy", "cmdDelTags", "Frame1"})
             placed << find<QWidget>(name);
         QList<QWidget*> inFrame;
-        for (const char* name : {"TabStrip1", "Command2", "cmdExit", "chkSelAll", "chkAllTags", "optName",
-                                 "optTrack", "lblTotal", "cmdHelp", "cmdLyrics", "cmdFreedb"})
+        for (const char* name : {"TabStrip1", "Command2", "cmdExit", "chkSelAll", "chkAllTags", "optName", "optTrack",
+                                 "lblTotal", "cmdHelp", "cmdLyrics", "cmdFreedb"})
             inFrame << find<QWidget>(name);
         for (const QList<QWidget*>& group : {placed, inFrame}) {
             for (QWidget* a : group) {

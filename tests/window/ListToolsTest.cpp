@@ -148,7 +148,8 @@ TEST_F(ListToolsTest, DraggingARowPutsItInFrontOfTheDropRow)
     EXPECT_TRUE(marker->isVisible());
     EXPECT_NEAR(marker->geometry().center().y(), list()->visualRect(w->ListModel()->index(2, 0)).top(), 2);
     const QImage drawn = vp->grab().toImage();
-    EXPECT_EQ(drawn.pixel(vp->width() / 2, marker->geometry().top()), list()->palette().color(QPalette::Highlight).rgb());
+    EXPECT_EQ(drawn.pixel(vp->width() / 2, marker->geometry().top()),
+              list()->palette().color(QPalette::Highlight).rgb());
     QTest::mouseRelease(vp, Qt::LeftButton, {}, rowCenter(2));
     EXPECT_FALSE(marker->isVisible());
     EXPECT_EQ(names(), QStringList({"B.mp3", "A.mp3", "C.mp3", "D.mp3"}));
@@ -264,7 +265,8 @@ TEST_F(ListToolsTest, DeleteFileListsTenNamesAndReportsWhatItCouldNotDelete)
     find<QCheckBox>("chkSelAll")->click();
     trigger("mnuDelete");
     const QString q = fakes->messages->shown.at(0).text;
-    EXPECT_TRUE(q.startsWith("This will delete these 12 files permanently from your computer:\n\n 01.mp3\n")) << q.toStdString();
+    EXPECT_TRUE(q.startsWith("This will delete these 12 files permanently from your computer:\n\n 01.mp3\n"))
+        << q.toStdString();
     EXPECT_TRUE(q.contains(" 10.mp3\n and 2 more\n\nAre you sure")) << q.toStdString();
     EXPECT_FALSE(q.contains("11.mp3"));
 
@@ -323,30 +325,37 @@ TEST_F(ListToolsTest, DeleteTagsStripsOnlyTheCurrentFile)
 
 TEST_F(ListToolsTest, CopyGivesTheListsTextBlocks)
 {
-    WriteMp3(dir.filePath("one.mp3"), {.title = "First", .artist = "Ann", .album = "LP", .track = "1",
-                                       .year = "1999", .genre = "(17)", .comment = "not copied", .mpegFrames = 1000});
+    WriteMp3(dir.filePath("one.mp3"), {.title = "First",
+                                       .artist = "Ann",
+                                       .album = "LP",
+                                       .track = "1",
+                                       .year = "1999",
+                                       .genre = "(17)",
+                                       .comment = "not copied",
+                                       .mpegFrames = 1000});
     WriteMp3(dir.filePath("two.mp3"));
     open(dir.path());
     click("cmdCopy");
-    EXPECT_EQ(fakes->clipboard->text(), QString("Name: one.mp3\r\nTitle: First\r\nArtist: Ann\r\nAlbum: LP\r\nGenre: Rock\r\n"
-                                        "Track: 1\r\nYear: 1999\r\nTime: 0:26\r\nBitrate: 128 kbps CBR\r\n\r\n"
-                                        "Name: two.mp3\r\nTitle: \r\nArtist: \r\nAlbum: \r\nGenre: Unknown\r\n"
-                                        "Track: \r\nYear: \r\nTime: 0:01\r\nBitrate: 128 kbps CBR\r\n\r\n"
-                                        "Total Tracks: 2\r\n"));
+    EXPECT_EQ(fakes->clipboard->text(),
+              QString("Name: one.mp3\r\nTitle: First\r\nArtist: Ann\r\nAlbum: LP\r\nGenre: Rock\r\n"
+                      "Track: 1\r\nYear: 1999\r\nTime: 0:26\r\nBitrate: 128 kbps CBR\r\n\r\n"
+                      "Name: two.mp3\r\nTitle: \r\nArtist: \r\nAlbum: \r\nGenre: Unknown\r\n"
+                      "Track: \r\nYear: \r\nTime: 0:01\r\nBitrate: 128 kbps CBR\r\n\r\n"
+                      "Total Tracks: 2\r\n"));
     select({1});
     trigger("mnuCopy1");
     EXPECT_EQ(fakes->clipboard->text(), QString("Name: two.mp3\r\nTitle: \r\nArtist: \r\nAlbum: \r\nGenre: Unknown\r\n"
-                                        "Track: \r\nYear: \r\nTime: 0:01\r\nBitrate: 128 kbps CBR\r\n\r\n"));
+                                                "Track: \r\nYear: \r\nTime: 0:01\r\nBitrate: 128 kbps CBR\r\n\r\n"));
 }
 
 TEST_F(ListToolsTest, UseTitleForFilenameNeverReplacesOrMovesAFile)
 {
     WriteMp3(dir.filePath("track.MP3"), {.title = "Intro"});
-    WriteMp3(dir.filePath("a.mp3"), {.title = "b"});       // b.mp3 exists and stays
-    WriteMp3(dir.filePath("b.mp3"));                       // no title: left alone
-    WriteMp3(dir.filePath("c.mp3"), {.title = "AC/DC"});   // would leave the folder
+    WriteMp3(dir.filePath("a.mp3"), {.title = "b"});     // b.mp3 exists and stays
+    WriteMp3(dir.filePath("b.mp3"));                     // no title: left alone
+    WriteMp3(dir.filePath("c.mp3"), {.title = "AC/DC"}); // would leave the folder
     WriteMp3(dir.filePath("e.mp3"), {.title = "Bee"});
-    WriteMp3(dir.filePath("f.mp3"), {.title = "Bee"});     // the same new name as e.mp3
+    WriteMp3(dir.filePath("f.mp3"), {.title = "Bee"}); // the same new name as e.mp3
     ASSERT_TRUE(QDir(dir.path()).mkdir("AC"));
     open(dir.path());
     const QByteArray a = bytes("a.mp3"), b = bytes("b.mp3"), e = bytes("e.mp3"), f = bytes("f.mp3");
@@ -480,7 +489,8 @@ TEST_F(ListToolsTest, EditFilenameInPlaceRefusesBadNamesAndShowsTheRealName)
     };
     for (const QString& bad : {QStringLiteral("renamed"), QStringLiteral("   "), QStringLiteral("x.mp3.txt")}) {
         editTo(bad);
-        EXPECT_EQ(shownTexts(), QStringList({"Please enter a valid name including the .mp3 extension!"})) << bad.toStdString();
+        EXPECT_EQ(shownTexts(), QStringList({"Please enter a valid name including the .mp3 extension!"}))
+            << bad.toStdString();
         EXPECT_EQ(fakes->messages->shown.value(0).kind, Kind::Exclamation);
         EXPECT_EQ(w->ListModel()->cell(0, 0), "a.mp3");
         EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3"}));

@@ -71,7 +71,10 @@ protected:
             WriteFile(path(name + ".mp3"), Tag(version, frames, 16) + MpegFrames(20));
         }
     }
-    std::string path(const std::string& name) const { return QFile::encodeName(dir.filePath(QString::fromStdString(name))).toStdString(); }
+    std::string path(const std::string& name) const
+    {
+        return QFile::encodeName(dir.filePath(QString::fromStdString(name))).toStdString();
+    }
     QString file(const QString& name) const { return dir.filePath(name); }
 
     void selectRows(std::initializer_list<int> rows)
@@ -454,13 +457,16 @@ TEST_F(SavingTest, PicturesTakeTheFormOfEachFilesTagVersion)
     const QByteArray gif = GDIPlusCandy().ImageToData(Picture(Filled(6, 6, Qt::cyan)), "image/gif");
     ASSERT_EQ(modImageType::DetectImageKind(gif), ImageKind::GIF);
     const std::string mime = "image/gif";
-    WriteFile(path("a.mp3"), Tag(3, Frame(3, "TIT2", Latin1("Three")) +
-                                     Frame(3, "APIC", std::string(1, '\0') + mime + std::string(1, '\0') + char(3) +
-                                                          std::string(1, '\0') + gif.toStdString()) +
+    WriteFile(path("a.mp3"), Tag(3,
+                                 Frame(3, "TIT2", Latin1("Three")) +
+                                     Frame(3, "APIC",
+                                           std::string(1, '\0') + mime + std::string(1, '\0') + char(3) +
+                                               std::string(1, '\0') + gif.toStdString()) +
                                      // A picture with a description is not shown in the
                                      // editor but is carried along, described.
-                                     Frame(3, "APIC", std::string("\0image/gif\0", 11) + char(4) + "Back" +
-                                                          std::string(1, '\0') + gif.toStdString()),
+                                     Frame(3, "APIC",
+                                           std::string("\0image/gif\0", 11) + char(4) + "Back" + std::string(1, '\0') +
+                                               gif.toStdString()),
                                  8) +
                                  MpegFrames(20));
     WriteFile(path("b.mp3"), Tag(2, Frame(2, "TT2", Latin1("Two")), 8) + MpegFrames(20));
@@ -491,11 +497,13 @@ TEST_F(SavingTest, PicturesTakeTheFormOfEachFilesTagVersion)
     if (!QFile::exists("/usr/bin/python3"))
         GTEST_SKIP() << "no python3";
     QProcess py;
-    py.start("/usr/bin/python3",
-             {"-c", "import sys\ntry:\n import mutagen.id3 as m\nexcept ImportError:\n print('skip'); sys.exit(0)\n"
-                    "t=m.ID3(sys.argv[1]); p=t.getall('APIC')\n"
-                    "print(t.version[1], len(p), p[0].mime if p else '', int(p[0].type) if p else '', p[1].desc if len(p) > 1 else '')",
-              file("b.mp3")});
+    py.start(
+        "/usr/bin/python3",
+        {"-c",
+         "import sys\ntry:\n import mutagen.id3 as m\nexcept ImportError:\n print('skip'); sys.exit(0)\n"
+         "t=m.ID3(sys.argv[1]); p=t.getall('APIC')\n"
+         "print(t.version[1], len(p), p[0].mime if p else '', int(p[0].type) if p else '', p[1].desc if len(p) > 1 else '')",
+         file("b.mp3")});
     ASSERT_TRUE(py.waitForFinished(30000));
     const QString out = QString::fromUtf8(py.readAllStandardOutput()).trimmed();
     if (out == "skip")
@@ -556,7 +564,9 @@ TEST_F(SavingTest, CancelStopsTheApplyBetweenFiles)
     EXPECT_LT(written, 200);
     ASSERT_FALSE(fakes->messages->shown.isEmpty());
     EXPECT_EQ(fakes->messages->shown[0].text,
-              QStringLiteral("Stopped: %1 of 200 files were written; the other %2 were not touched.").arg(written).arg(200 - written));
+              QStringLiteral("Stopped: %1 of 200 files were written; the other %2 were not touched.")
+                  .arg(written)
+                  .arg(200 - written));
 }
 
 // Files are written several at once; still every selected file gets the value, no

@@ -37,8 +37,14 @@ TEST_F(WindowTest, ScanListsOnlyVisibleMp3Files)
 
 TEST_F(WindowTest, CellsShowTagFieldsAndAudioProperties)
 {
-    WriteMp3(dir.filePath("song.mp3"), {.title = "Morning", .artist = "Harbour", .album = "Coast", .track = "3",
-                                        .year = "2019", .genre = "(17)", .comment = "live", .mpegFrames = 1000});
+    WriteMp3(dir.filePath("song.mp3"), {.title = "Morning",
+                                        .artist = "Harbour",
+                                        .album = "Coast",
+                                        .track = "3",
+                                        .year = "2019",
+                                        .genre = "(17)",
+                                        .comment = "live",
+                                        .mpegFrames = 1000});
     open(dir.path());
     ASSERT_EQ(w->ListModel()->rowCount(), 1);
     const FileListModel::Row& r = w->ListModel()->row(0);
@@ -202,8 +208,8 @@ TEST_F(WindowTest, DoubleClickAndPlayOpenTheFile)
     for (QAction* a : menu->actions())
         captions << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(captions, QStringList({"Play Track", "Move Up", "Move Down", "-", "Edit Filename", "Clean Filename",
-                                     "Use Title For Filename", "Use Filename For Title", "Undo Rename", "-", "Copy Selected Tag",
-                                     "Copy All Tags", "-", "Remove From List", "Delete File"}));
+                                     "Use Title For Filename", "Use Filename For Title", "Undo Rename", "-",
+                                     "Copy Selected Tag", "Copy All Tags", "-", "Remove From List", "Delete File"}));
 }
 
 TEST_F(WindowTest, ListsAFolderOfFortyThousandFiles)
@@ -215,7 +221,8 @@ TEST_F(WindowTest, ListsAFolderOfFortyThousandFiles)
     const QByteArray target = QFile::encodeName(first);
     const int n = 40000;
     for (int i = 1; i < n; ++i) {
-        const QByteArray name = QFile::encodeName(dir.filePath(QStringLiteral("f%1.mp3").arg(i, 5, 10, QLatin1Char('0'))));
+        const QByteArray name = QFile::encodeName(
+            dir.filePath(QStringLiteral("f%1.mp3").arg(i, 5, 10, QLatin1Char('0'))));
         ASSERT_EQ(::link(target.constData(), name.constData()), 0);
     }
     open(dir.path());
@@ -263,5 +270,6 @@ TEST_F(WindowTest, ScanFinishesAnInterruptedSaveAndSaysSo)
         qunsetenv("XDG_STATE_HOME");
     EXPECT_EQ(find<QLineEdit>("txtTitle")->text(), "New");
     ASSERT_EQ(fakes->messages->shown.size(), 1);
-    EXPECT_TRUE(fakes->messages->shown.front().text.contains("a.mp3")) << fakes->messages->shown.front().text.toStdString();
+    EXPECT_TRUE(fakes->messages->shown.front().text.contains("a.mp3"))
+        << fakes->messages->shown.front().text.toStdString();
 }

@@ -204,10 +204,14 @@ TEST_F(WindowTest, LayoutStretchesWithTheWindow)
         // The filter line takes the top 405 twips of the list's room.
         EXPECT_EQ(find<QWidget>("txtFilter")->y(), twipsToPixelsY(540));
         EXPECT_NEAR(list()->y(), twipsToPixelsY(540 + 405), 1);
-        EXPECT_NEAR(list()->geometry().bottom() + 1, twipsToPixelsY(540 + 4 * H / 5 - 2961), 1); // NOLINT(bugprone-integer-division): whole twips, as the layout counts
+        EXPECT_NEAR(list()->geometry().bottom() + 1, twipsToPixelsY(540 + 4 * H / 5 - 2961),
+                    1); // NOLINT(bugprone-integer-division): whole twips, as the layout counts
         auto* frame = find<QWidget>("Frame1");
-        EXPECT_EQ(frame->y(), twipsToPixelsY(4 * H / 5 - 2376)); // NOLINT(bugprone-integer-division): whole twips, as the layout counts
-        EXPECT_EQ(frame->height(), twipsToPixelsY(H / 5 + 2271)); // NOLINT(bugprone-integer-division): whole twips, as the layout counts
+        EXPECT_EQ(
+            frame->y(),
+            twipsToPixelsY(4 * H / 5 - 2376)); // NOLINT(bugprone-integer-division): whole twips, as the layout counts
+        EXPECT_EQ(frame->height(),
+                  twipsToPixelsY(H / 5 + 2271)); // NOLINT(bugprone-integer-division): whole twips, as the layout counts
         EXPECT_NEAR(frame->geometry().bottom() + 1, size.height() - 7, 1); // 105 twips above the bottom
         auto* tabs = find<QWidget>("TabStrip1");
         EXPECT_EQ(tabs->width(), twipsToPixelsX(W - 225 - 240));
@@ -219,8 +223,8 @@ TEST_F(WindowTest, LayoutStretchesWithTheWindow)
         EXPECT_GE(bar->x(), twipsToPixelsX(3120));
         EXPECT_GT(bar->width(), 50);
         // Nothing in the bottom bar overlaps anything else there.
-        const char* bottom[] = {"chkSelAll", "chkAllTags", "optName", "optTrack", "XP_ProgressBarOlive",
-                                "Command2", "cmdExit", "cmdHelp", "cmdLyrics", "cmdFreedb"};
+        const char* bottom[] = {"chkSelAll", "chkAllTags", "optName", "optTrack",  "XP_ProgressBarOlive",
+                                "Command2",  "cmdExit",    "cmdHelp", "cmdLyrics", "cmdFreedb"};
         for (const char* a : bottom) {
             for (const char* b : bottom) {
                 if (a != b) {
@@ -292,8 +296,8 @@ TEST_F(WindowTest, FixedDropDownLists)
     EXPECT_LT(genres.indexOf("Pop/Funk"), genres.indexOf("Pop-Folk"));
     const QStringList keys = KeyListEntries();
     ASSERT_EQ(keys.size(), 36);
-    EXPECT_EQ(keys.mid(0, 6), QStringList({"A (minor)", "A flat", "A flat (minor)", "A sharp", "A sharp (minor)",
-                                           "B (minor)"}));
+    EXPECT_EQ(keys.mid(0, 6),
+              QStringList({"A (minor)", "A flat", "A flat (minor)", "A sharp", "A sharp (minor)", "B (minor)"}));
     EXPECT_EQ(keys.last(), "Off key");
     EXPECT_FALSE(keys.contains("A"));
     open();

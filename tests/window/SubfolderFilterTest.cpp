@@ -52,7 +52,8 @@ TEST_F(SubfolderFilterTest, SubfoldersListTheTreeAndToolsRenameInEachFilesFolder
     WriteMp3(dir.filePath(".hidden/h.mp3"), {.title = "Hidden"});
     // A link back up the tree is not walked twice.
     ASSERT_EQ(::symlink(QFile::encodeName(dir.path()).constData(),
-                        QFile::encodeName(dir.filePath("Artist/loop")).constData()), 0);
+                        QFile::encodeName(dir.filePath("Artist/loop")).constData()),
+              0);
 
     open(dir.path());
     EXPECT_EQ(relativePaths(), QStringList({"top.mp3"})); // off by default

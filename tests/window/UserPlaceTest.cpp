@@ -25,14 +25,18 @@ std::string PngApic(QColor colour, int pictureType)
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     img.save(&buffer, "PNG");
-    return Frame(3, "APIC", std::string("\0image/png\0", 11) + char(pictureType) + std::string(1, '\0') + png.toStdString());
+    return Frame(3, "APIC",
+                 std::string("\0image/png\0", 11) + char(pictureType) + std::string(1, '\0') + png.toStdString());
 }
 
 } // namespace
 
 class UserPlaceTest : public WindowTest {
 protected:
-    std::string native(const QByteArray& name) const { return (QFile::encodeName(dir.path()) + '/' + name).toStdString(); }
+    std::string native(const QByteArray& name) const
+    {
+        return (QFile::encodeName(dir.path()) + '/' + name).toStdString();
+    }
     std::string native(const char* name) const { return native(QByteArray(name)); }
     void writeTitled(const QByteArray& name, const std::string& title, const std::string& extra = {})
     {

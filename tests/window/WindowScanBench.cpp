@@ -127,10 +127,12 @@ void makeTreeFolders()
         std::filesystem::create_directories(folder);
         for (int t = 1; t <= 10; ++t) {
             const std::string title = "Song " + std::to_string(f * 10 + t);
-            const std::string bytes =
-                brindle::test::Tag(3, brindle::test::Frame(3, "TIT2", brindle::test::Latin1(title)) +
-                                    brindle::test::Frame(3, "TRCK", brindle::test::Latin1(std::to_string(t))), 64) +
-                brindle::test::MpegFrames(4);
+            const std::string bytes = brindle::test::Tag(
+                                          3,
+                                          brindle::test::Frame(3, "TIT2", brindle::test::Latin1(title)) +
+                                              brindle::test::Frame(3, "TRCK", brindle::test::Latin1(std::to_string(t))),
+                                          64) +
+                                      brindle::test::MpegFrames(4);
             char number[8];
             std::snprintf(number, sizeof number, "%02d ", t);
             const std::string name = number + title + ".mp3";
@@ -154,9 +156,17 @@ void WindowScanFolders(benchmark::State& state, bool tree)
     state.counters["files"] = window.ListModel()->rowCount();
 }
 BENCHMARK_CAPTURE(WindowScanFolders, flat_20000_files, false)
-    ->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->ReportAggregatesOnly(true)->UseRealTime();
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(WindowScanFolders, tree_2000_folders_with_subfolders, true)
-    ->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->ReportAggregatesOnly(true)->UseRealTime();
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();
 
 // The filter over 40 000 rows, one key press per iteration (typing a word and taking
 // it back letter by letter), the list shown and every row selected; the target is 50

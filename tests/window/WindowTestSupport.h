@@ -56,8 +56,8 @@ inline void WriteMp3(const QString& path, const Fields& f = {})
 
 class WindowTest : public ::testing::Test {
 protected:
-    QTemporaryDir music; // the user's music folder
-    QTemporaryDir dir;   // another folder
+    QTemporaryDir music;           // the user's music folder
+    QTemporaryDir dir;             // another folder
     QMap<QString, QString> stored; // the settings that outlive one window
     FakePlatform* fakes = nullptr;
     std::unique_ptr<FakePlatform> fakeHolder;

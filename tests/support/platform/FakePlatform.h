@@ -63,7 +63,7 @@ public:
         return a;
     }
 
-    std::deque<QString> folderAnswers; // "" or none left = cancel
+    std::deque<QString> folderAnswers;             // "" or none left = cancel
     QList<QPair<QString, QString>> folderRequests; // prompt, start folder
     std::deque<QString> imageAnswers;
     int imageRequests = 0;
