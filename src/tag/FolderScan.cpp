@@ -6,7 +6,6 @@
 #include "TextCodec.h"
 #include "clsID3.h"
 
-#include <ranges>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -144,8 +143,10 @@ FolderTreeListing ListFolderTreeMp3s(const std::string& root, const SortLocale& 
         std::stable_sort(order.begin(), order.end(),
                          [&](std::size_t a, std::size_t b) { return CompareSortValues(keys[a], keys[b]) < 0; });
         // The stack hands out the first name first.
-        for (std::size_t i : std::views::reverse(order))
+        for (std::size_t k = order.size(); k-- > 0;) {
+            const std::size_t i = order[k];
             stack.push_back(relative.empty() ? children[i] : relative + "/" + children[i]);
+        }
     }
     return listing;
 }

@@ -11,7 +11,6 @@
 #include "tag/clsID3.h"
 #include "tools/FileTools.h"
 
-#include <ranges>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -355,8 +354,8 @@ void frmMain::mnuRemove_Click()
         return;
     const bool currentGone = rows.contains(currentRow());
     loadingSelection_ = true;
-    for (int r : std::views::reverse(rows))
-        model_->removeRowAt(r);
+    for (qsizetype k = rows.size(); k-- > 0;)
+        model_->removeRowAt(rows[k]);
     loadingSelection_ = false;
     if (currentGone || model_->rowCount() == 0)
         afterRowsRemoved();

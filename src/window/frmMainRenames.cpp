@@ -10,7 +10,6 @@
 #include "platform/FileOps.h"
 #include "tools/FileTools.h"
 
-#include <ranges>
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
@@ -50,8 +49,8 @@ QString frmMain::toolName(int row) const { return NameText(model_->name(row).toS
 void frmMain::recordRenames(const QList<RenameResult>& results)
 {
     undoRenames_.clear();
-    for (const RenameResult& r : std::views::reverse(results))
-        if (r.outcome == RenameOutcome::Renamed)
+    for (qsizetype k = results.size(); k-- > 0;)
+        if (const RenameResult& r = results[k]; r.outcome == RenameOutcome::Renamed)
             undoRenames_.append({r.newName, r.oldName, r.folder});
     popup_.undoRename->setEnabled(!undoRenames_.isEmpty());
 }

@@ -204,14 +204,13 @@ TEST_F(WindowTest, LayoutStretchesWithTheWindow)
         // The filter line takes the top 405 twips of the list's room.
         EXPECT_EQ(find<QWidget>("txtFilter")->y(), twipsToPixelsY(540));
         EXPECT_NEAR(list()->y(), twipsToPixelsY(540 + 405), 1);
-        EXPECT_NEAR(list()->geometry().bottom() + 1, twipsToPixelsY(540 + 4 * H / 5 - 2961),
-                    1); // NOLINT(bugprone-integer-division): whole twips, as the layout counts
+        // Whole twips, as the layout counts them.
+        // NOLINTBEGIN(bugprone-integer-division)
+        EXPECT_NEAR(list()->geometry().bottom() + 1, twipsToPixelsY(540 + 4 * H / 5 - 2961), 1);
         auto* frame = find<QWidget>("Frame1");
-        EXPECT_EQ(
-            frame->y(),
-            twipsToPixelsY(4 * H / 5 - 2376)); // NOLINT(bugprone-integer-division): whole twips, as the layout counts
-        EXPECT_EQ(frame->height(),
-                  twipsToPixelsY(H / 5 + 2271)); // NOLINT(bugprone-integer-division): whole twips, as the layout counts
+        EXPECT_EQ(frame->y(), twipsToPixelsY(4 * H / 5 - 2376));
+        EXPECT_EQ(frame->height(), twipsToPixelsY(H / 5 + 2271));
+        // NOLINTEND(bugprone-integer-division)
         EXPECT_NEAR(frame->geometry().bottom() + 1, size.height() - 7, 1); // 105 twips above the bottom
         auto* tabs = find<QWidget>("TabStrip1");
         EXPECT_EQ(tabs->width(), twipsToPixelsX(W - 225 - 240));
