@@ -255,13 +255,13 @@ int ParseListColumn(const std::string& text)
 
 int List(const std::string& folder, bool json, int sortColumn, bool descending, std::ostream& out, std::ostream& err)
 {
-    int error = 0;
+    Status listed;
     std::vector<std::string> notes;
-    std::vector<std::string> names = ListFolderMp3s(folder, &error, &notes);
+    std::vector<std::string> names = ListFolderMp3s(folder, &listed, &notes);
     for (const auto& note : notes)
         Report(err, note);
-    if (error) {
-        ReportFile(err, folder, std::strerror(error));
+    if (!listed) {
+        ReportFile(err, folder, listed.reason());
         return 1;
     }
     std::string base = folder;

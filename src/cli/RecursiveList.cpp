@@ -10,8 +10,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <ostream>
 #include <utility>
 #include <vector>
@@ -33,13 +31,13 @@ int ListRecursive(const std::string& root, bool json, int sortColumn, bool desce
     int status = 0;
     const SortLocale locale = SortLocale::fromEnvironment();
     const FolderTreeListing listing = ListFolderTreeMp3s(root, locale);
-    if (listing.error != 0) {
-        ReportFile(err, root, std::strerror(listing.error));
+    if (!listing.status) {
+        ReportFile(err, root, listing.status.reason());
         return 1;
     }
     const std::string base = root.empty() || root.back() == '/' ? root : root + "/";
-    for (const auto& [relative, error] : listing.unreadable) {
-        ReportFile(err, base + relative, std::strerror(error));
+    for (const auto& [relative, why] : listing.unreadable) {
+        ReportFile(err, base + relative, why.reason());
         status = 1;
     }
     std::vector<std::string> folders;  // relative paths in walk order

@@ -83,18 +83,30 @@ void readFolder(DIR* dir, const std::vector<PendingSave>& pending, std::vector<s
     }
 }
 
+Status unreadableFolder(int err) { return Status::FromErrno("cannot be read", err); }
+
 } // namespace
 
-std::vector<std::string> ListFolderMp3s(const std::string& folder, int* error, std::vector<std::string>* recoveryNotes)
+std::vector<std::string> ListFolderMp3s(const std::string& folder, Status* status,
+                                        std::vector<std::string>* recoveryNotes)
 {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.c_str());
-    if (error)
-        *error = dir ? 0 : errno;
+    if (status)
+        *status = dir ? Status() : unreadableFolder(errno);
     if (!dir)
         return names;
     readFolder(dir, ListPendingSaves(FileSystem::posix()), names, nullptr, recoveryNotes);
     return names;
+}
+
+Status CanListFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return unreadableFolder(errno);
+    ::close(fd);
+    return {};
 }
 
 FolderTreeListing ListFolderTreeMp3s(const std::string& root, const SortLocale& locale,
@@ -119,10 +131,10 @@ FolderTreeListing ListFolderTreeMp3s(const std::string& root, const SortLocale& 
             if (fd >= 0)
                 ::close(fd);
             if (relative.empty()) {
-                listing.error = err;
+                listing.status = unreadableFolder(err);
                 return listing;
             }
-            listing.unreadable.emplace_back(relative, err);
+            listing.unreadable.emplace_back(relative, unreadableFolder(err));
             continue;
         }
         if (!seen.insert({st.st_dev, st.st_ino}).second) {

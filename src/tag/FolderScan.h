@@ -1,6 +1,8 @@
 #pragma once
 // What the folder scan lists and how its cells read; shared by the window and the CLI.
 
+#include "Status.h"
+
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,11 +18,14 @@ bool IsListedMp3Name(std::string_view name);
 
 // Names of the plain files (symbolic links to plain files count) of folder that the
 // scan lists, in directory order; subfolders are not entered. Empty when the folder
-// cannot be read. Saves of these files that were interrupted (by a crash, a kill or a
+// cannot be read, and *status (when given) says why. Saves of these files that were interrupted (by a crash, a kill or a
 // power loss) are finished or undone first, and *recoveryNotes (when given) gets one
 // human-readable line for each; finding them costs one look at one folder.
-std::vector<std::string> ListFolderMp3s(const std::string& folder, int* error = nullptr,
+std::vector<std::string> ListFolderMp3s(const std::string& folder, Status* status = nullptr,
                                         std::vector<std::string>* recoveryNotes = nullptr);
+// Whether folder can be opened for listing. Reads no name and finishes no save, so a
+// caller can check a folder before it lets go of the list it shows.
+Status CanListFolder(const std::string& folder);
 
 // One folder of a tree walk: its path relative to the walk's root ("" for the root,
 // else "a/b", bytes as the file system gave them) and its listed names.
@@ -32,9 +37,9 @@ struct ListedFolder {
 struct FolderTreeListing {
     // A folder before its subfolders; sibling folders sorted as the list sorts names.
     std::vector<ListedFolder> folders;
-    // Subfolders that could not be read (relative path, errno); the rest is listed.
-    std::vector<std::pair<std::string, int>> unreadable;
-    int error = 0; // the root itself could not be read: nothing is listed
+    // Subfolders that could not be read (relative path, why); the rest is listed.
+    std::vector<std::pair<std::string, Status>> unreadable;
+    Status status; // failed: the root itself could not be read, and nothing is listed
 };
 
 // ListFolderMp3s over root and every folder below it. Hidden folders are skipped as

@@ -40,7 +40,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <utility>
 
 namespace brindle {
@@ -90,15 +89,13 @@ void frmMain::Command1_Click()
 void frmMain::Text1_Enter()
 {
     const QString folder = withoutTrailingSlash(Text1->text());
-    int error = 0;
-    if (!folder.isEmpty() && platform_.files->isDirectory(folder))
-        ListFolderMp3s(QFile::encodeName(withTrailingSlash(folder)).toStdString(), &error);
-    else
-        error = ENOENT;
-    if (error != 0) {
+    // Only opened here: the scan that lists it finishes interrupted saves and says so.
+    const Status listable = folder.isEmpty() ? Status::FromErrno("cannot be read", ENOENT)
+                                             : CanListFolder(QFile::encodeName(folder).toStdString());
+    if (!listable) {
         // The list stays, and so does the line that names its folder.
         platform_.messages->exclamation(this, QStringLiteral("This folder cannot be listed:\n\n%1\n\n%2")
-                                                  .arg(folder, QString::fromLocal8Bit(std::strerror(error))));
+                                                  .arg(folder, QString::fromStdString(listable.reason())));
         Text1->setText(listedFolder_);
         return;
     }

@@ -20,7 +20,6 @@
 #include <QTreeView>
 
 #include <algorithm>
-#include <cstring>
 
 namespace brindle {
 
@@ -178,9 +177,8 @@ std::vector<frmMain::ScannedFolder> frmMain::listFiles(const QByteArray& nativeF
         folders.reserve(tree.folders.size());
         for (ListedFolder& f : tree.folders)
             folders.push_back({QByteArray::fromStdString(f.relative), std::move(f.names)});
-        for (const auto& [relative, error] : tree.unreadable)
-            unreadable << QFile::decodeName(QByteArray::fromStdString(relative)) + QStringLiteral(": ") +
-                              QString::fromLocal8Bit(std::strerror(error));
+        for (const auto& [relative, why] : tree.unreadable)
+            unreadable << failureLine(NameText(relative), QString::fromStdString(why.reason()));
     }
     for (const std::string& note : recovery)
         notes << QString::fromStdString(note);

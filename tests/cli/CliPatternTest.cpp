@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 using namespace brindle::test;
@@ -18,6 +21,21 @@ std::string tagged(const std::string& track, std::u16string_view artist, std::u1
            MpegFrames(3);
 }
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Folders nested deeper than any path can name, made and removed through folder
+// handles since no path reaches the bottom; even root cannot open those.
+const std::string kLongName(200, 'd');
+void nestFolders(int parent, int depth, bool make)
+{
+    if (depth == 0 || (make && ::mkdirat(parent, kLongName.c_str(), 0755) != 0))
+        return;
+    const int fd = ::openat(parent, kLongName.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    nestFolders(fd, depth - 1, make);
+    ::close(fd);
+    if (!make)
+        ::unlinkat(parent, kLongName.c_str(), AT_REMOVEDIR);
+}
 } // namespace
 
 TEST(CliPattern, RenameByPatternKeepsTheBatchRules)
@@ -101,4 +119,18 @@ TEST(CliListRecursive, WalksEachFolderOnce)
     EXPECT_EQ(rows, "top.mp3 @ .\n01 - x.mp3 @ Artist/Album\n01 - y.mp3 @ Artist/Album/CD2\n") << r.out;
     r = RunCli({"list", "--recursive", dir.path().string()});
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')).substr(r.out.find("\tComments")), "\tComments\tFolder");
+}
+
+TEST(CliListRecursive, ReportsAFolderItCannotReadAndListsTheRest)
+{
+    TempDir dir;
+    WriteFile(dir.file("top.mp3"), tagged("1", u"a", u"Top"));
+    const int root = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    nestFolders(root, 25, true);
+    const CliResult r = RunCli({"list", "--recursive", dir.path().string()});
+    nestFolders(root, 25, false);
+    ::close(root);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.out, "top.mp3")) << r.out;
+    EXPECT_TRUE(has(r.err, kLongName + ": cannot be read: File name too long")) << r.err;
 }

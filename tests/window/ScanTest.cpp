@@ -234,7 +234,7 @@ TEST_F(WindowTest, ListsAFolderOfFortyThousandFiles)
 }
 
 // A save killed after the refill is finished by the next scan of its folder, and the
-// user is told.
+// user is told; here the folder is typed into the folder line.
 TEST_F(WindowTest, ScanFinishesAnInterruptedSaveAndSaysSo)
 {
     const QByteArray state = QFile::encodeName(dir.filePath("state"));
@@ -261,7 +261,21 @@ TEST_F(WindowTest, ScanFinishesAnInterruptedSaveAndSaysSo)
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
     ASSERT_EQ(ListPendingSaves(FileSystem::posix()).size(), 1u);
 
-    open(music.path());
+    // Typed into the folder line: a path that is no folder leaves the list as it was,
+    // and checking the folder before listing it must not swallow the note.
+    WriteMp3(dir.filePath("other.mp3"), {});
+    open(dir.path());
+    auto* line = find<QLineEdit>("Text1");
+    line->setText(dir.filePath("other.mp3"));
+    QTest::keyClick(line, Qt::Key_Return);
+    ASSERT_EQ(fakes->messages->shown.size(), 1);
+    EXPECT_EQ(fakes->messages->shown.front().text,
+              "This folder cannot be listed:\n\n" + dir.filePath("other.mp3") + "\n\ncannot be read: Not a directory");
+    EXPECT_EQ(column(0), QStringList({"other.mp3"}));
+    EXPECT_EQ(line->text(), dir.path());
+    fakes->messages->shown.clear();
+    line->setText(music.path());
+    QTest::keyClick(line, Qt::Key_Return);
     QCoreApplication::processEvents();
     EXPECT_TRUE(ListPendingSaves(FileSystem::posix()).empty());
     if (hadState)
