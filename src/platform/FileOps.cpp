@@ -85,27 +85,6 @@ bool PosixFileOps::hasPlainFile(const QString& folder) const
     return found;
 }
 
-std::optional<std::int64_t> PosixFileOps::length(const QString& path) const
-{
-    struct stat st {};
-    if (path.isEmpty() || ::stat(native(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    return static_cast<std::int64_t>(st.st_size);
-}
-
-bool PosixFileOps::makeWritable(const QString& path)
-{
-    const QByteArray p = native(path);
-    struct stat st {};
-    if (path.isEmpty() || ::stat(p.constData(), &st) != 0)
-        return false;
-    if (st.st_mode & S_IWUSR)
-        return true;
-    return ::chmod(p.constData(), (st.st_mode & 07777) | S_IWUSR) == 0;
-}
-
-bool PosixFileOps::remove(const QString& path) { return !path.isEmpty() && ::unlink(native(path).constData()) == 0; }
-
 bool PosixFileOps::existsAt(const QByteArray& path) const
 {
     struct stat st {};
@@ -120,39 +99,35 @@ std::optional<std::int64_t> PosixFileOps::lengthAt(const QByteArray& path) const
     return static_cast<std::int64_t>(st.st_size);
 }
 
-std::optional<unsigned> PosixFileOps::makeWritableAt(const QByteArray& path, int* error)
+std::optional<unsigned> PosixFileOps::makeWritableAt(const QByteArray& path)
 {
     struct stat st {};
-    if (path.isEmpty() || ::stat(path.constData(), &st) != 0) {
-        if (error)
-            *error = path.isEmpty() ? ENOENT : errno;
-        return std::nullopt;
-    }
-    if (st.st_mode & S_IWUSR)
+    if (path.isEmpty() || ::stat(path.constData(), &st) != 0 || (st.st_mode & S_IWUSR))
         return std::nullopt;
     const unsigned mode = st.st_mode & 07777;
-    if (::chmod(path.constData(), mode | S_IWUSR) != 0) {
-        if (error)
-            *error = errno;
+    if (::chmod(path.constData(), mode | S_IWUSR) != 0)
         return std::nullopt;
-    }
     return mode;
 }
 
-int PosixFileOps::setModeAt(const QByteArray& path, unsigned mode)
+Status PosixFileOps::setModeAt(const QByteArray& path, unsigned mode)
 {
-    return ::chmod(path.constData(), static_cast<mode_t>(mode)) == 0 ? 0 : errno;
+    if (::chmod(path.constData(), static_cast<mode_t>(mode)) == 0)
+        return {};
+    return Status::FromErrno("its permissions could not be put back", errno);
 }
 
-int PosixFileOps::removeAt(const QByteArray& path)
+Status PosixFileOps::removeAt(const QByteArray& path)
 {
     if (path.isEmpty())
-        return ENOENT;
+        return Status::FromErrno("cannot be deleted", ENOENT);
     if (::unlink(path.constData()) == 0)
-        return 0;
+        return {};
     const int err = errno;
     struct stat st {};
-    return err == ENOENT && ::lstat(path.constData(), &st) != 0 ? 0 : err;
+    if (err == ENOENT && ::lstat(path.constData(), &st) != 0)
+        return {};
+    return Status::FromErrno("cannot be deleted", err);
 }
 
 } // namespace brindle

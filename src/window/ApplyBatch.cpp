@@ -6,7 +6,6 @@
 #include "tag/clsID3.h"
 #include "tools/FileNameRules.h"
 
-#include <cstring>
 #include <exception>
 #include <memory>
 
@@ -17,7 +16,6 @@ std::u16string toU16(const QString& s)
 {
     return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size()));
 }
-QString errorText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 } // namespace
 
 ApplyBatch::ApplyBatch(FileOps& files, BatchValues values) : files_(files), values_(std::move(values)) {}
@@ -51,7 +49,7 @@ QStringList ApplyBatch::writeOne(clsID3& tag, const BatchFile& file, int number)
     QStringList failures;
     // A read-only file is made writable for the save and gets its mode back after.
     // Where that fails the write fails too, and says why.
-    const std::optional<unsigned> oldMode = files_.makeWritableAt(file.path, nullptr);
+    const std::optional<unsigned> oldMode = files_.makeWritableAt(file.path);
     tag.SetFileName(file.path.toStdString());
     // A file that cannot be read is not written: its own values would be lost.
     const Status read = tag.ReadStatus();
@@ -97,9 +95,8 @@ QStringList ApplyBatch::writeOne(clsID3& tag, const BatchFile& file, int number)
     else if (!tag.UpdateID3Tags())
         failures << failureLine(file.shown, tag.LastError());
     if (oldMode) {
-        if (const int err = files_.setModeAt(file.path, *oldMode); err != 0 && read)
-            failures << failureLine(file.shown, QStringLiteral("its permissions could not be put back (") +
-                                                    errorText(err) + QLatin1Char(')'));
+        if (const Status put = files_.setModeAt(file.path, *oldMode); !put && read)
+            failures << failureLine(file.shown, QString::fromStdString(put.reason()));
     }
     return failures;
 }

@@ -27,8 +27,6 @@
 #include <QTreeView>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 namespace brindle {
 
@@ -40,8 +38,6 @@ const QString kDeleteTagsQuestion = QStringLiteral(
 
 // A question about many files lists this many names and counts the rest.
 constexpr int kNamesListed = 10;
-
-QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
 // The in-place editor of a row's file name. The typed text never goes into the model
 // by itself: once the editor has closed, the window decides whether it becomes the
@@ -398,14 +394,14 @@ void frmMain::mnuDelete_Click()
     }
     const QByteArray folder = listedFolderBytes_;
     const QByteArray currentName = currentRow() >= 0 ? model_->relativePath(currentRow()) : QByteArray();
-    std::vector<int> errors(names.size(), -1); // -1: not reached
+    std::vector<std::optional<Status>> removed(names.size()); // empty: not reached
     FileOps& files = *platform_.files;
     runBeside(count, "deleted", batchProgress(count), [&](const BatchControl& control) {
         // One at a time: deleting is quick, and a folder takes its changes in turn anyway.
-        return static_cast<int>(RunInOrder<int>(
+        return static_cast<int>(RunInOrder<Status>(
             names.size(), 1, [&] { return [&](std::size_t i) { return files.removeAt(folder + names[i]); }; },
-            [&](std::size_t i, int err) {
-                errors[i] = err;
+            [&](std::size_t i, const Status& status) {
+                removed[i] = status;
                 control.finished(static_cast<int>(i) + 1);
             },
             control.stop));
@@ -416,13 +412,14 @@ void frmMain::mnuDelete_Click()
     QStringList failures;
     loadingSelection_ = true;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        // A file already gone from the disk is where the user wanted it.
-        if (errors[i] == 0) {
+        if (!removed[i]) // not reached: the batch was stopped
+            continue;
+        if (removed[i]->ok()) { // also a file that was gone already: where the user wanted it
             if (const int row = model_->rowOfName(names[i]); row >= 0)
                 model_->removeRowAt(row);
             currentGone = currentGone || names[i] == currentName;
-        } else if (errors[i] > 0) {
-            failures << failureLine(shown[static_cast<qsizetype>(i)], errnoText(errors[i]));
+        } else {
+            failures << failureLine(shown[static_cast<qsizetype>(i)], QString::fromStdString(removed[i]->reason()));
         }
     }
     loadingSelection_ = false;

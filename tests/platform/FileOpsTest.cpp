@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <cerrno>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,34 +59,31 @@ TEST(FileOps, PlainVisibleFilesOnlyCount)
     EXPECT_TRUE(fs.isDirectory(sub + "/d.mp3"));
 }
 
-TEST(FileOps, LengthAndWritability)
+TEST(FileOps, LengthWritabilityAndRemoval)
 {
     QTemporaryDir dir;
     PosixFileOps fs;
-    const QString f = dir.path() + "/.Song ü.mp3";
-    writeFile(f, QByteArray(1536, 'z'));
-    EXPECT_EQ(fs.length(f).value_or(-1), 1536);
-    EXPECT_FALSE(fs.length(dir.path() + "/none"));
-    EXPECT_FALSE(fs.length(dir.path()));
+    const QByteArray f = QFile::encodeName(dir.path() + "/.Song ü.mp3");
+    writeFile(QFile::decodeName(f), QByteArray(1536, 'z'));
+    EXPECT_EQ(fs.lengthAt(f).value_or(-1), 1536);
+    EXPECT_FALSE(fs.lengthAt(QFile::encodeName(dir.path() + "/none")));
+    EXPECT_FALSE(fs.lengthAt(QFile::encodeName(dir.path())));
 
-    ASSERT_EQ(::chmod(QFile::encodeName(f).constData(), 0444), 0);
-    EXPECT_TRUE(fs.makeWritable(f));
+    // The mode to put back is given only where one was changed, and only the owner's
+    // write bit is added.
+    ASSERT_EQ(::chmod(f.constData(), 0440), 0);
+    EXPECT_EQ(fs.makeWritableAt(f), std::optional<unsigned>(0440u));
     struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(f).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u); // only the owner's write bit was added
-    EXPECT_FALSE(fs.makeWritable(dir.path() + "/none"));
+    ASSERT_EQ(::stat(f.constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(fs.makeWritableAt(f), std::nullopt);
+    EXPECT_TRUE(fs.setModeAt(f, 0440).ok());
+    EXPECT_EQ(fs.makeWritableAt(QFile::encodeName(dir.path() + "/none")), std::nullopt);
 
-    // By bytes: the mode to put back is given only where one was changed.
-    ASSERT_EQ(::chmod(QFile::encodeName(f).constData(), 0440), 0);
-    EXPECT_EQ(fs.makeWritableAt(QFile::encodeName(f), nullptr), std::optional<unsigned>(0440u));
-    EXPECT_EQ(fs.makeWritableAt(QFile::encodeName(f), nullptr), std::nullopt);
-    EXPECT_EQ(fs.setModeAt(QFile::encodeName(f), 0440), 0);
-
-    EXPECT_TRUE(fs.remove(f));
-    EXPECT_FALSE(fs.exists(f));
-    EXPECT_EQ(fs.removeAt(QFile::encodeName(f)), 0); // gone already: where the user wanted it
-    EXPECT_EQ(fs.removeAt(QFile::encodeName(dir.path())), EISDIR);
-    EXPECT_FALSE(fs.remove(f));
+    EXPECT_TRUE(fs.removeAt(f).ok());
+    EXPECT_FALSE(fs.existsAt(f));
+    EXPECT_TRUE(fs.removeAt(f).ok()); // gone already: where the user wanted it
+    EXPECT_EQ(fs.removeAt(QFile::encodeName(dir.path())).reason(), "cannot be deleted: Is a directory");
 }
 
 TEST(FileOps, JoinPathUsesOneSeparator)
