@@ -109,11 +109,11 @@ private:
     QHash<QString, QStringList> index_;
 };
 
-RenameResult failed(RenameResult r, int err, const QString& reason)
+RenameResult failed(RenameResult r, const QString& reason, bool taken = false)
 {
     r.outcome = RenameOutcome::Failed;
-    r.error = err;
     r.reason = reason;
+    r.taken = taken;
     return r;
 }
 
@@ -134,23 +134,21 @@ RenameResult attempt(Folder& folder, const QString& current, const PlannedRename
         return r;
     }
     if (folder.fd() < 0)
-        return failed(r, folder.error(), errorText(folder.error()));
+        return failed(r, errorText(folder.error()));
     if (current.isEmpty() || current == u"." || current == u".." || current.contains(u'/'))
-        return failed(r, EINVAL, QStringLiteral("\"%1\" is not a file of this folder").arg(current));
-    if (const QString problem = NewNameProblem(plan.newName, folder.maxName()); !problem.isEmpty()) {
-        const bool tooLong = static_cast<long>(native(plan.newName).size()) > folder.maxName();
-        return failed(r, tooLong ? ENAMETOOLONG : EINVAL, problem);
-    }
+        return failed(r, QStringLiteral("\"%1\" is not a file of this folder").arg(current));
+    if (const QString problem = NewNameProblem(plan.newName, folder.maxName()); !problem.isEmpty())
+        return failed(r, problem);
 
     const std::string from = native(current);
     const std::string to = native(plan.newName);
     struct stat source {};
     if (sys.stat(folder.fd(), from.c_str(), &source) != 0) {
         const int err = errno ? errno : EIO;
-        return failed(r, err, err == ENOENT ? QStringLiteral("the file no longer exists") : errorText(err));
+        return failed(r, err == ENOENT ? QStringLiteral("the file no longer exists") : errorText(err));
     }
     if (S_ISDIR(source.st_mode))
-        return failed(r, EISDIR, QStringLiteral("\"%1\" is a folder").arg(current));
+        return failed(r, QStringLiteral("\"%1\" is a folder").arg(current));
 
     int rc = 0;
     std::string leftOver;
@@ -159,7 +157,7 @@ RenameResult attempt(Folder& folder, const QString& current, const PlannedRename
         if (target.st_dev != source.st_dev || target.st_ino != source.st_ino) {
             if (clash)
                 *clash = plan.newName;
-            return failed(r, EEXIST, takenReason(plan.newName));
+            return failed(r, takenReason(plan.newName), true);
         }
         // The file system finds the file itself under the new name: only the letter
         // case changes, which needs a detour through a name of its own.
@@ -167,7 +165,7 @@ RenameResult attempt(Folder& folder, const QString& current, const PlannedRename
     } else if (const QString twin = folder.caselessTwin(plan.newName, current); !twin.isEmpty()) {
         if (clash)
             *clash = twin;
-        return failed(r, EEXIST, takenReason(twin));
+        return failed(r, takenReason(twin), true);
     } else {
         rc = RenameNoReplace(folder.fd(), from, to, sys);
     }
@@ -180,7 +178,7 @@ RenameResult attempt(Folder& folder, const QString& current, const PlannedRename
     }
     if (rc == EEXIST && clash)
         *clash = plan.newName;
-    r = failed(r, rc, rc == EEXIST ? takenReason(plan.newName) : errorText(rc));
+    r = failed(r, rc == EEXIST ? takenReason(plan.newName) : errorText(rc), rc == EEXIST);
     if (!leftOver.empty()) {
         r.hiddenName = fromNative(leftOver);
         folder.remove(current);
@@ -261,9 +259,10 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
             continue;
         const QString key = caseless(p.newName);
         if (claimed.contains(key)) {
-            results[i] = failed(results[i], EEXIST,
+            results[i] = failed(results[i],
                                 QStringLiteral("\"%1\" is also the new name of \"%2\"")
-                                    .arg(p.newName, plan[claimed.value(key)].oldName));
+                                    .arg(p.newName, plan[claimed.value(key)].oldName),
+                                true);
             dealtWith();
             continue;
         }
@@ -320,7 +319,7 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
             QString clash;
             RenameResult r = attempt(f, current[i], plan[i], sys, &clash);
             r.oldName = plan[i].oldName;
-            if (r.error == EEXIST && holderOf(clash, i) >= 0) {
+            if (r.taken && holderOf(clash, i) >= 0) {
                 waiting.append(i);
                 lastTry[i] = r;
                 continue;
@@ -374,7 +373,7 @@ QList<RenameResult> RenameInFolder(const QString& folder, const QList<PlannedRen
             rc = RenameNoReplace(f.fd(), native(current[pick]), hidden, sys);
         }
         if (rc != 0) {
-            results[pick] = failed(results[pick], rc, errorText(rc));
+            results[pick] = failed(results[pick], errorText(rc));
             pending.removeAll(pick);
             dealtWith();
             continue;
@@ -458,7 +457,7 @@ RenameResult EditFilename(const QString& folder, const QString& fileName, const 
         RenameResult r;
         r.oldName = fileName;
         r.newName = text;
-        return failed(r, EINVAL, QString::fromLatin1(kEditedNameRefused));
+        return failed(r, QString::fromLatin1(kEditedNameRefused));
     }
     // Blanks typed after the extension would leave a file the list no longer shows
     // (its name no longer ends in ".mp3"); blanks in front are part of the name.

@@ -23,7 +23,7 @@ namespace brindle {
 enum class RenameOutcome {
     Renamed,   // the file now has newName
     Unchanged, // nothing to do: the tool leaves this name alone, or it is already right
-    Failed,    // the file keeps oldName (or, rarely, hiddenName); see error and reason
+    Failed,    // the file keeps oldName (or, rarely, hiddenName); see reason
     Stopped,   // the batch was stopped before this file: it keeps oldName
 };
 
@@ -39,8 +39,8 @@ struct RenameResult {
     QString oldName;
     QString newName;
     RenameOutcome outcome = RenameOutcome::Unchanged;
-    int error = 0;       // errno value when Failed; EINVAL for a name that cannot be used
     QString reason;      // for the user, when Failed
+    bool taken = false;  // Failed because another file has, or is to get, newName
     QString hiddenName;  // set only if a failed rename could not be undone: the file's name now
     QString folder = {}; // as in the plan
 
