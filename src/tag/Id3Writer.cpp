@@ -533,6 +533,12 @@ struct Id3Writer {
 bool clsID3::UpdateID3Tags()
 {
     lastError_.clear();
+    // After a failed read the properties are no file's values: written, they would
+    // replace whatever tags the file has by now.
+    if (!readStatus_.ok()) {
+        lastError_ = "its last read failed (" + readStatus_.reason() + "); read it again before saving";
+        return false;
+    }
     RewriteSession session(*fs_, fileName_);
     if (!session.isOpen()) {
         lastError_ = session.error();

@@ -484,6 +484,12 @@ TEST_F(WriteTag, MissingFileIsReported)
     EXPECT_FALSE(tag.UpdateID3Tags());
     EXPECT_NE(tag.LastError().find("No such file"), std::string::npos) << tag.LastError();
     EXPECT_FALSE(std::filesystem::exists(dir.file("absent.mp3")));
+
+    // A file that turns up after the failed read keeps its own tags.
+    const std::string tagged = Tag(3, text(3, "TPE1", "Artist")) + audio;
+    WriteFile(dir.file("absent.mp3"), tagged);
+    EXPECT_FALSE(tag.UpdateID3Tags());
+    EXPECT_EQ(ReadFile(dir.file("absent.mp3")), tagged);
 }
 
 // ---- the trailing tags
