@@ -196,10 +196,7 @@ void frmMain::cmdTagsPattern_Click() { runPatternCommand(false); }
 
 void frmMain::runPatternCommand(bool rename)
 {
-    runPendingRefresh();
-    if (listIsEmptyAskFolder())
-        return;
-    const QList<int> rows = selectedRowsOrSay(kNoFilesMessage);
+    const QList<int> rows = selectionToWorkOn(kNoFilesMessage);
     if (rows.isEmpty())
         return;
     // Each file is read once; the preview then follows the typing.

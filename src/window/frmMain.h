@@ -274,6 +274,10 @@ private:
     QList<int> selectedRowsInOrder() const;
     // The selected rows; with none selected, notice is shown and the list is empty.
     QList<int> selectedRowsOrSay(const QString& notice);
+    // The rows a command over the selection works on, brought up to date first. With
+    // nothing listed it asks for a folder, with nothing selected it shows notice;
+    // either way there are none.
+    QList<int> selectionToWorkOn(const QString& notice);
     void moveCurrentRow(int step);
     void afterRowsRemoved();
     void finishRenames(const QStringList& failures);

@@ -305,6 +305,14 @@ QList<int> frmMain::selectedRowsOrSay(const QString& notice)
     return rows;
 }
 
+QList<int> frmMain::selectionToWorkOn(const QString& notice)
+{
+    runPendingRefresh();
+    if (listIsEmptyAskFolder())
+        return {};
+    return selectedRowsOrSay(notice);
+}
+
 void frmMain::cmdUp_Click() { moveCurrentRow(-1); }
 void frmMain::cmdDown_Click() { moveCurrentRow(1); }
 

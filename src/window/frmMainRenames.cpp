@@ -133,9 +133,7 @@ QList<RenameResult> frmMain::renameAndRescan(const QList<PlannedRename>& plan, b
 
 void frmMain::cmdRenFile_Click()
 {
-    if (listIsEmptyAskFolder())
-        return;
-    const QList<int> rows = selectedRowsOrSay(kSelectFileToEdit);
+    const QList<int> rows = selectionToWorkOn(kSelectFileToEdit);
     if (rows.isEmpty())
         return;
     QList<PlannedRename> plan;
@@ -224,9 +222,7 @@ void frmMain::ListView1_AfterLabelEdit(int row, const QString& text)
 
 void frmMain::cmdClean_Click()
 {
-    if (listIsEmptyAskFolder())
-        return;
-    const QList<int> rows = selectedRowsOrSay(kNoFilesMessage);
+    const QList<int> rows = selectionToWorkOn(kNoFilesMessage);
     if (rows.isEmpty())
         return;
     showBusyCursor();

@@ -339,10 +339,7 @@ void frmMain::setBusy(bool busy)
 
 void frmMain::ApplyTags()
 {
-    runPendingRefresh();
-    if (listIsEmptyAskFolder())
-        return;
-    const QList<int> rows = selectedRowsOrSay(kNoFilesMessage);
+    const QList<int> rows = selectionToWorkOn(kNoFilesMessage);
     if (rows.isEmpty())
         return;
     BatchValues values = batchValues();
