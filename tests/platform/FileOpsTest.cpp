@@ -31,7 +31,7 @@ TEST(FileOps, PlainVisibleFilesOnlyCount)
     const QString d = dir.path();
     PosixFileOps fs;
     auto folderWith = [&](const QString& name, auto&& make) {
-        const QString sub = d + "/" + name;
+        QString sub = d + "/" + name;
         EXPECT_TRUE(QDir(d).mkdir(name));
         make(sub);
         return sub;

@@ -525,7 +525,7 @@ TEST(Trailer, Lyrics3FieldsInOrderWithLineBreaksEscaped)
     tag.Artist = std::u16string(300, u'a');
     tag.Album = u"An album name of exactly 31 ch.";
     ASSERT_EQ(tag.Album.size(), 31u);
-    auto field = [](std::string id, const std::string& data) {
+    auto field = [](const std::string& id, const std::string& data) {
         char len[8];
         std::snprintf(len, sizeof len, "%05zu", data.size());
         return id + len + data;
