@@ -1,19 +1,12 @@
 #include "net/SocketValue.h"
+#include "tag/TextCodec.h"
 
-#include <array>
 #include <cmath>
 #include <cstring>
 
 namespace brindle {
 
 namespace {
-
-// Windows-1252 0x80..0x9F; the undefined bytes keep their own number.
-constexpr std::array<char16_t, 32> kHigh1252 = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
 
 template <typename T>
 QByteArray rawBytes(T v)
@@ -36,35 +29,16 @@ T fromRaw(const QByteArray& bytes)
 
 QString ansiToUnicode(const QByteArray& bytes)
 {
-    QString out;
-    out.reserve(bytes.size());
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        out.append(QChar(b >= 0x80 && b < 0xA0 ? kHigh1252[b - 0x80] : char16_t{b}));
-    }
-    return out;
+    const std::u16string text = DecodeSingleByte(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 
 QByteArray unicodeToAnsi(const QString& text)
 {
-    QByteArray out;
-    out.reserve(text.size());
-    for (QChar ch : text) {
-        const char16_t u = ch.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            out.append(static_cast<char>(u));
-            continue;
-        }
-        char mapped = '?';
-        for (std::size_t i = 0; i < kHigh1252.size(); ++i) {
-            if (kHigh1252[i] == u) {
-                mapped = static_cast<char>(0x80 + i);
-                break;
-            }
-        }
-        out.append(mapped);
-    }
-    return out;
+    const std::string bytes = EncodeSingleByte(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 SocketValue SocketValue::ofKind(Kind k)
