@@ -247,7 +247,7 @@ int ParseListColumn(const std::string& text)
                 c = static_cast<char>(c + 32);
         return s;
     };
-    for (int c = 0; c < 11; ++c)
+    for (int c = 0; c < kListColumnCount; ++c)
         if (lower(kListColumnTitles[c]) == lower(text))
             return c + 1;
     return 0;
@@ -286,18 +286,18 @@ int List(const std::string& folder, bool json, int sortColumn, bool descending, 
         Json array = Json::array();
         for (std::size_t r : order) {
             Json row;
-            for (int c = 0; c < 11; ++c)
+            for (int c = 0; c < kListColumnCount; ++c)
                 row[kListColumnTitles[c]] = utf8(rows[r][static_cast<std::size_t>(c)]);
             array.push_back(std::move(row));
         }
         out << array.dump() << "\n";
         return 0;
     }
-    for (int c = 0; c < 11; ++c)
+    for (int c = 0; c < kListColumnCount; ++c)
         out << (c ? "\t" : "") << kListColumnTitles[c];
     out << "\n";
     for (std::size_t r : order) {
-        for (int c = 0; c < 11; ++c) {
+        for (int c = 0; c < kListColumnCount; ++c) {
             out << (c ? "\t" : "") << shown(rows[r][static_cast<std::size_t>(c)]);
         }
         out << "\n";

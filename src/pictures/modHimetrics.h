@@ -6,9 +6,6 @@
 
 namespace brindle::modHimetrics {
 
-std::int32_t TwipsPerPixelX();
-std::int32_t TwipsPerPixelY();
-
 // Whole pixels, truncated toward zero.
 std::int32_t HimetricToPixelsX(std::int32_t himetric);
 std::int32_t HimetricToPixelsY(std::int32_t himetric);

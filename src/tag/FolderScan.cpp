@@ -1,6 +1,7 @@
 #include "FolderScan.h"
 
 #include "FileSystem.h"
+#include "Genres.h"
 #include "SafeRewrite.h"
 #include "RowCompare.h"
 #include "TextCodec.h"
@@ -22,8 +23,9 @@ namespace {
 std::u16string ascii(const char* s) { return std::u16string(s, s + std::char_traits<char>::length(s)); }
 } // namespace
 
-const char* const kListColumnTitles[11] = {"Filename",     "Title", "Artist",   "Album",    "Genre",   "Track No.",
-                                           "Tracks Total", "Year",  "Duration", "Bit Rate", "Comments"};
+const char* const kListColumnTitles[kListColumnCount] = {"Filename", "Title",     "Artist",       "Album",
+                                                         "Genre",    "Track No.", "Tracks Total", "Year",
+                                                         "Duration", "Bit Rate",  "Comments"};
 
 bool IsListedMp3Name(std::string_view name)
 {
@@ -165,7 +167,7 @@ FolderTreeListing ListFolderTreeMp3s(const std::string& root, const SortLocale& 
 
 std::u16string FormatGenre(const clsID3& tag)
 {
-    if (!tag.Genre.empty() && (tag.GenreID == 12 || tag.GenreID == 255))
+    if (!tag.Genre.empty() && (tag.GenreID == kGenreOther || tag.GenreID == kGenreNone))
         return tag.Genre;
     return clsID3::GenreName(tag.GenreID);
 }

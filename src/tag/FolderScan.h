@@ -1,6 +1,7 @@
 #pragma once
 // What the folder scan lists and how its cells read; shared by the window and the CLI.
 
+#include "RowCompare.h"
 #include "Status.h"
 
 #include <string>
@@ -55,6 +56,6 @@ std::u16string FormatBitRate(double bitsPerSecond, int encoding);
 // The eleven cells of one row: file name, title, artist, album, genre, track,
 // tracks total, year, duration, bit rate, comments.
 std::vector<std::u16string> ListRowCells(const std::u16string& fileName, const clsID3& tag);
-extern const char* const kListColumnTitles[11];
+extern const char* const kListColumnTitles[kListColumnCount];
 
 } // namespace brindle

@@ -176,8 +176,8 @@ std::u16string GenreNameOf(std::int32_t id)
         return ascii(kGenres[static_cast<std::size_t>(id)]);
     switch (id) {
     case kGenreNone: return u"Unknown";
-    case -1: return u"Remix";
-    case -2: return u"Cover";
+    case kGenreRemix: return u"Remix";
+    case kGenreCover: return u"Cover";
     default: return {};
     }
 }
@@ -203,11 +203,11 @@ std::int32_t GenreIdOf(std::u16string_view name)
     auto first = name.find_first_not_of(u' ');
     if (first == std::u16string_view::npos)
         return kGenreNone;
-    // Search order: -2, -1, 0..147, 255.
+    // Search order: Cover, Remix, 0..147, 255.
     static const auto normalized = [] {
         std::array<std::u16string, kGenreCount + 3> t;
         std::size_t slot = 0;
-        for (std::int32_t id = -2; id < kGenreCount; ++id)
+        for (std::int32_t id = kGenreCover; id < kGenreCount; ++id)
             t[slot++] = NormalizeGenreName(GenreNameOf(id));
         t.back() = NormalizeGenreName(GenreNameOf(kGenreNone));
         return t;
@@ -215,7 +215,7 @@ std::int32_t GenreIdOf(std::u16string_view name)
     std::u16string wanted = NormalizeGenreName(name);
     for (std::size_t i = 0; i < normalized.size(); ++i)
         if (normalized[i] == wanted)
-            return i + 1 == normalized.size() ? kGenreNone : static_cast<std::int32_t>(i) - 2;
+            return i + 1 == normalized.size() ? kGenreNone : static_cast<std::int32_t>(i) + kGenreCover;
     return kGenreOther;
 }
 

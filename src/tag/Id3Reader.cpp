@@ -180,9 +180,9 @@ void Id3Reader::walkFrames(std::string_view data, int version)
         std::u16string_view inside = std::u16string_view(genreText).substr(1, close - 1);
         tag.Genre = genreText.substr(close + 1);
         if (inside == u"CR")
-            tag.GenreID = -2;
+            tag.GenreID = kGenreCover;
         else if (inside == u"RX")
-            tag.GenreID = -1;
+            tag.GenreID = kGenreRemix;
         else
             tag.GenreID = parseInt(inside).value_or(kGenreNone);
     } else {

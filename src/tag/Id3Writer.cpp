@@ -160,9 +160,9 @@ struct Id3Writer {
 
     std::u16string genreText() const
     {
-        std::u16string number = tag.GenreID == -2   ? u"CR"
-                                : tag.GenreID == -1 ? u"RX"
-                                                    : ascii(std::to_string(tag.GenreID));
+        std::u16string number = tag.GenreID == kGenreCover   ? u"CR"
+                                : tag.GenreID == kGenreRemix ? u"RX"
+                                                             : ascii(std::to_string(tag.GenreID));
         std::u16string t = AsciiLower(TrimBlanks(std::u16string_view(tag.Genre)));
         if (!t.empty() && (tag.GenreID == kGenreOther || tag.GenreID == kGenreNone))
             return tag.Genre;

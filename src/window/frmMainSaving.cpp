@@ -466,7 +466,7 @@ void frmMain::pasteArt()
     const QImage image = platform_.clipboard->image();
     if (image.isNull())
         return;
-    cmbImageType->setCurrentIndex((cmbImageType->count() / 4) * 2 + 1);
+    cmbImageType->setCurrentIndex(artEditor_->pngEntry());
     cmbImageType->setEnabled(true);
     cmbPictureType->setEnabled(true);
     const QByteArray data = ImageCodecs().ImageToData(Picture(image), QStringLiteral("image/png"));

@@ -114,6 +114,9 @@ public:
     std::shared_ptr<MultiFrameData> PictureListFor(int tagRevision) const;
     // Whether a picture is shown (not the empty slot).
     bool ShowsPicture() const;
+    // The image-type entry of PNG: the list holds four types for revision 3 and 4
+    // tags, two for revision 2.
+    int pngEntry() const;
 
 private:
     int valueCount() const;
@@ -124,7 +127,6 @@ private:
     void updateCounter();
     void fitImageTypeCombo();
     int jpegEntry() const;
-    int pngEntry() const;
     QString imageTypeForEntry(int index) const;
     // Adds a picture's entry to the picture list; its index, or 0 when it has none.
     std::int32_t addEntry(const QString& typeText, int pictureType, const QByteArray& data);
