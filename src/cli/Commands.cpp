@@ -4,6 +4,7 @@
 #include "tag/Parallel.h"
 #include "Printable.h"
 
+#include "tag/Ascii.h"
 #include "tag/FileReader.h"
 #include "tag/FolderScan.h"
 #include "tag/Genres.h"
@@ -241,14 +242,8 @@ int ParseListColumn(const std::string& text)
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
     if (ec == std::errc() && end == text.data() + text.size() && !text.empty())
         return number >= 1 && number <= 11 ? number : 0;
-    auto lower = [](std::string s) {
-        for (auto& c : s)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c + 32);
-        return s;
-    };
     for (int c = 0; c < kListColumnCount; ++c)
-        if (lower(kListColumnTitles[c]) == lower(text))
+        if (EqualsIgnoreAsciiCase(kListColumnTitles[c], text))
             return c + 1;
     return 0;
 }
@@ -347,15 +342,6 @@ std::vector<std::string> CheckInputs(const std::vector<std::string>& files, bool
 
 namespace {
 
-std::string lower(std::string_view text)
-{
-    std::string s(text);
-    for (auto& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return s;
-}
-
 std::size_t editDistance(const std::string& a, const std::string& b)
 {
     std::vector<std::size_t> row(b.size() + 1);
@@ -377,7 +363,7 @@ std::size_t editDistance(const std::string& a, const std::string& b)
 std::string canonical(const std::string& name, const std::vector<std::string>& names)
 {
     for (const auto& n : names)
-        if (lower(n) == lower(name))
+        if (EqualsIgnoreAsciiCase(n, name))
             return n;
     return {};
 }
@@ -385,12 +371,12 @@ std::string canonical(const std::string& name, const std::vector<std::string>& n
 // " (did you mean X or Y?)" with the nearest names, or "".
 std::string suggestion(const std::string& typed, const std::vector<std::string>& names)
 {
-    const std::string t = lower(typed);
+    const std::string t = AsciiLower(typed);
     const std::size_t limit = std::max<std::size_t>(2, t.size() / 3);
     std::size_t best = limit + 1;
     std::vector<std::string> near;
     for (const auto& n : names) {
-        const std::string l = lower(n);
+        const std::string l = AsciiLower(n);
         std::size_t d = editDistance(t, l);
         if (t.size() >= 3 && l.find(t) != std::string::npos)
             d = std::min(d, limit); // a part of the name typed

@@ -1,5 +1,6 @@
 #include "NamePattern.h"
 
+#include "tag/Ascii.h"
 #include "tag/TextCodec.h"
 #include "tag/clsID3.h"
 
@@ -21,16 +22,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kAliases 
 
 constexpr std::string_view kFileName = "filename";
 
-std::string lower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-bool endsWithMp3(std::string_view s) { return s.size() >= 4 && lower(s.substr(s.size() - 4)) == ".mp3"; }
+bool endsWithMp3(std::string_view s) { return s.size() >= 4 && EqualsIgnoreAsciiCase(s.substr(s.size() - 4), ".mp3"); }
 
 // Whole characters: a surrogate pair is one character.
 std::u32string toChars(std::u16string_view text)
@@ -101,7 +93,7 @@ std::vector<std::string> NamePattern::PlaceholderNames()
 {
     std::vector<std::string> names;
     for (const auto& p : TextProperties())
-        names.push_back(lower(p.name));
+        names.push_back(AsciiLower(p.name));
     for (const auto& [alias, property] : kAliases)
         names.emplace_back(alias);
     names.emplace_back(kFileName);
@@ -137,7 +129,7 @@ std::optional<NamePattern> NamePattern::Parse(std::string_view pattern, std::str
             error = "a \"%\" in the pattern opens no placeholder (write %% for a \"%\")";
             return std::nullopt;
         }
-        const std::string name = lower(pattern.substr(i + 1, close - i - 1));
+        const std::string name = AsciiLower(pattern.substr(i + 1, close - i - 1));
         const std::string typed(pattern.substr(i, close - i + 1));
         i = close + 1;
         if (name.empty()) {
@@ -151,7 +143,7 @@ std::optional<NamePattern> NamePattern::Parse(std::string_view pattern, std::str
         }
         const TextProperty* property = nullptr;
         for (const auto& p : TextProperties())
-            if (lower(p.name) == name)
+            if (AsciiLower(p.name) == name)
                 property = &p;
         for (const auto& [alias, target] : kAliases)
             if (alias == name)

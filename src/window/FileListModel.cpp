@@ -1,5 +1,7 @@
 #include "FileListModel.h"
 
+#include "tag/Ascii.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -24,7 +26,7 @@ namespace {
 void appendFolded(char32_t c, QString& out)
 {
     if (c < 0x80) {
-        out += QChar(static_cast<char16_t>(c >= u'A' && c <= u'Z' ? c + 32 : c));
+        out += QChar(AsciiLower(static_cast<char16_t>(c)));
         return;
     }
     const QChar::Category k = QChar::category(c);
