@@ -55,20 +55,18 @@ int titleFromFileName(const std::vector<std::string>& files, bool dryRun, std::o
     for (const auto& file : files) {
         const Target t = split(file);
         const QString title = TitleFromFileName(text(t.name));
-        clsID3 tag;
-        tag.SetFileName(file);
-        if (const Status can = dryRun ? DryRunCanWrite(tag, file) : tag.ReadStatus(); !can) {
-            ReportFile(err, file, can.reason());
+        std::string problem;
+        if (dryRun) {
+            clsID3 tag;
+            tag.SetFileName(file);
+            problem = DryRunCanWrite(tag, file).reason();
+        } else if (const TitleResult written = UseFilenameForTitle(t.folder, t.name); !written.written) {
+            problem = written.reason.toStdString();
+        }
+        if (!problem.empty()) {
+            ReportFile(err, file, problem);
             status = 1;
             continue;
-        }
-        if (!dryRun) {
-            tag.Title = DisplayText(title).toStdU16String(); // a name's odd bytes become U+FFFD
-            if (!tag.UpdateID3Tags()) {
-                ReportFile(err, file, tag.LastError());
-                status = 1;
-                continue;
-            }
         }
         out << Printable(t.name) << " -> " << shown(title) << "\n";
     }

@@ -222,15 +222,6 @@ PlannedRename PlanAutoNumber(const QString& fileName, int number)
     return {fileName, AutoNumberName(fileName, number)};
 }
 
-QList<PlannedRename> PlanAutoNumberFilenames(const QStringList& namesInListOrder)
-{
-    QList<PlannedRename> plan;
-    int number = 1;
-    for (const QString& name : namesInListOrder)
-        plan.append(PlanAutoNumber(name, number++));
-    return plan;
-}
-
 int RenamesIn(const QList<PlannedRename>& plan)
 {
     return static_cast<int>(std::count_if(plan.cbegin(), plan.cend(), [](const PlannedRename& p) {
@@ -477,13 +468,13 @@ TitleResult UseFilenameForTitle(const QString& folder, const QString& fileName)
         return result;
     }
     const QString path = folder.endsWith(u'/') ? folder + fileName : folder + u'/' + fileName;
-    const std::string nativePath = native(path);
-    if (::access(nativePath.c_str(), F_OK) != 0) {
-        result.reason = errno == ENOENT ? QStringLiteral("the file no longer exists") : errorText(errno);
+    clsID3 tag;
+    tag.SetFileName(native(path));
+    if (const Status& read = tag.ReadStatus(); !read) {
+        result.reason = read.fileMissing() ? QStringLiteral("the file no longer exists")
+                                           : QString::fromStdString(read.reason());
         return result;
     }
-    clsID3 tag;
-    tag.SetFileName(nativePath);
     tag.Title = result.title.toStdU16String();
     result.written = tag.UpdateID3Tags();
     if (!result.written)

@@ -54,8 +54,6 @@ PlannedRename PlanTitleForFilename(const QString& fileName, const QString& title
 PlannedRename PlanCleanFilename(const QString& fileName);
 PlannedRename PlanRemoveLeadingNumbers(const QString& fileName);
 PlannedRename PlanAutoNumber(const QString& fileName, int number);
-// Numbers the names in the order given, from 1.
-QList<PlannedRename> PlanAutoNumberFilenames(const QStringList& namesInListOrder);
 
 // --- carrying plans out
 // Renames a batch planned in full first. A new name equal, ignoring letter case, to
@@ -98,7 +96,9 @@ struct TitleResult {
     QString title;
     QString reason; // when not written
 };
-// Writes the file's name (without ".mp3") into its title tag and nothing else.
+// Writes the file's name (without ".mp3") into its title tag and nothing else; a file
+// that cannot be read is not written. Bytes of the name that are not UTF-8 show as
+// U+FFFD in the title.
 TitleResult UseFilenameForTitle(const QString& folder, const QString& fileName);
 // The same for a folder and name as the file system gave them.
 TitleResult UseFilenameForTitle(const std::string& folder, const std::string& fileName);

@@ -18,6 +18,16 @@ inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.jo
 
 namespace brindle {
 
+// Numbers the names in the order given, from 1.
+inline QList<PlannedRename> PlanAutoNumberFilenames(const QStringList& namesInListOrder)
+{
+    QList<PlannedRename> plan;
+    int number = 1;
+    for (const QString& name : namesInListOrder)
+        plan.append(PlanAutoNumber(name, number++));
+    return plan;
+}
+
 // One file renamed by each tool: a batch of one.
 inline RenameResult RenameInFolder(const QString& folder, const QString& oldName, const QString& newName,
                                    RenameSystem& sys = RenameSystem::posix())
