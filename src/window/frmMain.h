@@ -80,9 +80,8 @@ public:
     // Saving: the apply pass over the selected files and the "&Apply Tags" command.
     void ApplyTags();
     void chkAllTags_Click();
-    // Files the last passes could not write, with the reason; shown and cleared by
-    // reportWriteFailures() once a command ends.
-    const QStringList& WriteFailures() const { return writeFailures_; }
+    // Shows and clears the files the last passes could not write, with the reason,
+    // once a command ends.
     void reportWriteFailures();
     // The progress bar after `done` files: done x (100 / all rows), as the apply pass
     // and "Use Filename For Title" show it.
@@ -233,7 +232,6 @@ private:
     };
     ListPlace listPlace() const;
     void restoreListPlace(const ListPlace& place);
-    QList<QByteArray> selectedPathsInOrder() const;
     void chkSelAll_Click();
     void ListView1_Click();
     void ListView1_DblClick();

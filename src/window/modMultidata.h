@@ -85,7 +85,6 @@ public:
     Kind kind() const { return kind_; }
     int Position() const { return position_; }
     int Count() const { return count_; }
-    bool Adding() const { return adding_; }
     const QStringList& Urls() const { return urls_; }
     const QList<QByteArray>& ImageData() const { return images_; }
     const QStringList& ImageTypes() const { return imageTypes_; }
