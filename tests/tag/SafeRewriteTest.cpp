@@ -137,6 +137,20 @@ protected:
         fsys::remove_all(root_, ec);
     }
 
+    // The next run that meets a file a crash left: the scan of its folder, or the next
+    // save of it, which finishes the old one before it reads. Gives the notes.
+    std::vector<std::string> meetAgain(const std::string& path, bool byScan)
+    {
+        std::vector<std::string> notes;
+        if (byScan) {
+            ListFolderMp3s(root_, nullptr, &notes);
+            return notes;
+        }
+        RewriteSession session(FileSystem::posix(), path);
+        EXPECT_TRUE(session.isOpen()) << session.error();
+        return session.notes();
+    }
+
     // Writes a file with fixed, nanosecond-precise times and returns its path.
     std::string makeFile(const std::string& name, const std::string& content, mode_t mode = 0640)
     {
@@ -1103,16 +1117,7 @@ TEST_F(SafeRewriteTest, KilledAtAnyStepTheNextRunFinishesOrUndoesTheSave)
                         EXPECT_TRUE(ReadPendingSave(FileSystem::posix(), save.copyPath).has_value());
                     }
                 }
-                // The next run that meets the file: the scan of its folder (or, every other
-                // time, the next save of it, which finishes the old one before it reads).
-                std::vector<std::string> notes;
-                if (k % 2) {
-                    ListFolderMp3s(root_, nullptr, &notes);
-                } else {
-                    RewriteSession session(FileSystem::posix(), path);
-                    ASSERT_TRUE(session.isOpen()) << session.error();
-                    notes = session.notes();
-                }
+                const std::vector<std::string> notes = meetAgain(path, k % 2 != 0);
                 const Snapshot snap(path);
                 ASSERT_TRUE(snap.content == old || snap.content == expected);
                 EXPECT_EQ(snap.st.st_ino, before.st_ino);
@@ -1225,14 +1230,7 @@ TEST_F(SafeRewriteTest, KilledOnAReusedCopyTheNextRunFinishesOrUndoesTheSave)
         const std::string path = makeFile("a.mp3", old);
         const struct stat before = statOf(path);
         ASSERT_TRUE(crashOnReusedCopyAt(warm, path, plan, k));
-        std::vector<std::string> notes;
-        if (k % 2) {
-            ListFolderMp3s(root_, nullptr, &notes);
-        } else {
-            RewriteSession session(FileSystem::posix(), path);
-            ASSERT_TRUE(session.isOpen()) << session.error();
-            notes = session.notes();
-        }
+        const std::vector<std::string> notes = meetAgain(path, k % 2 != 0);
         const Snapshot snap(path);
         ASSERT_TRUE(snap.content == old || snap.content == expected);
         EXPECT_EQ(snap.st.st_ino, before.st_ino);
