@@ -235,13 +235,32 @@ std::string absolute(const std::string& path)
     return cwd ? std::string(cwd.get()) + "/" + path : path;
 }
 
-// Every folder of the path, private where created here; an errno value.
+// Flushes a folder's entries to disk; an errno value.
+int flushFolder(FileSystem& fs, const std::string& folder)
+{
+    const int dfd = fs.open(folder.empty() ? "/" : folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0)
+        return lastError();
+    const int err = fs.fsync(dfd) == 0 ? 0 : lastError();
+    fs.close(dfd);
+    return err;
+}
+
+// Every folder of the path, private where created here; an errno value. A folder
+// made here is flushed into its parent, or a power loss could take it, and the copy
+// about to be written into it, away.
 int makeFolders(FileSystem& fs, const std::string& folder)
 {
     for (std::size_t at = folder.find('/', 1);; at = folder.find('/', at + 1)) {
         const std::string part = folder.substr(0, at);
-        if (!part.empty() && fs.mkdir(part, 0700) != 0 && errno != EEXIST)
-            return lastError();
+        if (!part.empty()) {
+            if (fs.mkdir(part, 0700) == 0) {
+                if (const int e = flushFolder(fs, part.substr(0, part.rfind('/'))))
+                    return e;
+            } else if (errno != EEXIST) {
+                return lastError();
+            }
+        }
         if (at == std::string::npos)
             return 0;
     }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -121,6 +122,10 @@ protected:
             savedState_ = old;
         ::setenv("XDG_STATE_HOME", (root_ + "/state").c_str(), 1);
         journal_ = root_ + "/state/brindle/saves";
+        // Made beforehand, so that every save of a test takes the same steps; the
+        // first save's own folder steps have a test of their own.
+        fsys::create_directories(journal_);
+        fsys::permissions(journal_, fsys::perms::owner_all);
     }
     void TearDown() override
     {
@@ -530,6 +535,35 @@ TEST_F(SafeRewriteTest, KernelCopyRefusedFallsBackToPlainCopy)
         EXPECT_TRUE(result.ok) << result.reason;
         EXPECT_TRUE(sameBytes(readAll(path), expectedContent(old, plan)));
     }
+}
+
+// A journal folder the save makes is flushed into its parent before the copy goes
+// in, or a power loss could take the folder and the copy with it. A failed flush
+// stops the save before the file is touched.
+TEST_F(SafeRewriteTest, JournalFoldersMadeBySaveAreFlushedIntoTheirParents)
+{
+    const std::string old = randomBytes(4000, 61);
+    const std::string path = makeFile("a.mp3", old);
+    const RewritePlan plan = replaceEnds(old.size(), 10, 10, 20, 20);
+    auto fsyncs = [](const FaultyFileSystem& fs) { return std::count(fs.log().begin(), fs.log().end(), "fsync"); };
+    FaultyFileSystem settled;
+    ASSERT_TRUE(RewriteFile(settled, path, plan).ok);
+
+    fsys::remove_all(root_ + "/state");
+    const std::string again = makeFile("a.mp3", old);
+    FaultyFileSystem fresh;
+    ASSERT_TRUE(RewriteFile(fresh, again, plan).ok);
+    EXPECT_EQ(fsyncs(fresh), fsyncs(settled) + 3); // state, brindle and saves are new
+
+    fsys::remove_all(root_ + "/state");
+    makeFile("a.mp3", old);
+    FaultyFileSystem failing;
+    const auto first = std::find(fresh.log().begin(), fresh.log().end(), "fsync");
+    failing.failAt(static_cast<int>(first - fresh.log().begin()) + 1, EIO);
+    const RewriteResult refused = RewriteFile(failing, path, plan);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(failing.injected(), 1);
+    EXPECT_EQ(readAll(path), old);
 }
 
 TEST_F(SafeRewriteTest, LostWritesAreCaughtByTheLengthChecks)
