@@ -1,7 +1,8 @@
 #pragma once
-// File-system questions the window asks: existence, whether a folder has files,
-// length and writability, and the deletion of files. Linux has no hidden or read-only attribute bits: a name
-// beginning with "." is hidden, and "read-only" means the owner may not write the file.
+// File-system questions the window asks (existence, whether a folder has files,
+// length and writability) and the deletion of files. Linux has no hidden or
+// read-only attribute bits: a name beginning with "." is hidden, and "read-only"
+// means the owner may not write the file.
 // The window's batches call it from several threads at once: implementations keep no
 // state between calls.
 

@@ -235,34 +235,38 @@ std::string absolute(const std::string& path)
     return cwd ? std::string(cwd.get()) + "/" + path : path;
 }
 
-// Flushes a folder's entries to disk; an errno value.
-int flushFolder(FileSystem& fs, const std::string& folder)
+// Flushes a folder's entries to disk; empty, or why not.
+std::string flushFolder(FileSystem& fs, const std::string& folder)
 {
-    const int dfd = fs.open(folder.empty() ? "/" : folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dfd = fs.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0)
-        return lastError();
-    const int err = fs.fsync(dfd) == 0 ? 0 : lastError();
+        return "cannot open the folder " + folder + ": " + errorText(lastError());
+    const int synced = fs.fsync(dfd);
+    const int err = lastError();
     fs.close(dfd);
-    return err;
+    if (synced != 0)
+        return "cannot flush the folder " + folder + ": " + errorText(err);
+    return {};
 }
 
-// Every folder of the path, private where created here; an errno value. A folder
+// Every folder of the path, private where created here; empty, or why not. A folder
 // made here is flushed into its parent, or a power loss could take it, and the copy
 // about to be written into it, away.
-int makeFolders(FileSystem& fs, const std::string& folder)
+std::string makeFolders(FileSystem& fs, const std::string& folder)
 {
     for (std::size_t at = folder.find('/', 1);; at = folder.find('/', at + 1)) {
         const std::string part = folder.substr(0, at);
         if (!part.empty()) {
             if (fs.mkdir(part, 0700) == 0) {
-                if (const int e = flushFolder(fs, part.substr(0, part.rfind('/'))))
-                    return e;
+                const std::size_t slash = part.rfind('/');
+                if (std::string why = flushFolder(fs, slash == 0 ? "/" : part.substr(0, slash)); !why.empty())
+                    return why;
             } else if (errno != EEXIST) {
-                return lastError();
+                return "cannot create the folder " + folder + " for its copy: " + errorText(lastError());
             }
         }
         if (at == std::string::npos)
-            return 0;
+            return {};
     }
 }
 
@@ -322,7 +326,7 @@ public:
                 lock.unlock();
                 std::string error;
                 try {
-                    error = flush(fs, folder);
+                    error = flushFolder(fs, folder);
                 } catch (...) {
                     lock.lock();
                     running_ = false;
@@ -343,19 +347,6 @@ public:
     }
 
 private:
-    static std::string flush(FileSystem& fs, const std::string& folder)
-    {
-        const int dfd = fs.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dfd < 0)
-            return "cannot open the folder " + folder + ": " + errorText(lastError());
-        const int synced = fs.fsync(dfd);
-        const int err = lastError();
-        fs.close(dfd);
-        if (synced != 0)
-            return "cannot flush the folder " + folder + ": " + errorText(err);
-        return {};
-    }
-
     std::mutex mutex_;
     std::condition_variable done_;
     std::uint64_t named_ = 0;   // tickets handed out
@@ -1002,8 +993,8 @@ std::string RewriteSession::Impl::retireCopy()
 std::string RewriteSession::Impl::createCopy()
 {
     const std::string folder = JournalFolder();
-    if (int e = makeFolders(fs, folder))
-        return "cannot create the folder " + folder + " for its copy: " + errorText(e);
+    if (std::string why = makeFolders(fs, folder); !why.empty())
+        return why;
     const std::string candidate = folder + "/" + copyName(read.st_dev, read.st_ino);
     while (std::optional<SpareCopies::Spare> spare = SpareCopies::get().take(folder)) {
         // Locked and still linked, the kept copy is where this process left it: only

@@ -38,7 +38,6 @@
 #include <QUrlQuery>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <utility>
 
@@ -90,8 +89,7 @@ void frmMain::Text1_Enter()
 {
     const QString folder = withoutTrailingSlash(Text1->text());
     // Only opened here: the scan that lists it finishes interrupted saves and says so.
-    const Status listable = folder.isEmpty() ? Status::FromErrno("cannot be read", ENOENT)
-                                             : CanListFolder(QFile::encodeName(folder).toStdString());
+    const Status listable = CanListFolder(QFile::encodeName(folder).toStdString());
     if (!listable) {
         // The list stays, and so does the line that names its folder.
         platform_.messages->exclamation(this, QStringLiteral("This folder cannot be listed:\n\n%1\n\n%2")
